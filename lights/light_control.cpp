@@ -1,0 +1,75 @@
+#include "lights/light_control.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "lights/hex_number.h"
+#include "lights/parallel_port.h"
+#include "lights/ui_ops.h"
+
+DisplayStateRecord DisplayState;
+uint16_t PortBase;
+char CaptionBuffer[256];
+
+namespace {
+
+// Guards DisplayState between the listener's update and the painter's copy.
+// Held only for the copy, never across a port access or a platform call.
+std::mutex DisplayLock;
+
+enum class Mode { kNone, kOneBank, kTwoBanks };
+
+}  // namespace
+
+void ClearDisplayState() {
+  std::lock_guard<std::mutex> hold(DisplayLock);
+  DisplayState = DisplayStateRecord{};
+}
+
+void ClearLampBanks() {
+  std::lock_guard<std::mutex> hold(DisplayLock);
+  DisplayState.LampBank0 = 0;
+  DisplayState.LampBank1 = 0;
+}
+
+DisplayStateRecord SnapshotDisplayState() {
+  std::lock_guard<std::mutex> hold(DisplayLock);
+  return DisplayState;
+}
+
+void ApplyLightLine(const char* line) {
+  // The listener never hands on more than 8 characters, but the status text
+  // must stay terminated whatever a caller passes.
+  char text[sizeof DisplayState.StatusText] = {};
+  std::strncpy(text, line, sizeof text - 1);
+
+  // A light command: '>', the mode digit, an upper-case 'L', then the value.
+  Mode mode = Mode::kNone;
+  uint32_t value = 0;
+  if (text[0] == '>' && text[2] == 'L' && (text[1] == '5' || text[1] == '3')) {
+    // A value field with no number in it (">5L", ">5Lzz", ">5L0x") leaves the
+    // lamps and the port alone: the line is only shown.
+    if (ReadHexNumber(text + 3, &value)) mode = (text[1] == '5') ? Mode::kTwoBanks : Mode::kOneBank;
+  }
+  const uint8_t bank0 = uint8_t(value & 0xFF);
+  const uint8_t bank1 = uint8_t((value >> 8) & 0xFF);
+
+  {
+    std::lock_guard<std::mutex> hold(DisplayLock);
+    std::memcpy(DisplayState.StatusText, text, sizeof text);
+    if (mode != Mode::kNone) {
+      // Both bytes for both modes: a one-bank command still draws row two.
+      DisplayState.LampBank0 = bank0;
+      DisplayState.LampBank1 = bank1;
+    }
+  }
+
+  // Only the listener touches the port after start-up, so its sequences
+  // never interleave and need no lock.
+  if (PortBase != 0) {
+    if (mode == Mode::kOneBank) OutputOneBank(bank0);
+    if (mode == Mode::kTwoBanks) OutputTwoBanks(bank0, bank1);
+  }
+
+  RequestRepaint();  // For every line, command or not.
+}

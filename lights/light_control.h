@@ -1,0 +1,37 @@
+// The program-wide state that the window shows, and the one place where a
+// received line changes it.
+#pragma once
+#include <cstdint>
+
+#define APP_TITLE "Pipe Server Vantrelle"
+
+struct DisplayStateRecord {
+  char StatusText[9];  // The last line applied: at most 8 characters and a zero.
+  uint8_t LampBank0;   // First row of lamps, bit 7 leftmost.
+  uint8_t LampBank1;   // Second row.
+};
+
+// Written by start-up before the listener exists, then only by the listener
+// through the functions below; painters read it through SnapshotDisplayState.
+extern DisplayStateRecord DisplayState;
+
+// I/O address of the parallel port's data register; 0 is the emulation mode
+// (no port access at all). Written once by start-up, read-only afterwards.
+extern uint16_t PortBase;
+
+// Window titles and message texts: at most 254 characters and a zero.
+extern char CaptionBuffer[256];
+
+// Empties the status text and zeroes both lamp bytes (start-up).
+void ClearDisplayState();
+
+// Zeroes both lamp bytes and keeps the status text (listener start).
+void ClearLampBanks();
+
+// A consistent copy of DisplayState, never a half-applied line.
+DisplayStateRecord SnapshotDisplayState();
+
+// Applies one line ('>' and at most 7 further characters, or a listener
+// marker): the status text, the lamp bytes of a light command, the port
+// output when PortBase is not 0, and a repaint request. Listener thread only.
+void ApplyLightLine(const char* line);

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds every preset and runs every test: natively, and the Windows build
+# under Wine on a virtual display. Exits non-zero when anything fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+
+install_missing_packages
+start_virtual_display
+trap 'stop_wine; stop_virtual_display' EXIT
+
+failed=0
+passed=0
+run_preset() {
+  local preset=$1 test=$2
+  echo "=== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  [ "$test" = yes ] || { echo "=== $preset: built and linked (no tests: cannot run here)"; return 0; }
+  echo "=== $preset: test"
+  if ctest --preset "$preset"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+}
+
+run_preset linux yes
+
+prepare_wine "$PWD/build/windows/wineprefix"
+run_preset windows yes
+stop_wine
+
+run_preset windows-x86 no
+
+echo "=== test presets: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

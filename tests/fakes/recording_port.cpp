@@ -1,0 +1,38 @@
+#include "tests/fakes/recording_port.h"
+
+#include <map>
+
+#include "lights/port_io.h"
+
+namespace {
+std::vector<PortAccess> accesses;
+std::map<uint16_t, uint8_t> readValues;
+}  // namespace
+
+uint8_t PortRead8(uint16_t address) {
+  auto found = readValues.find(address);
+  const uint8_t value = (found == readValues.end()) ? 0 : found->second;
+  accesses.push_back(Read(address, value));
+  return value;
+}
+
+void PortWrite8(uint16_t address, uint8_t value) { accesses.push_back(Write(address, value)); }
+
+namespace fake_port {
+
+void Reset() {
+  accesses.clear();
+  readValues.clear();
+}
+
+void SetReadValue(uint16_t address, uint8_t value) { readValues[address] = value; }
+
+const std::vector<PortAccess>& Accesses() { return accesses; }
+
+int LastWritten(uint16_t address) {
+  for (auto it = accesses.rbegin(); it != accesses.rend(); ++it)
+    if (it->kind == PortAccess::kWrite && it->address == address) return it->value;
+  return -1;
+}
+
+}  // namespace fake_port

@@ -1,0 +1,33 @@
+// A port back end that records every access instead of touching hardware.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+struct PortAccess {
+  enum Kind { kRead, kWrite } kind;
+  uint16_t address;
+  uint8_t value;
+  bool operator==(const PortAccess& o) const {
+    return kind == o.kind && address == o.address && value == o.value;
+  }
+};
+
+// Shorthands for expected sequences.
+inline PortAccess Read(uint16_t address, uint8_t value) { return {PortAccess::kRead, address, value}; }
+inline PortAccess Write(uint16_t address, uint8_t value) { return {PortAccess::kWrite, address, value}; }
+
+namespace fake_port {
+
+// Forgets all accesses; every register reads as 0 again.
+void Reset();
+
+// What a read of address returns from now on (the control register's other
+// bits, for example).
+void SetReadValue(uint16_t address, uint8_t value);
+
+const std::vector<PortAccess>& Accesses();
+
+// The last value written to address (what its pins carry), or -1 if none.
+int LastWritten(uint16_t address);
+
+}  // namespace fake_port

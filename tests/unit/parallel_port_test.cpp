@@ -1,0 +1,128 @@
+#include "lights/parallel_port.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lights/light_control.h"
+#include "lights/ui_ops.h"
+#include "tests/fakes/recording_port.h"
+#include "tests/fakes/recording_ui.h"
+
+namespace {
+
+struct PortCase {
+  uint16_t base;
+  uint8_t controlRead;  // What the control register reads as.
+  uint8_t controlBase;  // Pins 16 and 17 low, other bits as read.
+};
+
+class PortProtocol : public testing::TestWithParam<PortCase> {
+ protected:
+  void SetUp() override {
+    fake_port::Reset();
+    fake_ui::Reset();
+    PortBase = GetParam().base;
+    control = uint16_t(PortBase + 2);
+    fake_port::SetReadValue(control, GetParam().controlRead);
+  }
+  void TearDown() override { PortBase = 0; }
+  uint16_t control = 0;
+};
+
+TEST_P(PortProtocol, SetUpLowersPins16And17) {
+  const PortCase& c = GetParam();
+  EXPECT_EQ(PortSetUp(), c.controlBase);
+  EXPECT_EQ(fake_port::Accesses(),
+            (std::vector<PortAccess>{Read(control, c.controlRead), Write(control, c.controlBase)}));
+}
+
+TEST_P(PortProtocol, OneBankIsOneReadAndThreeWrites) {
+  const PortCase& c = GetParam();
+  OutputOneBank(0x5C);
+  EXPECT_EQ(fake_port::Accesses(),
+            (std::vector<PortAccess>{Write(c.base, 0x5C), Read(control, c.controlRead),
+                                     Write(control, uint8_t(c.controlBase | 0x04)),
+                                     Write(control, c.controlBase)}));
+}
+
+TEST_P(PortProtocol, TwoBanksIsOneReadAndSixWrites) {
+  const PortCase& c = GetParam();
+  OutputTwoBanks(0x34, 0x12);
+  EXPECT_EQ(fake_port::Accesses(),
+            (std::vector<PortAccess>{Write(c.base, 0x34), Read(control, c.controlRead),
+                                     Write(control, uint8_t(c.controlBase | 0x04)),
+                                     Write(control, c.controlBase), Write(c.base, 0x12),
+                                     Write(control, uint8_t(c.controlBase & 0xF7)),
+                                     Write(control, c.controlBase)}));
+}
+
+TEST_P(PortProtocol, HardwareTestShowsEachPinHighWhileItsBoxIsOpen) {
+  const PortCase& c = GetParam();
+  const uint8_t cb = c.controlBase;
+  RunHardwareTest(cb);
+
+  struct Step {
+    const char* text;
+    int data, control;  // Register values while the box is open.
+  };
+  const std::vector<Step> steps = {
+      {"start test: pin2..9=low, pin16+17=low", 0x00, -1},
+      {"pin16=high", 0x00, cb | 0x04},
+      {"pin17=high", 0x00, cb & 0xF7},
+      {"set Pin_2: high", 0x01, cb}, {"set Pin_3: high", 0x02, cb},
+      {"set Pin_4: high", 0x04, cb}, {"set Pin_5: high", 0x08, cb},
+      {"set Pin_6: high", 0x10, cb}, {"set Pin_7: high", 0x20, cb},
+      {"set Pin_8: high", 0x40, cb}, {"set Pin_9: high", 0x80, cb},
+      {"end of test...", 0x00, cb},
+  };
+
+  const std::vector<PortAccess> all = fake_port::Accesses();
+  ASSERT_EQ(all.size(), 13u);  // Thirteen writes, no read.
+  for (const PortAccess& a : all) EXPECT_EQ(a.kind, PortAccess::kWrite);
+
+  const std::vector<RecordedBox>& boxes = fake_ui::Boxes();
+  ASSERT_EQ(boxes.size(), steps.size());
+  for (size_t i = 0; i < steps.size(); ++i) {
+    SCOPED_TRACE(steps[i].text);
+    EXPECT_EQ(boxes[i].text, steps[i].text);
+    EXPECT_EQ(boxes[i].caption, APP_TITLE);
+    EXPECT_EQ(boxes[i].style, unsigned(kBoxOk | kBoxIconStop));
+    EXPECT_EQ(boxes[i].owner, nullptr);
+
+    // Replay the accesses made before this box to find what the pins carry.
+    int data = -1, controlValue = -1;
+    for (size_t a = 0; a < boxes[i].portAccessesBefore; ++a) {
+      if (all[a].address == c.base) data = all[a].value;
+      if (all[a].address == control) controlValue = all[a].value;
+    }
+    EXPECT_EQ(data, steps[i].data);
+    EXPECT_EQ(controlValue, steps[i].control);
+  }
+  EXPECT_EQ(fake_port::LastWritten(c.base), 0x00);
+  EXPECT_EQ(fake_port::LastWritten(control), cb);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registers, PortProtocol, testing::Values(
+    PortCase{0x378, 0x00, 0x08},
+    PortCase{0x3BC, 0x00, 0x08},
+    PortCase{0x278, 0x0C, 0x08},   // Pins 16 and 17 found high: lowered.
+    PortCase{0x378, 0x20, 0x28},   // Bit 5 (data direction) kept.
+    PortCase{0x378, 0x01, 0x09},   // Bit 0 (strobe) kept.
+    PortCase{0xD010, 0xF3, 0xFB},  // Every other bit kept, even the unused ones.
+    PortCase{0xFFFE, 0xFF, 0xFB}));  // The control register wraps to 0x0000.
+
+TEST(PortAddresses, ControlRegisterIsTwoAboveTheBase) {
+  const std::vector<std::pair<uint16_t, uint16_t>> cases = {{0x378, 0x37A}, {0x3BC, 0x3BE}, {0x278, 0x27A}};
+  for (const auto& [base, control] : cases) {
+    fake_port::Reset();
+    PortBase = base;
+    OutputOneBank(0);
+    ASSERT_EQ(fake_port::Accesses().size(), 4u);
+    EXPECT_EQ(fake_port::Accesses()[1].address, control);
+  }
+  PortBase = 0;
+}
+
+}  // namespace
