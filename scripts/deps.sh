@@ -54,6 +54,10 @@ prepare_wine() {
     wineboot -i >/dev/null 2>&1 || true
   fi
   wineserver -p >/dev/null 2>&1 || true
+  # Start Wine's own services now, with their output away from CTest's pipes:
+  # otherwise the first test's services hold its output open and CTest waits
+  # for them until the time-out.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 stop_wine() {
