@@ -70,3 +70,16 @@ void RunHardwareTest(uint8_t controlBase) {
   PortWrite8(DataRegister(), 0x00);
   TestStep("end of test...");
 }
+
+void StartPortOutput(bool hardwareTest) {
+  if (PortBase == 0) return;
+  if (!PortAccessOpen(PortBase)) {
+    char text[512];
+    FormatNoPortAccessMessage(PortBase, text, sizeof text);
+    ShowMessageBox(nullptr, text, APP_TITLE, kBoxOk | kBoxIconWarning);
+    PortBase = 0;
+    return;
+  }
+  const uint8_t controlBase = PortSetUp();
+  if (hardwareTest) RunHardwareTest(controlBase);
+}

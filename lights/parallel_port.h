@@ -16,3 +16,9 @@ void OutputTwoBanks(uint8_t b0, uint8_t b1);
 // Sets each driven pin high once, with a message box at each step, so that
 // the state a box describes is on the pins while it is open.
 void RunHardwareTest(uint8_t controlBase);
+
+// Start-up's use of the port, before any window: when PortBase is not 0,
+// opens access, sets the port up and, when asked, runs the hardware test.
+// Without access it says so in one warning box and sets PortBase to 0, so
+// the program runs on in the emulation mode and no command meets a fault.
+void StartPortOutput(bool hardwareTest);

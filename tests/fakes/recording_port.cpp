@@ -1,5 +1,6 @@
 #include "tests/fakes/recording_port.h"
 
+#include <cstdio>
 #include <map>
 
 #include "lights/port_io.h"
@@ -7,7 +8,18 @@
 namespace {
 std::vector<PortAccess> accesses;
 std::map<uint16_t, uint8_t> readValues;
+bool accessOpens = true;
+std::vector<uint16_t> opened;
 }  // namespace
+
+bool PortAccessOpen(uint16_t base) {
+  opened.push_back(base);
+  return accessOpens;
+}
+
+void FormatNoPortAccessMessage(uint16_t base, char* text, size_t size) {
+  std::snprintf(text, size, "No access to the port %X.", base);
+}
 
 uint8_t PortRead8(uint16_t address) {
   auto found = readValues.find(address);
@@ -23,7 +35,13 @@ namespace fake_port {
 void Reset() {
   accesses.clear();
   readValues.clear();
+  accessOpens = true;
+  opened.clear();
 }
+
+void SetAccessOpens(bool opens) { accessOpens = opens; }
+
+const std::vector<uint16_t>& OpenedBases() { return opened; }
 
 void SetReadValue(uint16_t address, uint8_t value) { readValues[address] = value; }
 

@@ -18,8 +18,14 @@ inline PortAccess Write(uint16_t address, uint8_t value) { return {PortAccess::k
 
 namespace fake_port {
 
-// Forgets all accesses; every register reads as 0 again.
+// Forgets all accesses; every register reads as 0 again and access opens.
 void Reset();
+
+// Whether PortAccessOpen succeeds from now on.
+void SetAccessOpens(bool opens);
+
+// The bases that PortAccessOpen was asked for, in order.
+const std::vector<uint16_t>& OpenedBases();
 
 // What a read of address returns from now on (the control register's other
 // bits, for example).

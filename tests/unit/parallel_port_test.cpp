@@ -126,3 +126,50 @@ TEST(PortAddresses, ControlRegisterIsTwoAboveTheBase) {
 }
 
 }  // namespace
+
+namespace {
+
+struct StartCase {
+  const char* name;
+  uint16_t base;
+  bool opens;
+  bool hardwareTest;
+  size_t accesses;  // Port accesses made.
+  size_t boxes;     // Boxes shown.
+  uint16_t baseAfter;
+};
+
+TEST(StartPortOutput, OpensSetsUpTestsOrFallsBackToEmulation) {
+  const StartCase cases[] = {
+      {"emulation", 0, true, false, 0, 0, 0},
+      {"emulation ignores the test switch", 0, true, true, 0, 0, 0},
+      {"set-up only", 0x378, true, false, 2, 0, 0x378},
+      {"set-up and test", 0x3BC, true, true, 2 + 13, 12, 0x3BC},
+      {"no access", 0x378, false, false, 0, 1, 0},
+      {"no access, no test either", 0x378, false, true, 0, 1, 0},
+  };
+  for (const StartCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_port::Reset();
+    fake_ui::Reset();
+    fake_port::SetAccessOpens(c.opens);
+    PortBase = c.base;
+
+    StartPortOutput(c.hardwareTest);
+
+    EXPECT_EQ(fake_port::Accesses().size(), c.accesses);
+    EXPECT_EQ(fake_ui::Boxes().size(), c.boxes);
+    EXPECT_EQ(PortBase, c.baseAfter);
+    EXPECT_EQ(fake_port::OpenedBases().size(), c.base ? 1u : 0u);
+    if (!c.opens && c.base) {
+      const RecordedBox& box = fake_ui::Boxes().at(0);
+      EXPECT_EQ(box.caption, APP_TITLE);
+      EXPECT_EQ(box.style, unsigned(kBoxOk | kBoxIconWarning));
+      EXPECT_EQ(box.owner, nullptr);
+      EXPECT_NE(box.text.find("378"), std::string::npos) << box.text;
+    }
+  }
+  PortBase = 0;
+}
+
+}  // namespace
