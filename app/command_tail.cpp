@@ -1,0 +1,18 @@
+#include "app/command_tail.h"
+
+#include <cstring>
+
+#include "lights/hex_number.h"
+
+CommandTail ReadCommandTail(const char* tail) {
+  CommandTail result{0, false};
+  // A dash, the letter, a blank, and room for at least a three-digit address.
+  if (tail == nullptr || std::strlen(tail) < 6) return result;
+  if (tail[0] != '-' || (tail[1] != 'p' && tail[1] != 'P') || tail[2] != ' ') return result;
+
+  // A port field with no number in it ("-p xyz") is the emulation mode.
+  uint32_t number = 0;
+  if (ReadHexNumber(tail + 3, &number)) result.port = uint16_t(number & 0xFFFF);
+  result.hardwareTest = (tail[1] == 'P' && result.port != 0);
+  return result;
+}

@@ -1,0 +1,25 @@
+// What the main window shows, computed once for every painter: the status
+// text at the top left and two rows of eight lamps, most significant bit at
+// the left. Colours are 0x00BBGGRR.
+#pragma once
+#include <cstdint>
+
+constexpr uint32_t kBackgroundColour = 0x000000;  // Black.
+constexpr uint32_t kTextColour = 0x808080;        // Gray, on black.
+constexpr uint32_t kOutlineColour = 0x808080;     // One-pixel gray outline.
+constexpr uint32_t kLitColour = 0x00FFFF;         // Yellow.
+constexpr uint32_t kDarkColour = 0x000000;        // Same black as the background.
+
+constexpr int kTextX = 0, kTextY = 0;
+constexpr int kLampSize = 32;
+constexpr int kRowTop[2] = {20, 52};  // The rows touch.
+constexpr int kLampCount = 16;
+
+struct LampCircle {
+  int left, top, right, bottom;  // The box the circle is drawn in; right and bottom exclusive.
+  bool lit;
+};
+
+// The sixteen circles in drawing order: for each column from the left, the
+// first row's lamp (bank0), then the second row's (bank1).
+void ComputeLampCircles(uint8_t bank0, uint8_t bank1, LampCircle (&circles)[kLampCount]);

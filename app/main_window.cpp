@@ -1,0 +1,31 @@
+#include "app/main_window.h"
+
+#include <cstdio>
+
+#include "lights/light_control.h"
+#include "lights/ui_ops.h"
+#include "res/strings.h"
+
+WindowPlace MainWindowPlace(int screenWidth, int screenHeight) {
+  // Integer division truncates toward zero, as the placement wants even on
+  // a screen smaller than the window.
+  return {(screenWidth - 246) / 2, (screenHeight - kWindowHeight) / 2, kWindowWidth, kWindowHeight};
+}
+
+void FormatMainWindowTitle(uint16_t port) {
+  char format[200];
+  LoadText(IDS_TITLE_FORMAT, format, sizeof format);
+  std::snprintf(CaptionBuffer, 255, format, unsigned(port));
+}
+
+const char* const kAboutText =
+    "Simple Pipe Server V1.02 for the Vantrelle plugin.\n"
+    "Reading winamp data from the pipe:\n"
+    "\\\\.\\pipe\\tormelin\n"
+    "\n"
+    "Startup parameter:\n"
+    "-p PortNr\n"
+    "e.g. 378, 278, 3BC for LPTx or 000 for EMU\n"
+    "call it with upper case '-P PortNr' for HW test\n"
+    "\n"
+    "Two rows of eight lamps, most significant bit at the left.";
