@@ -1,0 +1,91 @@
+// The UI operations of lights/ui_ops.h for the FLTK front end. Only the UI
+// thread touches FLTK; the listener reaches it through Fl::awake, FLTK's
+// thread wake-up, and never draws or opens a window itself.
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/fltk_front.h"
+#include "lights/ui_ops.h"
+#include "res/string_table.h"
+
+namespace {
+
+std::thread::id UiThread;
+std::atomic<Fl_Window*> RepaintTarget{nullptr};
+
+// One repaint pending is enough: the paint reads the state as it is then.
+// Keeps a fast client from filling FLTK's wake-up queue.
+std::atomic<bool> RepaintPending{false};
+
+void RepaintOnUiThread(void*) {
+  RepaintPending = false;
+  if (Fl_Window* window = RepaintTarget.load()) window->redraw();
+}
+
+// A box asked for by another thread, shown by the UI thread.
+struct BoxRequest {
+  std::string text, caption;
+  unsigned style;
+  std::mutex lock;
+  std::condition_variable closed;
+  bool done = false;
+};
+
+void ShowBoxOnUiThread(void* data) {
+  auto* request = static_cast<BoxRequest*>(data);
+  RunMessageBox(request->text.c_str(), request->caption.c_str(), request->style);
+  std::lock_guard<std::mutex> hold(request->lock);
+  request->done = true;
+  request->closed.notify_one();
+}
+
+// Fl::awake fails only while its queue is full; the UI empties it soon.
+void WakeUi(Fl_Awake_Handler handler, void* data) {
+  while (Fl::awake(handler, data) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+}  // namespace
+
+void StartUiThread() {
+  UiThread = std::this_thread::get_id();
+  Fl::lock();
+}
+
+bool OnUiThread() { return std::this_thread::get_id() == UiThread; }
+
+void SetRepaintTarget(Fl_Window* window) { RepaintTarget = window; }
+
+// Harmless before the window exists: the callback finds no target, and the
+// window's first paint shows the state of that moment anyway.
+void RequestRepaint() {
+  if (RepaintPending.exchange(true)) return;
+  if (OnUiThread()) {
+    RepaintOnUiThread(nullptr);
+    return;
+  }
+  WakeUi(RepaintOnUiThread, nullptr);
+}
+
+void ShowMessageBox(void* /*owner*/, const char* text, const char* caption, unsigned style) {
+  if (OnUiThread()) {
+    RunMessageBox(text, caption, style);
+    return;
+  }
+  // The texts are copied: the caller's buffers (CaptionBuffer) may change.
+  BoxRequest request;
+  request.text = text;
+  request.caption = caption;
+  request.style = style;
+  WakeUi(ShowBoxOnUiThread, &request);
+  std::unique_lock<std::mutex> hold(request.lock);
+  request.closed.wait(hold, [&] { return request.done; });
+}
+
+int LoadText(unsigned id, char* buffer, int size) { return CopyStringTableText(id, buffer, size); }
