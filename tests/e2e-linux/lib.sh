@@ -1,0 +1,98 @@
+# Sourced by the end-to-end scripts. Each script runs in a private network
+# namespace: the abstract socket "tormelin" is global per namespace, and
+# other runs on this machine serve it too. Its own Xvfb runs in there as
+# well, so the X connection does not depend on the outer namespace.
+# Needs: PIPESERVER (the program), XPROBE (tests/e2e-linux/xprobe.cpp).
+set -euo pipefail
+
+if [ -z "${PIPESERVER_PRIVATE_NET:-}" ]; then
+  export PIPESERVER_PRIVATE_NET=1
+  exec unshare --net -- bash "$0" "$@"
+fi
+
+WORK=$(mktemp -d)
+STARTED_PIDS=()
+cleanup() {
+  local pid
+  for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+FAILURES=0
+fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
+pass() { echo "ok: $*"; }
+finish() {
+  [ "$FAILURES" -eq 0 ] && { echo "all checks passed"; exit 0; }
+  echo "$FAILURES check(s) failed" >&2
+  exit 1
+}
+
+# wait_until SECONDS COMMAND...: polls the command until it succeeds.
+wait_until() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+start_xvfb() {
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
+  STARTED_PIDS+=($!)
+  wait_until 10 test -s "$WORK/display" || { echo "error: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(cat "$WORK/display")"
+  wait_until 10 xdpyinfo || { echo "error: cannot reach $DISPLAY" >&2; exit 1; }
+}
+
+# start_program ARGS...: starts the program, its port accesses logged to
+# $WORK/port.log; sets PROGRAM_PID.
+start_program() {
+  : >"$WORK/port.log"
+  PIPESERVER_PORT_LOG="$WORK/port.log" "$PIPESERVER" "$@" >"$WORK/program.out" 2>&1 &
+  PROGRAM_PID=$!
+  STARTED_PIDS+=("$PROGRAM_PID")
+}
+
+# find_window NAME-REGEX: the id of the first visible window whose whole
+# name matches, or nothing.
+find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+
+# wait_window NAME-REGEX [SECONDS]: prints the window's id once it shows.
+wait_window() {
+  local deadline=$((SECONDS + ${2:-10})) id
+  while :; do
+    id=$(find_window "$1")
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+main_window() { wait_window 'Pipe Server Vantrelle \(p:[0-9A-F]+\)' "${1:-10}"; }
+
+# send LINE...: one client that writes each line (with its line feed) in
+# one write, then goes.
+send() {
+  local line
+  for line in "$@"; do printf '%s\n' "$line"; sleep 0.2; done |
+    timeout 10 socat -t 1 - ABSTRACT-CONNECT:tormelin
+}
+
+# lamps_show WINDOW BANK0 BANK1 text|empty: the window's picture now.
+lamps_show() {
+  "$XPROBE" capture "$1" "$WORK/capture.ppm" && "$XPROBE" lamps "$WORK/capture.ppm" "$2" "$3" "$4"
+}
+
+# expect_lamps WINDOW BANK0 BANK1 WHAT: waits up to 5 s for the picture.
+expect_lamps() {
+  if wait_until 5 lamps_show "$1" "$2" "$3" text; then
+    pass "$4: lamps $2 $3"
+  else
+    fail "$4: lamps $2 $3"
+    lamps_show "$1" "$2" "$3" text >&2 || true
+  fi
+}
+
+start_xvfb
