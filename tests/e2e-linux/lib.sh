@@ -96,3 +96,18 @@ expect_lamps() {
 }
 
 start_xvfb
+
+# close_and_expect_exit WINDOW WHAT: asks the window to close; the program
+# must end promptly with exit code 0.
+close_and_expect_exit() {
+  "$XPROBE" close "$1"
+  local deadline=$((SECONDS + 5))
+  while kill -0 "$PROGRAM_PID" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+  if kill -0 "$PROGRAM_PID" 2>/dev/null; then
+    fail "$2: still running 5 s after its window was closed"
+    return
+  fi
+  local code=0
+  wait "$PROGRAM_PID" || code=$?
+  if [ "$code" -eq 0 ]; then pass "$2: exit code 0"; else fail "$2: exit code $code"; fi
+}
