@@ -57,7 +57,7 @@ start_program() {
 
 # find_window NAME-REGEX: the id of the first visible window whose whole
 # name matches, or nothing.
-find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+find_window() { { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -n 1; }
 
 # wait_window NAME-REGEX [SECONDS]: prints the window's id once it shows.
 wait_window() {
