@@ -4,8 +4,9 @@
 //   xprobe capture WINDOW FILE.ppm   save the window's client area
 //   xprobe lamps FILE.ppm BANK0 BANK1 text|empty
 //                                    check the picture against two lamp bytes
-//   xprobe compare A.ppm B.ppm [X0 Y0 X1 Y1]
-//                                    compare a region (default: the lamps)
+//   xprobe compare A.ppm B.ppm [X0 Y0 X1 Y1 [MAX]]
+//                                    compare a region (default: the lamps);
+//                                    fails when more than MAX (0) pixels differ
 // The picture's geometry is written out here on its own, not taken from the
 // program's code, so that a wrong geometry there shows up as a failure.
 #include <X11/Xatom.h>
@@ -191,7 +192,7 @@ int Lamps(const char* file, unsigned bank0, unsigned bank1, bool textExpected) {
   return errors ? 1 : 0;
 }
 
-int Compare(const char* fileA, const char* fileB, int x0, int y0, int x1, int y1) {
+int Compare(const char* fileA, const char* fileB, int x0, int y0, int x1, int y1, int allowed) {
   Image a, b;
   if (!ReadPpm(fileA, a)) return Fail(std::string("cannot read ") + fileA);
   if (!ReadPpm(fileB, b)) return Fail(std::string("cannot read ") + fileB);
@@ -204,7 +205,7 @@ int Compare(const char* fileA, const char* fileB, int x0, int y0, int x1, int y1
           std::fprintf(stderr, "at (%d,%d): %s vs %s\n", x, y, Show(a.at(x, y)).c_str(), Show(b.at(x, y)).c_str());
       }
   if (differ) std::fprintf(stderr, "%d pixels differ in (%d,%d)-(%d,%d)\n", differ, x0, y0, x1, y1);
-  return differ ? 1 : 0;
+  return differ > allowed ? 1 : 0;
 }
 
 }  // namespace
@@ -217,9 +218,10 @@ int main(int argc, char** argv) {
   if (command == "lamps" && argc == 6)
     return Lamps(argv[2], unsigned(std::strtoul(argv[3], nullptr, 16)), unsigned(std::strtoul(argv[4], nullptr, 16)),
                  std::strcmp(argv[5], "text") == 0);
-  if (command == "compare" && argc == 4) return Compare(argv[2], argv[3], 0, 20, 256, 84);
-  if (command == "compare" && argc == 8)
-    return Compare(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]));
+  if (command == "compare" && argc == 4) return Compare(argv[2], argv[3], 0, 20, 256, 84, 0);
+  if (command == "compare" && (argc == 8 || argc == 9))
+    return Compare(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]),
+                   argc == 9 ? std::atoi(argv[8]) : 0);
   std::fprintf(stderr, "usage: see the top of xprobe.cpp\n");
   return 2;
 }
