@@ -83,9 +83,14 @@ expect_lamps "$window" ff 00 "first copy, while the second shows its box"
 
 # Closing the first with a client connected: exit code 0, promptly.
 PROGRAM_PID=$first_pid
-{ printf '>5L1234\n'; sleep 30; } | socat -t 30 - ABSTRACT-CONNECT:tormelin &
+# The client stays connected while this script holds the FIFO open.
+mkfifo "$WORK/client"
+socat -u - ABSTRACT-CONNECT:tormelin <"$WORK/client" &
 client=$!
 STARTED_PIDS+=("$client")
+exec 7>"$WORK/client"
+printf '>5L1234\n' >&7
 expect_lamps "$window" 34 12 "a client holds the socket"
+kill -0 "$client" && pass "the client is still connected" || fail "the client went too early"
 close_and_expect_exit "$window" "closed with a client connected"
 finish
