@@ -20,8 +20,8 @@ Fl_Window* CreateMainWindow(const char* title);
 void SetRepaintTarget(Fl_Window* window);
 
 // Draws the status text and the sixteen lamps into the current FLTK
-// drawing context, client-area origin at (0, 0).
-void PaintLamps();
+// drawing context, on black over the whole client area (width x height).
+void PaintLamps(int width, int height);
 
 // The About box, as the Windows system menu's "About" shows it.
 void ShowAboutBox();

@@ -32,7 +32,7 @@ class LampWindow : public Fl_Double_Window {
  public:
   LampWindow(int x, int y, int width, int height) : Fl_Double_Window(x, y, width, height) {}
 
-  void draw() override { PaintLamps(); }
+  void draw() override { PaintLamps(w(), h()); }
 
   int handle(int event) override {
     if (event == FL_PUSH && Fl::event_button() == FL_RIGHT_MOUSE) {
@@ -66,12 +66,11 @@ void CloseMainWindow(Fl_Widget*, void*) {
 
 }  // namespace
 
-void PaintLamps() {
+void PaintLamps(int width, int height) {
   const DisplayStateRecord state = SnapshotDisplayState();
-  LampWindow* window = static_cast<LampWindow*>(Fl_Window::current());
 
   fl_color(ToFlColour(kBackgroundColour));
-  fl_rectf(0, 0, window->w(), window->h());
+  fl_rectf(0, 0, width, height);
 
   // The text's top-left corner at (kTextX, kTextY): its baseline is one
   // ascent lower.
@@ -82,13 +81,13 @@ void PaintLamps() {
   LampCircle circles[kLampCount];
   ComputeLampCircles(state.LampBank0, state.LampBank1, circles);
   for (const LampCircle& c : circles) {
-    const int width = c.right - c.left, height = c.bottom - c.top;
+    const int boxWidth = c.right - c.left, boxHeight = c.bottom - c.top;
     // Fill, then outline: the outline's pixels stay gray. Both cover the box
     // from left to right - 1, as Windows' Ellipse does.
     fl_color(ToFlColour(c.lit ? kLitColour : kDarkColour));
-    fl_pie(c.left, c.top, width, height, 0, 360);
+    fl_pie(c.left, c.top, boxWidth, boxHeight, 0, 360);
     fl_color(ToFlColour(kOutlineColour));
-    fl_arc(c.left, c.top, width, height, 0, 360);
+    fl_arc(c.left, c.top, boxWidth, boxHeight, 0, 360);
   }
 }
 

@@ -73,6 +73,8 @@ void RequestRepaint() {
   WakeUi(RepaintOnUiThread, nullptr);
 }
 
+// The owner (the main window, for the listener's error box) does not make
+// the box modal here: the window stays usable and can still be closed.
 void ShowMessageBox(void* /*owner*/, const char* text, const char* caption, unsigned style) {
   if (OnUiThread()) {
     RunMessageBox(text, caption, style);
