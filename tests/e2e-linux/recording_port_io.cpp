@@ -1,6 +1,7 @@
 // A port back end for the end-to-end tests: it never touches hardware,
-// always grants access and appends every access, one a line, to the file
-// named by PIPESERVER_PORT_LOG (standard error when unset):
+// grants access (unless PIPESERVER_PORT_DENY is set) and appends every
+// access, one a line, to the file named by PIPESERVER_PORT_LOG (standard
+// error when unset):
 //   open 378 / read 37a 00 / write 378 34
 // Reads return PIPESERVER_PORT_READ (hexadecimal, default 00), so a test
 // can give the control register bits that must be written back.
@@ -30,7 +31,7 @@ void Record(const char* format, unsigned a, unsigned b = 0) {
 
 bool PortAccessOpen(uint16_t base) {
   Record("open %x\n", base);
-  return true;
+  return std::getenv("PIPESERVER_PORT_DENY") == nullptr;
 }
 
 void FormatNoPortAccessMessage(uint16_t base, char* text, size_t size) {

@@ -38,4 +38,30 @@ check 0 ""                             # Empty.
 check 2345 "open 2345;read 2347 00;write 2347 08" "-p 12345"  # The last four digits.
 check 378 "$setup_378" "-p 378 abc"    # Reading stops at the blank.
 check 78 "open 78;read 7a 00;write 7a 08" "-p  78"  # Leading blanks skipped.
+
+# Without access to the port: one warning box before the window, then the
+# emulation mode, with no further port access.
+PIPESERVER_PORT_DENY=1 start_program "-P 378"
+if box=$(wait_window 'Pipe Server Vantrelle' 10); then
+  text=$("$XPROBE" prop "$box" _PIPESERVER_BOX_TEXT || true)
+  style=$("$XPROBE" prop "$box" _PIPESERVER_BOX_STYLE || true)
+  [ "$text" = "No access to the port 378 (recording back end)." ] && pass "no access: the box" ||
+    fail "no access: box text '$text'"
+  [ "$style" = 48 ] && pass "no access: warning icon" || fail "no access: style '$style', want 48"
+  [ -z "$(find_window 'Pipe Server Vantrelle \(p:.*\)')" ] || fail "no access: the window came before the box"
+  xdotool windowfocus --sync "$box" key Return
+  if window=$(main_window); then
+    title=$(xdotool getwindowname "$window")
+    [ "$title" = "Pipe Server Vantrelle (p:0)" ] && pass "no access: $title" || fail "no access: title '$title'"
+    send '>5L1234'
+    wait_until 5 lamps_show "$window" 34 12 text || fail "no access: lamps"
+    log=$(paste -sd';' "$WORK/port.log")
+    [ "$log" = "open 378" ] && pass "no access: no port access after asking" || fail "no access: port '$log'"
+    close_and_expect_exit "$window" "no access"
+  else
+    fail "no access: no window after the box"
+  fi
+else
+  fail "no access: no warning box"
+fi
 finish
