@@ -100,6 +100,7 @@ Fl_Window* CreateMainWindow(const char* title) {
   const WindowPlace place = MainWindowPlace(sw, sh);
   auto* window = new LampWindow(sx + place.x, sy + place.y, place.width, place.height);
   window->copy_label(title);  // CaptionBuffer is reused later.
+  window->xclass("PipeWClass");  // The Windows class name, as WM_CLASS.
   window->callback(CloseMainWindow);
   window->size_range(1, 1);   // Resizable, as WS_OVERLAPPEDWINDOW; the picture stays.
   window->end();
