@@ -38,8 +38,10 @@ wait_until() {
   done
 }
 
+# -noreset: without it the server resets each time its last client goes,
+# and a program started during the reset cannot connect.
 start_xvfb() {
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
   STARTED_PIDS+=($!)
   wait_until 10 test -s "$WORK/display" || { echo "error: Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$(cat "$WORK/display")"
@@ -70,7 +72,20 @@ wait_window() {
   done
 }
 
-main_window() { wait_window 'Pipe Server Vantrelle \(p:[0-9A-F]+\)' "${1:-10}"; }
+# main_window [SECONDS]: the program's main window; when it does not show,
+# says what became of the program.
+main_window() {
+  wait_window 'Pipe Server Vantrelle \(p:[0-9A-F]+\)' "${1:-10}" && return 0
+  if kill -0 "$PROGRAM_PID" 2>/dev/null; then
+    echo "the program runs, with no main window" >&2
+  else
+    local code=0
+    wait "$PROGRAM_PID" || code=$?
+    echo "the program ended with exit status $code" >&2
+  fi
+  sed 's/^/  program: /' "$WORK/program.out" >&2
+  return 1
+}
 
 # send LINE...: one client that writes each line (with its line feed) in
 # one write, then goes.
