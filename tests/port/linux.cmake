@@ -1,0 +1,1 @@
+# Linux checks follow in this file.
