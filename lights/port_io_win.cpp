@@ -84,7 +84,6 @@ bool ProbeDirectAccess(uint16_t base) {
   void* handler = AddVectoredExceptionHandler(1, ProbeFaultHandler);  // First in line.
   if (handler == nullptr) return false;  // Unprotected, the probe could end the process.
   probeFaulted = false;
-  probeException = 0;
   probingThread = GetCurrentThreadId();
   InstructionIn(uint16_t(base + 2));
   probingThread = 0;
@@ -121,11 +120,7 @@ Fn Export(HMODULE dll, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
 }
 
-Refusal OpenDriverDll(const char* path) {
-  // The full path with the altered search order: the DLL's own dependencies
-  // are looked for beside it, as if it were loaded from its folder.
-  HMODULE dll = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (dll == nullptr) return Refusal::kDllUnusable;
+Refusal AskDriverDll(HMODULE dll) {
   inp32 = Export<Inp32Fn>(dll, "Inp32");
   out32 = Export<Out32Fn>(dll, "Out32");
   if (inp32 == nullptr || out32 == nullptr) return Refusal::kDllUnusable;
@@ -135,9 +130,20 @@ Refusal OpenDriverDll(const char* path) {
   return Refusal::kNone;
 }
 
+Refusal OpenDriverDll(const char* path) {
+  // The full path with the altered search order: the DLL's own dependencies
+  // are looked for beside it, as if it were loaded from its folder.
+  HMODULE dll = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (dll == nullptr) return Refusal::kDllUnusable;
+  const Refusal answer = AskDriverDll(dll);
+  if (answer != Refusal::kNone) FreeLibrary(dll);  // Kept for the life of the process otherwise.
+  return answer;
+}
+
 }  // namespace
 
 bool PortAccessOpen(uint16_t base) {
+  probeException = 0;
   char dllPath[MAX_PATH + 32];
   if (DriverDllPath(dllPath, sizeof dllPath)) {
     refusal = OpenDriverDll(dllPath);
