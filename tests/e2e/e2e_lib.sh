@@ -31,6 +31,23 @@ expect_next() {
   [ -n "$got" ] || finish  # Nothing more will come: the checks after this cannot pass.
 }
 
+# Skips lines until one matches the glob pattern $1 (for output whose length
+# varies, such as a pattern's); fails when none does within 10 s.
+expect_eventually() {
+  local want=$1 got _
+  for _ in $(seq 100); do
+    while [ "$(complete_lines "$HOST_OUT" | wc -l)" -gt "$SEEN" ]; do
+      SEEN=$((SEEN + 1))
+      got=$(complete_lines "$HOST_OUT" | sed -n "${SEEN}p")
+      # shellcheck disable=SC2053 # $want is a pattern.
+      if [[ $got == $want ]]; then pass "(after skipping) $got"; return 0; fi
+    done
+    sleep 0.1
+  done
+  fail "no line [$want] in 10 s"
+  finish
+}
+
 # Checks that the host prints nothing more for $1 seconds.
 expect_quiet() {
   sleep "$1"

@@ -123,6 +123,30 @@ else
   fail "no user nobody to connect as"
 fi
 
+echo "--- a client that comes while another is served waits its turn"
+bounded "$LIGHTSEND" --delay 1000 '>5L1' '>5L2' &
+SENDER=$!
+PIDS+=("$SENDER")
+expect_next 'state status=">5L1" lamps=01 00'
+bounded "$LIGHTSEND" '>5L7' || fail "waiting client: status $?"
+wait "$SENDER" || fail "first client: status $?"
+expect_next 'state status=">5L2" lamps=02 00'
+expect_next 'state status=">xxx" lamps=02 00'
+expect_next 'state status=">5L7" lamps=07 00'
+expect_next 'state status=">xxx" lamps=07 00'
+
+echo "--- Ctrl-C ends a pattern cleanly"
+"$LIGHTSEND" --pattern chaser &  # Not under timeout: the signal goes to lightsend itself.
+SENDER=$!
+PIDS+=("$SENDER")
+expect_next 'state status=">5L1" lamps=01 00'
+kill -INT "$SENDER"
+expect_ends "$SENDER"
+wait "$SENDER"
+status=$?
+[ "$status" -eq 0 ] && pass "exit status 0" || fail "exit status $status, not 0"
+expect_eventually 'state status=">xxx" lamps=*'
+
 echo "--- the server goes away while lightsend plays"
 bounded "$LIGHTSEND" --pattern blink --rate 20 --seconds 8 2>"$WORK/gone.err" &
 SENDER=$!
