@@ -11,10 +11,6 @@ add_library(pipeserver_front OBJECT
 )
 target_link_libraries(pipeserver_front PUBLIC app_core pipe_listener string_table fltk X11::X11)
 
-# The port back end comes with lights (ppdev, else ioperm).
-if(TARGET port_io)
-  add_executable(pipeserver)
-  target_link_libraries(pipeserver PRIVATE pipeserver_front port_io)
-else()
-  message(STATUS "pipeserver: no port back end (target port_io) yet; only the test variant is built")
-endif()
+# With the real port back end (lights/port_io_linux.cpp: ppdev, else ioperm).
+add_executable(pipeserver)
+target_link_libraries(pipeserver PRIVATE pipeserver_front port_io)

@@ -44,12 +44,6 @@ if [ -z "${PIPESERVER_PRIVATE_NET:-}" ]; then
 fi
 
 program=build/linux/app/pipeserver
-if [ ! -x "$program" ]; then
-  # Until the port back end is there only the test variant is built; it
-  # records port accesses instead of making them.
-  program=build/linux/tests/e2e-linux/pipeserver_rec
-  echo "note: no port back end yet; running $program (port accesses go to standard error)"
-fi
 
 pids=()
 xvfb_pid=""
