@@ -8,6 +8,7 @@ window=$(main_window) || { fail "no main window"; finish; }
 
 # The listener's marker ">???" and all lamps dark, with gray outlines.
 expect_lamps "$window" 00 00 "at start"
+expect_text "$window" ">???"
 
 # port_tail N: the last N port accesses, ';'-separated.
 port_tail() { tail -n "$1" "$WORK/port.log" | paste -sd';'; }
@@ -19,6 +20,7 @@ expect_port() {
 
 send '>5L1234'
 expect_lamps "$window" 34 12 ">5L1234 (socat)"
+expect_text "$window" ">xxx"
 expect_port 7 "write 378 34;read 37a 00;write 37a 0c;write 37a 08;write 378 12;write 37a 00;write 37a 08" ">5L1234"
 "$XPROBE" capture "$window" "$WORK/1234.ppm"
 
@@ -63,7 +65,7 @@ fi
 { printf '>5L1235\n'; sleep 3; } | timeout 10 socat -t 1 - ABSTRACT-CONNECT:tormelin &
 client=$!
 STARTED_PIDS+=("$client")
-sleep 1
+expect_text "$window" ">5L1235"
 "$XPROBE" capture "$window" "$WORK/connected.ppm"
 "$XPROBE" lamps "$WORK/connected.ppm" 35 12 text && pass "client connected: lamps" || fail "client connected: lamps"
 if "$XPROBE" compare "$WORK/1235.ppm" "$WORK/connected.ppm" 0 0 256 20 2>/dev/null; then

@@ -126,3 +126,30 @@ close_and_expect_exit() {
   wait "$PROGRAM_PID" || code=$?
   if [ "$code" -eq 0 ]; then pass "$2: exit code 0"; else fail "$2: exit code $code"; fi
 }
+
+# reference_text TEXT FILE: a capture of TEXT drawn by status_text_ref.
+reference_text() {
+  "$TEXT_REF" "$1" &
+  local pid=$! window
+  window=$(wait_window 'status text reference' 10) && sleep 0.3 && "$XPROBE" capture "$window" "$2"
+  local status=$?
+  kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null || true
+  return $status
+}
+
+text_shows() {
+  "$XPROBE" capture "$1" "$WORK/text.ppm" && "$XPROBE" compare "$WORK/text.ppm" "$2" 0 0 256 20
+}
+
+# expect_text WINDOW TEXT: within 5 s, the window's text area (0,0)-(256,20)
+# is the reference picture of TEXT.
+expect_text() {
+  reference_text "$2" "$WORK/reference.ppm" || { fail "no reference picture of '$2'"; return; }
+  if wait_until 5 text_shows "$1" "$WORK/reference.ppm"; then
+    pass "status text '$2'"
+  else
+    fail "status text is not '$2'"
+    text_shows "$1" "$WORK/reference.ppm" >&2 || true
+  fi
+}
