@@ -6,7 +6,6 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/fl_draw.H>
 
-#include <cstdlib>
 #include <thread>
 
 #include "app/fltk_front.h"
