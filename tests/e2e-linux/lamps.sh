@@ -62,9 +62,13 @@ fi
 # the line itself while its client stays connected.
 "$XPROBE" compare "$WORK/1234.ppm" "$WORK/1235.ppm" 0 0 256 20 && pass "same status text, same pixels" ||
   fail "status text '>xxx' drawn differently"
-{ printf '>5L1235\n'; sleep 3; } | timeout 10 socat -t 1 - ABSTRACT-CONNECT:tormelin &
+# The client stays connected while this script holds the FIFO open.
+mkfifo "$WORK/client"
+socat -u - ABSTRACT-CONNECT:tormelin <"$WORK/client" &
 client=$!
 STARTED_PIDS+=("$client")
+exec 7>"$WORK/client"
+printf '>5L1235\n' >&7
 expect_text "$window" ">5L1235"
 "$XPROBE" capture "$window" "$WORK/connected.ppm"
 "$XPROBE" lamps "$WORK/connected.ppm" 35 12 text && pass "client connected: lamps" || fail "client connected: lamps"
@@ -74,7 +78,9 @@ else
   pass "status text follows the line"
 fi
 "$XPROBE" compare "$WORK/1235.ppm" "$WORK/connected.ppm" && pass "lamps as before" || fail "lamps changed"
+exec 7>&-  # The client goes.
 wait "$client" || true
+expect_text "$window" ">xxx"
 
 if [ -n "${LIGHTSEND:-}" ]; then
   timeout 10 "$LIGHTSEND" '>5L8001'

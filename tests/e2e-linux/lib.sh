@@ -24,6 +24,12 @@ FAILURES=0
 fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
 pass() { echo "ok: $*"; }
 finish() {
+  # The program ends with _Exit, so a sanitizer's report does not change
+  # its exit code: look for reports in what it printed.
+  if grep -qE "Sanitizer|runtime error" "$WORK/program.out" 2>/dev/null; then
+    fail "the program printed a sanitizer report"
+    cat "$WORK/program.out" >&2
+  fi
   [ "$FAILURES" -eq 0 ] && { echo "all checks passed"; exit 0; }
   echo "$FAILURES check(s) failed" >&2
   exit 1
@@ -52,7 +58,7 @@ start_xvfb() {
 # $WORK/port.log; sets PROGRAM_PID.
 start_program() {
   : >"$WORK/port.log"
-  PIPESERVER_PORT_LOG="$WORK/port.log" "$PIPESERVER" "$@" >"$WORK/program.out" 2>&1 &
+  PIPESERVER_PORT_LOG="$WORK/port.log" "$PIPESERVER" "$@" >>"$WORK/program.out" 2>&1 &
   PROGRAM_PID=$!
   STARTED_PIDS+=("$PROGRAM_PID")
 }
