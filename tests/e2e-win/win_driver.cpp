@@ -186,7 +186,10 @@ BoxIcon IdentifyIcon(HWND control) {
 BoxContents ReadMessageBox(HWND box) {
   Statics statics;
   EnumChildWindows(box, NoteStatic, reinterpret_cast<LPARAM>(&statics));
-  return {TextOf(box), TextOf(statics.text), IdentifyIcon(statics.icon), GetWindow(box, GW_OWNER)};
+  // A box that has just appeared may not have painted its icon yet.
+  BoxIcon icon = BoxIcon::kUnknown;
+  WaitUntil([&] { return (icon = IdentifyIcon(statics.icon)) != BoxIcon::kUnknown; }, 2000);
+  return {TextOf(box), TextOf(statics.text), icon, GetWindow(box, GW_OWNER)};
 }
 
 bool PressOk(HWND box, DWORD ms) {
@@ -196,6 +199,11 @@ bool PressOk(HWND box, DWORD ms) {
   else
     PostMessageA(box, WM_COMMAND, IDOK, 0);
   return WaitUntil([&] { return !IsWindow(box); }, ms);
+}
+
+std::ostream& operator<<(std::ostream& out, BoxIcon icon) {
+  const char* const names[] = {"no icon", "hand", "exclamation", "information", "unknown icon"};
+  return out << names[int(icon)];
 }
 
 std::string WindowTitle(HWND window) { return TextOf(window); }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,7 @@ class Server {
 HWND WaitForMessageBox(DWORD pid, DWORD ms);
 
 enum class BoxIcon { kNone, kHand, kExclamation, kInformation, kUnknown };
+std::ostream& operator<<(std::ostream& out, BoxIcon icon);
 
 struct BoxContents {
   std::string caption;
