@@ -29,5 +29,11 @@ stop_wine
 
 run_preset windows-x86 no
 
+# The Linux build again under the sanitizers, and the fuzz targets for a
+# bounded time each.
+run_preset asan yes
+run_preset tsan yes
+run_preset fuzz yes
+
 echo "=== test presets: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
