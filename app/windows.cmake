@@ -8,12 +8,8 @@
 add_library(app_win OBJECT main_window_win.cpp ui_ops_win.cpp)
 target_link_libraries(app_win PUBLIC app_core)
 
-if(TARGET pipe_listener AND TARGET port_io)
-  add_executable(pipeserver WIN32 winmain_win.cpp ${PROJECT_SOURCE_DIR}/res/pipeserver.rc)
-  # The listener calls into lights, and lights into the port back end.
-  target_link_libraries(pipeserver PRIVATE app_win pipe_listener lights port_io)
-  # windres finds npserver.ico and strings.h beside the script.
-  target_include_directories(pipeserver PRIVATE ${PROJECT_SOURCE_DIR}/res)
-else()
-  message(STATUS "pipeserver.exe waits for the targets pipe_listener and port_io")
-endif()
+add_executable(pipeserver WIN32 winmain_win.cpp ${PROJECT_SOURCE_DIR}/res/pipeserver.rc)
+# The listener calls into lights, and lights into the port back end.
+target_link_libraries(pipeserver PRIVATE app_win pipe_listener lights port_io)
+# windres finds npserver.ico and strings.h beside the script.
+target_include_directories(pipeserver PRIVATE ${PROJECT_SOURCE_DIR}/res)

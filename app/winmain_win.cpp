@@ -48,7 +48,7 @@ void AddAboutToSystemMenu(HWND window) {
   HMENU menu = GetSystemMenu(window, FALSE);
   if (menu == nullptr) return;
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuA(menu, MF_STRING, IDM_ABOUT, "About");
+  AppendMenuA(menu, MF_STRING | MF_BYPOSITION, IDM_ABOUT, "About");  // Appended: the position is the end.
 }
 
 }  // namespace
