@@ -1,0 +1,17 @@
+// The UI operations of lights/ui_ops.h for the Win32 front end.
+#include "lights/ui_ops.h"
+
+#include "app/app_win.h"
+
+void RequestRepaint() {
+  // The whole client area, erased first: the picture is drawn anew each time.
+  InvalidateRect(MainWindow.load(), nullptr, TRUE);
+}
+
+void ShowMessageBox(void* owner, const char* text, const char* caption, unsigned style) {
+  MessageBoxA(static_cast<HWND>(owner), text, caption, style);
+}
+
+int LoadText(unsigned id, char* buffer, int size) {
+  return LoadStringA(AppInstance, id, buffer, size);
+}

@@ -1,0 +1,15 @@
+# The Windows program, pipeserver.exe: the Win32 front end over the shared
+# core, with its resources, the named-pipe listener and the port back end.
+
+# The window procedure and the UI operations, apart from WinMain, so the
+# Windows tests can drive the real window with a listener of their own. An
+# object library: the core calls back into ui_ops_win.cpp, so both objects
+# are always linked whatever the static libraries' order.
+add_library(app_win OBJECT main_window_win.cpp ui_ops_win.cpp)
+target_link_libraries(app_win PUBLIC app_core)
+
+add_executable(pipeserver WIN32 winmain_win.cpp ${PROJECT_SOURCE_DIR}/res/pipeserver.rc)
+# The listener calls into lights, and lights into the port back end.
+target_link_libraries(pipeserver PRIVATE app_win pipe_listener lights port_io)
+# windres finds npserver.ico and strings.h beside the script.
+target_include_directories(pipeserver PRIVATE ${PROJECT_SOURCE_DIR}/res)

@@ -1,0 +1,307 @@
+#include "tests/e2e-win/win_driver.h"
+
+#include <cstdlib>
+#include <cstring>
+
+std::string ProgramPath(const char* variable) {
+  const char* value = std::getenv(variable);
+  std::string path = value != nullptr ? value : "";
+  // CTest hands over the build's Unix paths; Wine maps / to the drive Z:.
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= ms) return false;
+    Sleep(20);
+  }
+}
+
+namespace {
+
+// Every program that the driver starts, so that they end with the driver
+// even when CTest kills it at a time-out.
+HANDLE ChildJob() {
+  static HANDLE job = [] {
+    HANDLE created = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return created;
+  }();
+  return job;
+}
+
+// Starts exe with the command tail; the process, or nothing on failure.
+PROCESS_INFORMATION Launch(const std::string& exe, const std::string& tail) {
+  std::string line = "\"" + exe + "\"";
+  if (!tail.empty()) line += " " + tail;
+  std::vector<char> buffer(line.begin(), line.end());
+  buffer.push_back('\0');
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return {};
+  AssignProcessToJobObject(ChildJob(), process.hProcess);
+  return process;
+}
+
+long WaitForProcess(HANDLE process, DWORD ms) {
+  if (WaitForSingleObject(process, ms) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  return long(code);
+}
+
+struct Search {
+  DWORD pid;
+  const char* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (owner == search->pid && std::strcmp(name, search->className) == 0 && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindVisibleWindow(DWORD pid, const char* className) {
+  Search search = {pid, className, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+Server::Server(const std::string& tail, const std::string& exe) : process_(Launch(exe, tail)) {}
+
+Server::~Server() {
+  if (process_.hProcess == nullptr) return;
+  if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+HWND Server::WaitForWindow(DWORD ms) const {
+  HWND window = nullptr;
+  WaitUntil([&] { return (window = FindVisibleWindow(pid(), "PipeWClass")) != nullptr; }, ms);
+  return window;
+}
+
+long Server::WaitForExit(DWORD ms) const { return WaitForProcess(process_.hProcess, ms); }
+
+HWND WaitForMessageBox(DWORD pid, DWORD ms) {
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = FindVisibleWindow(pid, "#32770")) != nullptr; }, ms);
+  return box;
+}
+
+namespace {
+
+struct Statics {
+  HWND icon = nullptr;
+  HWND text = nullptr;
+};
+
+BOOL CALLBACK NoteStatic(HWND child, LPARAM param) {
+  auto* statics = reinterpret_cast<Statics*>(param);
+  char name[32] = {};
+  GetClassNameA(child, name, sizeof name);
+  if (_stricmp(name, "Static") != 0) return TRUE;
+  if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+    statics->icon = child;
+  else if (GetWindowTextLengthA(child) > 0)
+    statics->text = child;
+  return TRUE;
+}
+
+std::string TextOf(HWND window) {
+  if (window == nullptr) return "";
+  std::vector<char> text(size_t(GetWindowTextLengthA(window)) + 1);
+  GetWindowTextA(window, text.data(), int(text.size()));
+  return text.data();
+}
+
+// Which of the system's icons the control shows: its pixels on the screen
+// against each icon drawn on the same background. A handle comparison
+// cannot work across processes.
+BoxIcon IdentifyIcon(HWND control) {
+  if (control == nullptr || !IsWindowVisible(control)) return BoxIcon::kNone;
+  RECT area;
+  GetWindowRect(control, &area);
+  const int size = GetSystemMetrics(SM_CXICON);
+  area.right = area.left + size;
+  area.bottom = area.top + size;
+  const Pixels shown = CaptureScreen(area);
+  struct Candidate {
+    BoxIcon icon;
+    LPCSTR id;
+  } const candidates[] = {{BoxIcon::kHand, IDI_HAND},
+                          {BoxIcon::kExclamation, IDI_EXCLAMATION},
+                          {BoxIcon::kInformation, IDI_ASTERISK}};
+  BoxIcon best = BoxIcon::kUnknown;
+  size_t bestMatches = 0;
+  for (const Candidate& candidate : candidates) {
+    Pixels drawn = shown;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+    SelectObject(dc, bitmap);
+    HBRUSH background = CreateSolidBrush(shown.At(0, 0));  // A corner: outside every icon.
+    RECT all = {0, 0, size, size};
+    FillRect(dc, &all, background);
+    DrawIconEx(dc, 0, 0, LoadIconA(nullptr, candidate.id), size, size, 0, nullptr, DI_NORMAL);
+    size_t matches = 0;
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) matches += (GetPixel(dc, x, y) == shown.At(x, y));
+    DeleteObject(background);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    ReleaseDC(nullptr, screen);
+    if (matches > bestMatches) bestMatches = matches, best = candidate.icon;
+  }
+  // Nearly every pixel, or it is none of them.
+  return bestMatches * 100 >= size_t(size * size) * 95 ? best : BoxIcon::kUnknown;
+}
+
+}  // namespace
+
+BoxContents ReadMessageBox(HWND box) {
+  Statics statics;
+  EnumChildWindows(box, NoteStatic, reinterpret_cast<LPARAM>(&statics));
+  // A box that has just appeared may not have painted its icon yet.
+  BoxIcon icon = BoxIcon::kUnknown;
+  WaitUntil([&] { return (icon = IdentifyIcon(statics.icon)) != BoxIcon::kUnknown; }, 2000);
+  return {TextOf(box), TextOf(statics.text), icon, GetWindow(box, GW_OWNER)};
+}
+
+bool PressOk(HWND box, DWORD ms) {
+  HWND button = GetDlgItem(box, IDOK);
+  if (button != nullptr)
+    PostMessageA(button, BM_CLICK, 0, 0);
+  else
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  return WaitUntil([&] { return !IsWindow(box); }, ms);
+}
+
+std::ostream& operator<<(std::ostream& out, BoxIcon icon) {
+  const char* const names[] = {"no icon", "hand", "exclamation", "information", "unknown icon"};
+  return out << names[int(icon)];
+}
+
+std::string WindowTitle(HWND window) { return TextOf(window); }
+
+long RunLightsend(const std::vector<std::string>& args, DWORD ms) {
+  std::string tail;
+  for (const std::string& arg : args) tail += (tail.empty() ? "" : " ") + ("\"" + arg + "\"");
+  PROCESS_INFORMATION process = Launch(ProgramPath("LIGHTSEND_EXE"), tail);
+  if (process.hProcess == nullptr) return -1;
+  long code = WaitForProcess(process.hProcess, ms);
+  if (code == -1) {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+PipeClient::PipeClient(DWORD ms) {
+  WaitUntil(
+      [&] {
+        pipe_ = CreateFileA("\\\\.\\pipe\\tormelin", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        return pipe_ != INVALID_HANDLE_VALUE;
+      },
+      ms);
+}
+
+PipeClient::~PipeClient() {
+  if (connected()) CloseHandle(pipe_);
+}
+
+bool PipeClient::Send(const std::string& bytes) {
+  DWORD written = 0;
+  return WriteFile(pipe_, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+namespace {
+
+// Copies a device context's area into 32-bit pixels, top row first.
+Pixels ReadPixels(HDC source, int left, int top, int width, int height) {
+  Pixels pixels;
+  pixels.width = width;
+  pixels.height = height;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // Top-down.
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(source);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, width, height, source, left, top, SRCCOPY);
+  GdiFlush();
+  const auto* raw = static_cast<const uint32_t*>(bits);
+  for (int i = 0; i < width * height; ++i) {
+    const uint32_t p = raw[i];  // 0x00RRGGBB in a DIB.
+    pixels.colours.push_back(((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF));
+  }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return pixels;
+}
+
+}  // namespace
+
+Pixels CaptureScreen(const RECT& area) {
+  HDC screen = GetDC(nullptr);
+  Pixels pixels = ReadPixels(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+Pixels CaptureClient(HWND window) {
+  RECT client;
+  GetClientRect(window, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  return CaptureScreen({origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
+}
+
+Pixels RenderStatusText(const char* text, int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  SelectObject(dc, bitmap);
+  RECT all = {0, 0, width, height};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SetTextColor(dc, 0x808080);
+  SetBkColor(dc, 0x000000);
+  TextOutA(dc, 0, 0, text, int(std::strlen(text)));
+  Pixels pixels = ReadPixels(dc, 0, 0, width, height);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
