@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/lightsend_options.h"
+#include "tools/lightsend_patterns.h"
+
+namespace {
+
+// --- The command line -------------------------------------------------------
+
+struct ArgsCase {
+  const char* name;
+  std::vector<std::string> args;
+  ParseOutcome outcome;
+};
+
+void PrintTo(const ArgsCase& c, std::ostream* os) { *os << c.name; }
+
+class LightsendArgs : public testing::TestWithParam<ArgsCase> {};
+
+TEST_P(LightsendArgs, GiveTheOutcome) {
+  LightsendOptions options;
+  std::string error;
+  EXPECT_EQ(ParseLightsendArguments(GetParam().args, &options, &error), GetParam().outcome);
+  EXPECT_EQ(error.empty(), GetParam().outcome != ParseOutcome::kUsageError) << error;
+}
+
+const auto kName = [](const testing::TestParamInfo<ArgsCase>& info) {
+  return std::string(info.param.name);
+};
+
+INSTANTIATE_TEST_SUITE_P(Accepted, LightsendArgs, testing::Values(
+    ArgsCase{"OneLine", {">5L1234"}, ParseOutcome::kRun},
+    ArgsCase{"TwoLines", {">5L1234", ">5L0"}, ParseOutcome::kRun},
+    ArgsCase{"EightCharacters", {">5L12345"}, ParseOutcome::kRun},
+    ArgsCase{"LoneMarker", {">"}, ParseOutcome::kRun},
+    ArgsCase{"Stdin", {"-"}, ParseOutcome::kRun},
+    ArgsCase{"DelayedLines", {"--delay", "100", ">5L1", ">5L2"}, ParseOutcome::kRun},
+    ArgsCase{"Pattern", {"--pattern", "chaser"}, ParseOutcome::kRun},
+    ArgsCase{"PatternInFull",
+             {"--pattern", "blink", "--rate", "2.5", "--seconds", "3", "--mode", "3"},
+             ParseOutcome::kRun},
+    ArgsCase{"Help", {"--help"}, ParseOutcome::kHelp},
+    ArgsCase{"HelpWins", {">5L1", "-h"}, ParseOutcome::kHelp}), kName);
+
+INSTANTIATE_TEST_SUITE_P(Refused, LightsendArgs, testing::Values(
+    ArgsCase{"Nothing", {}, ParseOutcome::kUsageError},
+    ArgsCase{"NineCharacters", {">5L123456"}, ParseOutcome::kUsageError},
+    ArgsCase{"NoMarker", {"5L1234"}, ParseOutcome::kUsageError},
+    ArgsCase{"EmptyLine", {""}, ParseOutcome::kUsageError},
+    ArgsCase{"LineFeedInside", {">5L1\n>5L2"}, ParseOutcome::kUsageError},
+    ArgsCase{"GoodThenBad", {">5L1", ">5L123456"}, ParseOutcome::kUsageError},
+    ArgsCase{"UnknownOption", {"--colour", "red"}, ParseOutcome::kUsageError},
+    ArgsCase{"UnknownPattern", {"--pattern", "disco"}, ParseOutcome::kUsageError},
+    ArgsCase{"MissingValue", {"--pattern"}, ParseOutcome::kUsageError},
+    ArgsCase{"ModeFour", {"--pattern", "chaser", "--mode", "4"}, ParseOutcome::kUsageError},
+    ArgsCase{"ZeroRate", {"--pattern", "chaser", "--rate", "0"}, ParseOutcome::kUsageError},
+    ArgsCase{"RateNotNumber", {"--pattern", "chaser", "--rate", "fast"},
+             ParseOutcome::kUsageError},
+    ArgsCase{"NegativeSeconds", {"--pattern", "chaser", "--seconds", "-1"},
+             ParseOutcome::kUsageError},
+    ArgsCase{"NegativeDelay", {"--delay", "-5", ">5L1"}, ParseOutcome::kUsageError},
+    ArgsCase{"LinesAndPattern", {">5L1", "--pattern", "chaser"}, ParseOutcome::kUsageError},
+    ArgsCase{"LinesAndStdin", {">5L1", "-"}, ParseOutcome::kUsageError},
+    ArgsCase{"ModeWithoutPattern", {"--mode", "3", ">5L1"}, ParseOutcome::kUsageError}),
+    kName);
+
+TEST(LightsendOptions, DefaultsAndValuesAreKept) {
+  LightsendOptions options;
+  std::string error;
+  ASSERT_EQ(ParseLightsendArguments({"--pattern", "bounce", "--rate", "5", "--mode", "3"},
+                                    &options, &error),
+            ParseOutcome::kRun);
+  EXPECT_EQ(options.pattern, "bounce");
+  EXPECT_EQ(options.rate, 5);
+  EXPECT_EQ(options.mode, 3);
+  EXPECT_LT(options.seconds, 0);  // Until interrupted.
+
+  LightsendOptions lines;
+  ASSERT_EQ(ParseLightsendArguments({"--delay", "0", ">5L1", ">"}, &lines, &error),
+            ParseOutcome::kRun);
+  EXPECT_EQ(lines.lines, (std::vector<std::string>{">5L1", ">"}));
+  EXPECT_EQ(lines.delayMs, 0);
+  EXPECT_EQ(lines.mode, 5);
+  EXPECT_FALSE(lines.fromStdin);
+}
+
+// --- Lines from standard input -----------------------------------------------
+
+struct StripCase {
+  std::string in, out;
+};
+
+class StdinLine : public testing::TestWithParam<StripCase> {};
+
+TEST_P(StdinLine, LosesItsLineEnd) { EXPECT_EQ(StripLineEnd(GetParam().in), GetParam().out); }
+
+INSTANTIATE_TEST_SUITE_P(Ends, StdinLine, testing::Values(
+    StripCase{">5L1\r\n", ">5L1"}, StripCase{">5L1\n", ">5L1"}, StripCase{">5L1\r", ">5L1"},
+    StripCase{">5L1", ">5L1"}, StripCase{">5L1\r\r", ">5L1\r"}, StripCase{"", ""}));
+
+// --- Patterns ------------------------------------------------------------------
+
+// The lamp value of a pattern line, after checking its command prefix.
+unsigned long ValueOf(const std::string& line, int mode) {
+  EXPECT_EQ(line.substr(0, 3), mode == 3 ? ">3L" : ">5L") << line;
+  EXPECT_EQ(LineProblem(line), "") << line;
+  return std::strtoul(line.c_str() + 3, nullptr, 16);
+}
+
+struct ModeCase {
+  int mode;
+  unsigned lamps;
+};
+
+class Pattern : public testing::TestWithParam<ModeCase> {};
+
+TEST_P(Pattern, ChaserLightsExactlyOneLampWalking) {
+  const ModeCase m = GetParam();
+  for (unsigned step = 0; step < 3 * m.lamps; ++step)
+    EXPECT_EQ(ValueOf(PatternLine("chaser", m.mode, step), m.mode), 1ul << (step % m.lamps))
+        << "step " << step;
+}
+
+TEST_P(Pattern, BounceGoesThereAndBack) {
+  const ModeCase m = GetParam();
+  std::vector<unsigned long> positions;
+  for (unsigned step = 0; step < 2 * (m.lamps - 1) + 1; ++step) {
+    const unsigned long value = ValueOf(PatternLine("bounce", m.mode, step), m.mode);
+    ASSERT_EQ(std::bitset<32>(value).count(), 1u) << "step " << step;
+    positions.push_back(value);
+  }
+  EXPECT_EQ(positions.front(), 1ul);
+  EXPECT_EQ(positions[m.lamps - 1], 1ul << (m.lamps - 1));  // The far end...
+  EXPECT_EQ(positions[m.lamps], 1ul << (m.lamps - 2));      // ...and back.
+  EXPECT_EQ(positions.back(), 1ul);                         // Then again.
+}
+
+TEST_P(Pattern, CounterCountsAndWraps) {
+  const ModeCase m = GetParam();
+  const unsigned long all = (1ul << m.lamps) - 1;
+  EXPECT_EQ(ValueOf(PatternLine("counter", m.mode, 0), m.mode), 0ul);
+  EXPECT_EQ(ValueOf(PatternLine("counter", m.mode, 5), m.mode), 5ul);
+  EXPECT_EQ(ValueOf(PatternLine("counter", m.mode, all), m.mode), all);
+  EXPECT_EQ(ValueOf(PatternLine("counter", m.mode, all + 1), m.mode), 0ul);
+}
+
+TEST_P(Pattern, BlinkSwitchesAllLampsOnAndOff) {
+  const ModeCase m = GetParam();
+  EXPECT_EQ(ValueOf(PatternLine("blink", m.mode, 0), m.mode), (1ul << m.lamps) - 1);
+  EXPECT_EQ(ValueOf(PatternLine("blink", m.mode, 1), m.mode), 0ul);
+  EXPECT_EQ(ValueOf(PatternLine("blink", m.mode, 2), m.mode), (1ul << m.lamps) - 1);
+}
+
+TEST_P(Pattern, RandomStaysInItsLampsVariesAndRepeats) {
+  const ModeCase m = GetParam();
+  std::set<unsigned long> seen;
+  for (unsigned step = 0; step < 64; ++step) {
+    const std::string line = PatternLine("random", m.mode, step);
+    EXPECT_EQ(line, PatternLine("random", m.mode, step));  // The same run twice.
+    const unsigned long value = ValueOf(line, m.mode);
+    EXPECT_LT(value, 1ul << m.lamps);
+    seen.insert(value);
+  }
+  EXPECT_GT(seen.size(), 32u);  // Not stuck on a few values.
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Pattern, testing::Values(ModeCase{5, 16}, ModeCase{3, 8}),
+                         [](const testing::TestParamInfo<ModeCase>& info) {
+                           return info.param.mode == 3 ? std::string("OneBank")
+                                                       : std::string("TwoBanks");
+                         });
+
+TEST(PatternNames, AreKnownOrNot) {
+  for (const char* name : {"chaser", "bounce", "counter", "random", "blink"})
+    EXPECT_TRUE(IsKnownPattern(name)) << name;
+  EXPECT_FALSE(IsKnownPattern("disco"));
+  EXPECT_FALSE(IsKnownPattern(""));
+}
+
+}  // namespace

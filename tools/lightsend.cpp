@@ -1,0 +1,113 @@
+// lightsend: sends light commands to the pipe server, from the command line,
+// from standard input or as a pattern. See LightsendHelp() for the usage.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/lightsend_options.h"
+#include "tools/lightsend_patterns.h"
+#include "tools/lightsend_transport.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Sleeps until the deadline, in short slices so that Ctrl-C ends it soon.
+void PauseUntil(Clock::time_point deadline) {
+  while (!Interrupted()) {
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) return;
+    std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
+  }
+}
+
+// Reads every line of standard input and checks them all before anything
+// is sent. Returns false (after saying why) when one would be dropped.
+bool ReadStdinLines(std::vector<std::string>* lines) {
+  std::string line;
+  for (int number = 1; std::getline(std::cin, line); ++number) {
+    line = StripLineEnd(line);
+    const std::string problem = LineProblem(line);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "lightsend: line %d of standard input, \"%s\", %s\n", number,
+                   line.c_str(), problem.c_str());
+      return false;
+    }
+    lines->push_back(line);
+  }
+  return true;
+}
+
+// Sends one line with its line feed in a single write; false after saying
+// why when it could not.
+bool SendLine(const std::string& line) {
+  std::string detail;
+  switch (SendBytes(line + "\n", &detail)) {
+    case SendStatus::kOk: return true;
+    case SendStatus::kServerGone:
+      std::fprintf(stderr, "lightsend: the pipe server on %s went away\n", ServerName());
+      return false;
+    default:
+      std::fprintf(stderr, "lightsend: cannot write to %s: %s\n", ServerName(), detail.c_str());
+      return false;
+  }
+}
+
+bool SendLines(const std::vector<std::string>& lines, int delayMs) {
+  for (size_t i = 0; i < lines.size() && !Interrupted(); ++i) {
+    if (i > 0) PauseUntil(Clock::now() + std::chrono::milliseconds(delayMs));
+    if (!Interrupted() && !SendLine(lines[i])) return false;
+  }
+  return true;
+}
+
+// Steps are timed from the start, so a slow write does not slow the pattern.
+bool PlayPattern(const LightsendOptions& options) {
+  const auto start = Clock::now();
+  const double total = options.seconds * options.rate;
+  for (unsigned long step = 0; options.seconds < 0 || step < total; ++step) {
+    PauseUntil(start + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(step / options.rate)));
+    if (Interrupted()) break;
+    if (!SendLine(PatternLine(options.pattern, options.mode, step))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  LightsendOptions options;
+  std::string error;
+  switch (ParseLightsendArguments(std::vector<std::string>(argv + 1, argv + argc), &options,
+                                  &error)) {
+    case ParseOutcome::kHelp:
+      std::fputs(LightsendHelp(), stdout);
+      return 0;
+    case ParseOutcome::kUsageError:
+      std::fprintf(stderr, "lightsend: %s\nTry 'lightsend --help'.\n", error.c_str());
+      return 2;
+    case ParseOutcome::kRun: break;
+  }
+  if (options.fromStdin && !ReadStdinLines(&options.lines)) return 2;
+
+  InstallInterruptHandler();
+  std::string detail;
+  switch (ConnectToServer(&detail)) {
+    case SendStatus::kOk: break;
+    case SendStatus::kNoServer:
+      std::fprintf(stderr, "lightsend: no pipe server is listening on %s\n", ServerName());
+      return 1;
+    default:
+      std::fprintf(stderr, "lightsend: cannot connect to %s: %s\n", ServerName(), detail.c_str());
+      return 1;
+  }
+  const bool sent = options.pattern.empty() ? SendLines(options.lines, options.delayMs)
+                                            : PlayPattern(options);
+  CloseConnection();
+  return sent ? 0 : 1;
+}
