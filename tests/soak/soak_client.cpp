@@ -1,0 +1,53 @@
+// One soak session's client, driven line by line on standard input so the
+// driver can pace it against the server's output and kill it at any point:
+//   w <hex bytes>   one write of those bytes; answers "ok" once the server
+//                   has read them all
+//   q               disconnects and ends
+// Answers "connected" first, and "error <what>" on any failure.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tests/soak/soak_client_transport.h"
+
+namespace {
+
+bool ParseHex(const char* text, std::vector<unsigned char>* bytes) {
+  for (; text[0] != '\0' && text[0] != '\n' && text[0] != '\r'; text += 2) {
+    unsigned value = 0;
+    if (std::sscanf(text, "%2x", &value) != 1 || text[1] == '\0') return false;
+    bytes->push_back(static_cast<unsigned char>(value));
+  }
+  return !bytes->empty();
+}
+
+void Answer(const char* text) {
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main() {
+  if (!Connect()) {
+    Answer("error connect\n");
+    return 1;
+  }
+  Answer("connected\n");
+  static char request[4096];
+  while (std::fgets(request, sizeof request, stdin) != nullptr) {
+    if (request[0] == 'q') break;
+    std::vector<unsigned char> bytes;
+    if (std::strncmp(request, "w ", 2) != 0 || !ParseHex(request + 2, &bytes)) {
+      Answer("error request\n");
+      return 1;
+    }
+    if (!WriteAndDrain(bytes.data(), bytes.size())) {
+      Answer("error write\n");
+      return 1;
+    }
+    Answer("ok\n");
+  }
+  Disconnect();
+  return 0;
+}
