@@ -2,9 +2,12 @@
 // driver can pace it against the server's output and kill it at any point:
 //   w <hex bytes>   one write of those bytes; answers "ok" once the server
 //                   has read them all
+//   r <count>       count light commands, ">5L0001" on, one write each,
+//                   each read by the server before the next; then "ok"
 //   q               disconnects and ends
 // Answers "connected" first, and "error <what>" on any failure.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -19,6 +22,15 @@ bool ParseHex(const char* text, std::vector<unsigned char>* bytes) {
     bytes->push_back(static_cast<unsigned char>(value));
   }
   return !bytes->empty();
+}
+
+bool SendCommands(long count) {
+  for (long i = 1; i <= count; ++i) {
+    char line[16];
+    const int length = std::snprintf(line, sizeof line, ">5L%04lX\n", i & 0xFFFF);
+    if (!WriteAndDrain(reinterpret_cast<const unsigned char*>(line), size_t(length))) return false;
+  }
+  return true;
 }
 
 void Answer(const char* text) {
@@ -37,6 +49,10 @@ int main() {
   static char request[4096];
   while (std::fgets(request, sizeof request, stdin) != nullptr) {
     if (request[0] == 'q') break;
+    if (request[0] == 'r') {
+      Answer(SendCommands(std::atol(request + 1)) ? "ok\n" : "error write\n");
+      continue;
+    }
     std::vector<unsigned char> bytes;
     if (std::strncmp(request, "w ", 2) != 0 || !ParseHex(request + 2, &bytes)) {
       Answer("error request\n");

@@ -60,11 +60,11 @@ class LineReader:
         if not self.thread.is_alive():
             self.stream.close()
 
-    def next(self, what):
+    def next(self, what, timeout=TIMEOUT):
         try:
-            line = self.lines.get(timeout=TIMEOUT)
+            line = self.lines.get(timeout=timeout)
         except queue.Empty:
-            raise Failure("nothing within %.0f s while waiting for %s" % (TIMEOUT, what))
+            raise Failure("nothing within %.0f s while waiting for %s" % (timeout, what))
         if line is None:
             raise Failure("output ended while waiting for %s" % what)
         return line
@@ -86,6 +86,8 @@ class Host:
         self.process = subprocess.Popen(command(path, wine), stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, bufsize=0)
         self.output = LineReader(self.process.stdout)
+        # The Linux client watches the host's listener thread to pace its writes.
+        os.environ["SOAK_HOST_PID"] = str(self.process.pid)
 
     def expect(self, wanted, context):
         line = self.output.next("the state line " + wanted)

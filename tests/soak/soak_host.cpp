@@ -18,7 +18,7 @@
 #include "pipe/pipe_listener.h"
 #include "res/string_table.h"
 #include "tests/soak/latch_port.h"
-#include "tests/soak/process_handles.h"
+#include "tests/soak/host_platform.h"
 
 namespace {
 
@@ -69,6 +69,7 @@ int main() {
   PortBase = 0x378;
   PortSetUp();  // As start-up does: both strobe pins low before any output.
   std::thread([] {
+    NameListenerThread();
     const int code = PipeListenThread(nullptr);
     PrintLine("ended code=" + std::to_string(code) + "\n");
   }).detach();

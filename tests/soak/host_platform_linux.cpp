@@ -1,6 +1,7 @@
 #include <dirent.h>
+#include <pthread.h>
 
-#include "tests/soak/process_handles.h"
+#include "tests/soak/host_platform.h"
 
 // The entries of /proc/self/fd, less "." and "..", and less the descriptor
 // of the listing itself.
@@ -14,3 +15,5 @@ long OpenHandleCount() {
   closedir(directory);
   return count - 1;
 }
+
+void NameListenerThread() { pthread_setname_np(pthread_self(), "listener"); }
