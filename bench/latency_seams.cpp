@@ -33,12 +33,12 @@ void ProbeExpect(uint32_t key) {
 
 void ProbeArrived(uint32_t key) {
   const LatencyClock::time_point now = LatencyClock::now();
-  {
-    std::lock_guard<std::mutex> hold(ProbeLock);
-    if (key != Awaited || Arrived) return;
-    Arrived = true;
-    ArrivalTime = now;
-  }
+  // Notified under the lock: the client cannot return from its wait, and
+  // the program end destroy the condition, while this thread still uses it.
+  std::lock_guard<std::mutex> hold(ProbeLock);
+  if (key != Awaited || Arrived) return;
+  Arrived = true;
+  ArrivalTime = now;
   ProbeSignal.notify_one();
 }
 

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <string>
 #include <thread>
 
 #include "lights/light_control.h"
@@ -24,26 +23,27 @@ namespace {
 
 std::mutex OutputLock;
 
-void PrintLine(const std::string& line) {
+void PrintLine(const char* line) {
   std::lock_guard<std::mutex> hold(OutputLock);
-  std::fputs(line.c_str(), stdout);
+  std::fputs(line, stdout);
   std::fflush(stdout);
 }
 
 // Printable ASCII as it is; quotes, backslashes and everything else as \xNN.
-std::string Escape(const char* text) {
-  std::string out;
-  for (const char* p = text; *p != '\0'; ++p) {
+// Into a fixed buffer: the host allocates nothing per line, so that its
+// memory shows the listener's alone (the sanitizers' allocators would keep
+// every freed string).
+void Escape(const char* text, char (&out)[9 * 4 + 1]) {
+  size_t at = 0;
+  for (const char* p = text; *p != '\0' && at + 4 < sizeof out; ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
     if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-      out += static_cast<char>(c);
+      out[at++] = static_cast<char>(c);
     } else {
-      char code[5];
-      std::snprintf(code, sizeof code, "\\x%02x", c);
-      out += code;
+      at += size_t(std::snprintf(out + at, sizeof out - at, "\\x%02x", c));
     }
   }
-  return out;
+  out[at] = '\0';
 }
 
 }  // namespace
@@ -52,14 +52,18 @@ void RequestRepaint() {
   const DisplayStateRecord state = SnapshotDisplayState();
   uint8_t latch0, latch1;
   LatchedBytes(&latch0, &latch1);
-  char tail[48];
-  std::snprintf(tail, sizeof tail, "\" lamps=%02x %02x latches=%02x %02x\n", state.LampBank0, state.LampBank1,
-                latch0, latch1);
-  PrintLine("state status=\"" + Escape(state.StatusText) + tail);
+  char status[9 * 4 + 1];
+  Escape(state.StatusText, status);
+  char line[96];
+  std::snprintf(line, sizeof line, "state status=\"%s\" lamps=%02x %02x latches=%02x %02x\n", status,
+                state.LampBank0, state.LampBank1, latch0, latch1);
+  PrintLine(line);
 }
 
 void ShowMessageBox(void*, const char* text, const char* caption, unsigned) {
-  PrintLine("box caption=\"" + Escape(caption) + "\" text=\"" + Escape(text) + "\"\n");
+  char line[512];
+  std::snprintf(line, sizeof line, "box caption=\"%s\" text=\"%s\"\n", caption, text);
+  PrintLine(line);
 }
 
 int LoadText(unsigned id, char* buffer, int size) { return CopyStringTableText(id, buffer, size); }
@@ -71,12 +75,18 @@ int main() {
   std::thread([] {
     NameListenerThread();
     const int code = PipeListenThread(nullptr);
-    PrintLine("ended code=" + std::to_string(code) + "\n");
+    char line[32];
+    std::snprintf(line, sizeof line, "ended code=%d\n", code);
+    PrintLine(line);
   }).detach();
 
   char request[64];
   while (std::fgets(request, sizeof request, stdin) != nullptr) {
-    if (std::strncmp(request, "handles", 7) == 0) PrintLine("handles " + std::to_string(OpenHandleCount()) + "\n");
+    if (std::strncmp(request, "handles", 7) == 0) {
+      char line[32];
+      std::snprintf(line, sizeof line, "handles %ld\n", OpenHandleCount());
+      PrintLine(line);
+    }
     if (std::strncmp(request, "quit", 4) == 0) break;
   }
   std::fflush(stdout);
