@@ -1,7 +1,7 @@
 // End-to-end latency: from a client's write of one line into the real
 // transport to the line's lamp value reaching the port's data register,
 // through the real listener. Beside it the limit: a bare blocking-read loop
-// on the same transport, stamped when each read returns.
+// on the same transport, stamped when each read returns. The two take turns.
 //   latency_bench [lines]     (default 10000)
 #include <algorithm>
 #include <cstdio>
@@ -26,54 +26,63 @@ Summary Summarise(std::vector<double> us) {
   return {at(0.50), at(0.99), us.back()};
 }
 
-// Writes lines one at a time, each with a distinct value, and waits for each
-// to arrive before the next, so no two share a read. key(i) is what the
-// server side reports for line i.
-template <typename KeyOf>
-bool MeasureClient(int lines, int warmUp, KeyOf key, std::vector<double>* latencies) {
-  if (!ClientConnect()) return false;
-  for (int i = 0; i < warmUp + lines; ++i) {
-    const unsigned value = unsigned(i + 1) & 0xFFFF;
+constexpr int kBlock = 100;  // Lines per turn of each server.
+
+struct Run {
+  Server server;
+  uint32_t next = 1;  // Key of the next line: read count (bare) or lamp value.
+  std::vector<double> latencies;
+};
+
+// Writes count lines to one server, one at a time, each with a distinct
+// value, waiting for each to arrive before the next so that no two share a
+// read.
+bool MeasureBlock(Run* run, int count, bool keep) {
+  for (int i = 0; i < count; ++i, ++run->next) {
     char line[16];
-    const int count = std::snprintf(line, sizeof line, ">5L%04X\n", value);
-    ProbeExpect(key(i, value));
+    const int length = std::snprintf(line, sizeof line, ">5L%04X\n", unsigned(run->next & 0xFFFF));
+    // The bare loop counts reads; the port sees the lamp value.
+    ProbeExpect(run->server == Server::kBare ? run->next : run->next & 0xFFFF);
     const LatencyClock::time_point start = LatencyClock::now();
-    if (!ClientWrite(line, size_t(count))) return false;
+    if (!ClientWrite(run->server, line, size_t(length))) return false;
     LatencyClock::time_point arrived;
     if (!ProbeWait(&arrived)) {
-      std::fprintf(stderr, "latency_bench: line %d (%.*s) never arrived\n", i, count - 1, line);
+      std::fprintf(stderr, "latency_bench: %.*s never arrived\n", length - 1, line);
       return false;
     }
-    if (i >= warmUp) latencies->push_back(std::chrono::duration<double, std::micro>(arrived - start).count());
+    if (keep) run->latencies.push_back(std::chrono::duration<double, std::micro>(arrived - start).count());
   }
-  ClientClose();
   return true;
 }
 
-bool MeasureLimit(int lines, int warmUp, std::vector<double>* latencies) {
-  if (!BareOpen()) return false;
-  std::thread server([] {
-    if (!BareAccept()) return;
-    unsigned char bytes[18];
-    uint32_t reads = 0;
-    while (BareRead(bytes, sizeof bytes) >= 0) ProbeArrived(++reads);
-  });
-  const bool ok = MeasureClient(lines, warmUp, [](int i, unsigned) { return uint32_t(i + 1); }, latencies);
-  ClientClose();  // Ends the server's read loop.
-  if (!ok) {
-    server.detach();  // It may still wait for a client that never came.
-    return false;
-  }
-  server.join();
-  BareClose();
-  return ok;
+// The bare loop: reads until its client goes, reporting each read.
+void BareServe() {
+  if (!BareAccept()) return;
+  unsigned char bytes[18];
+  uint32_t reads = 0;
+  while (BareRead(bytes, sizeof bytes) >= 0) ProbeArrived(++reads);
 }
 
-// The listener never returns; it ends with the process.
-bool MeasureListener(int lines, int warmUp, std::vector<double>* latencies) {
+// Both servers run at once and take turns of kBlock lines, in alternating
+// order, so that a change in the machine's load falls on both alike.
+bool Measure(int lines, Run* bare, Run* listener) {
+  if (!BareOpen()) return false;
+  std::thread(BareServe).detach();
   PortBase = 0x378;
-  std::thread([] { PipeListenThread(nullptr); }).detach();
-  return MeasureClient(lines, warmUp, [](int, unsigned value) { return uint32_t(value); }, latencies);
+  std::thread([] { PipeListenThread(nullptr); }).detach();  // Never returns.
+  if (!ClientConnect(Server::kBare) || !ClientConnect(Server::kListener)) return false;
+
+  const int warmUp = std::min(kBlock, lines / 10);
+  if (!MeasureBlock(bare, warmUp, false) || !MeasureBlock(listener, warmUp, false)) return false;
+  for (int done = 0, turn = 0; done < lines; done += kBlock, ++turn) {
+    const int count = std::min(kBlock, lines - done);
+    Run* first = (turn % 2 == 0) ? bare : listener;
+    Run* second = (turn % 2 == 0) ? listener : bare;
+    if (!MeasureBlock(first, count, true) || !MeasureBlock(second, count, true)) return false;
+  }
+  ClientClose(Server::kBare);
+  ClientClose(Server::kListener);
+  return true;
 }
 
 void PrintRow(const char* name, const Summary& s) {
@@ -89,19 +98,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!IsolateTransport()) return 1;
-  const int warmUp = std::min(100, lines / 10);
-
-  std::vector<double> limit, listener;
-  if (!MeasureLimit(lines, warmUp, &limit)) {
-    std::fprintf(stderr, "latency_bench: the bare read loop failed\n");
-    return 1;
-  }
-  if (!MeasureListener(lines, warmUp, &listener)) {
-    std::fprintf(stderr, "latency_bench: the listener run failed\n");
+  Run bare{Server::kBare, 1, {}}, listener{Server::kListener, 1, {}};
+  if (!Measure(lines, &bare, &listener)) {
+    std::fprintf(stderr, "latency_bench: the run failed\n");
     return 1;
   }
 
-  const Summary a = Summarise(limit), b = Summarise(listener);
+  const Summary a = Summarise(bare.latencies), b = Summarise(listener.latencies);
   std::printf("write-to-arrival latency, %d lines, microseconds\n", lines);
   std::printf("%-28s %9s %9s %9s\n", "", "p50", "p99", "max");
   PrintRow("bare read loop (limit)", a);

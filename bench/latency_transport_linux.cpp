@@ -14,16 +14,17 @@
 
 namespace {
 
-constexpr char kSocketName[] = "tormelin";
-int Client = -1;
+const char* const kSocketNames[] = {"tormelin-bare", "tormelin"};  // By Server.
+int Clients[] = {-1, -1};
 int BareServer = -1;
 int BareClient = -1;
 
-socklen_t AbstractAddress(sockaddr_un* address) {
+socklen_t AbstractAddress(Server server, sockaddr_un* address) {
+  const char* name = kSocketNames[int(server)];
   *address = sockaddr_un{};
   address->sun_family = AF_UNIX;
-  std::memcpy(address->sun_path + 1, kSocketName, sizeof kSocketName - 1);
-  return offsetof(sockaddr_un, sun_path) + 1 + sizeof kSocketName - 1;
+  std::memcpy(address->sun_path + 1, name, std::strlen(name));
+  return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + std::strlen(name));
 }
 
 }  // namespace
@@ -36,32 +37,34 @@ bool IsolateTransport() {
   return false;
 }
 
-bool ClientConnect() {
+bool ClientConnect(Server server) {
   sockaddr_un address;
-  const socklen_t length = AbstractAddress(&address);
+  const socklen_t length = AbstractAddress(server, &address);
+  int& client = Clients[int(server)];
   for (int attempt = 0; attempt < 500; ++attempt) {
-    Client = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (Client < 0) return false;
-    if (connect(Client, reinterpret_cast<const sockaddr*>(&address), length) == 0) return true;
-    close(Client);
-    Client = -1;
+    client = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (client < 0) return false;
+    if (connect(client, reinterpret_cast<const sockaddr*>(&address), length) == 0) return true;
+    close(client);
+    client = -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));  // Server not bound yet.
   }
   return false;
 }
 
-bool ClientWrite(const char* bytes, size_t count) {
-  return send(Client, bytes, count, MSG_NOSIGNAL) == static_cast<ssize_t>(count);
+bool ClientWrite(Server server, const char* bytes, size_t count) {
+  return send(Clients[int(server)], bytes, count, MSG_NOSIGNAL) == static_cast<ssize_t>(count);
 }
 
-void ClientClose() {
-  if (Client >= 0) close(Client);
-  Client = -1;
+void ClientClose(Server server) {
+  int& client = Clients[int(server)];
+  if (client >= 0) close(client);
+  client = -1;
 }
 
 bool BareOpen() {
   sockaddr_un address;
-  const socklen_t length = AbstractAddress(&address);
+  const socklen_t length = AbstractAddress(Server::kBare, &address);
   BareServer = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   return BareServer >= 0 && bind(BareServer, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
          listen(BareServer, 1) == 0;
@@ -78,10 +81,4 @@ long BareRead(unsigned char* bytes, size_t size) {
     received = recv(BareClient, bytes, size, 0);
   } while (received < 0 && errno == EINTR);
   return received > 0 ? long(received) : -1;
-}
-
-void BareClose() {
-  if (BareClient >= 0) close(BareClient);
-  if (BareServer >= 0) close(BareServer);
-  BareClient = BareServer = -1;
 }

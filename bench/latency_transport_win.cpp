@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr char kPipeName[] = "\\\\.\\pipe\\tormelin";
-HANDLE Client = INVALID_HANDLE_VALUE;
+const char* const kPipeNames[] = {"\\\\.\\pipe\\tormelin-bare", "\\\\.\\pipe\\tormelin"};  // By Server.
+HANDLE Clients[] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
 HANDLE Bare = INVALID_HANDLE_VALUE;
 
 }  // namespace
@@ -15,12 +15,14 @@ HANDLE Bare = INVALID_HANDLE_VALUE;
 // Pipe names are per session and the build's Wine prefix is ours alone.
 bool IsolateTransport() { return true; }
 
-bool ClientConnect() {
+bool ClientConnect(Server server) {
+  const char* name = kPipeNames[int(server)];
+  HANDLE& client = Clients[int(server)];
   for (int attempt = 0; attempt < 500; ++attempt) {
-    Client = CreateFileA(kPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (Client != INVALID_HANDLE_VALUE) return true;
+    client = CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (client != INVALID_HANDLE_VALUE) return true;
     if (GetLastError() == ERROR_PIPE_BUSY) {
-      WaitNamedPipeA(kPipeName, 1000);
+      WaitNamedPipeA(name, 1000);
     } else {
       Sleep(10);  // Pipe not created yet.
     }
@@ -28,18 +30,19 @@ bool ClientConnect() {
   return false;
 }
 
-bool ClientWrite(const char* bytes, size_t count) {
+bool ClientWrite(Server server, const char* bytes, size_t count) {
   DWORD written = 0;
-  return WriteFile(Client, bytes, DWORD(count), &written, nullptr) && written == count;
+  return WriteFile(Clients[int(server)], bytes, DWORD(count), &written, nullptr) && written == count;
 }
 
-void ClientClose() {
-  if (Client != INVALID_HANDLE_VALUE) CloseHandle(Client);
-  Client = INVALID_HANDLE_VALUE;
+void ClientClose(Server server) {
+  HANDLE& client = Clients[int(server)];
+  if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+  client = INVALID_HANDLE_VALUE;
 }
 
 bool BareOpen() {
-  Bare = CreateNamedPipeA(kPipeName, PIPE_ACCESS_INBOUND, 0 | PIPE_REJECT_REMOTE_CLIENTS,
+  Bare = CreateNamedPipeA(kPipeNames[int(Server::kBare)], PIPE_ACCESS_INBOUND, 0 | PIPE_REJECT_REMOTE_CLIENTS,
                           1,         // Max instances.
                           0,         // Out buffer size.
                           18,        // In buffer size, as the listener's.
@@ -56,12 +59,4 @@ bool BareAccept() {
 long BareRead(unsigned char* bytes, size_t size) {
   DWORD received = 0;
   return ReadFile(Bare, bytes, DWORD(size), &received, nullptr) ? long(received) : -1;
-}
-
-void BareClose() {
-  if (Bare != INVALID_HANDLE_VALUE) {
-    DisconnectNamedPipe(Bare);
-    CloseHandle(Bare);
-  }
-  Bare = INVALID_HANDLE_VALUE;
 }

@@ -5,7 +5,8 @@ in the soak host, each checked line by line against lamp_model.
 Each session connects a soak_client, makes 1 to 20 writes (commands, near
 misses, random bytes with NUL and 0xFF, over-long lines, endless lines
 without a line feed), each paced so that it is a read of its own, and ends
-by closing, by closing in the middle of a line, or by SIGKILL. Every state
+by closing, by closing in the middle of a line, or by SIGKILL (between
+writes, or while it writes a long line). Every state
 line the host prints must be the model's, in order; after each session the
 host must show ">xxx" with the lamps and latches of the last good command.
 At the end the host's descriptors (or handles) and memory must be where
@@ -179,7 +180,7 @@ def run_session(number, rng, host, client_path, wine, display, stats):
         answer = answers.next("the client's connection")
         if answer != "connected":
             raise Failure("client did not connect: " + answer)
-        ending = rng.choices(["close", "cut", "kill"], weights=[70, 15, 15])[0]
+        ending = rng.choices(["close", "cut", "kill", "kill-writing"], weights=[65, 15, 10, 10])[0]
         writes = [random_write(rng) for _ in range(rng.randint(1, 20))]
         if ending == "cut":  # The last write stops in the middle of a line.
             writes.append(random_command(rng)[:rng.randint(1, 7)])
@@ -193,7 +194,14 @@ def run_session(number, rng, host, client_path, wine, display, stats):
             if model_after_write(display, data):
                 stats["applied"] += 1
                 host.expect(display.state_line(), "session %d, after writing %r" % (number, data))
-        if ending == "kill":
+        if ending == "kill-writing":
+            # Killed while it writes a long line, which none, some or all of
+            # may reach the server: without a line feed none of it counts.
+            data = b">5L" + bytes(rng.choice(b"0123456789ABCDEF") for _ in range(rng.randint(20, 400)))
+            history.append(data)
+            client.stdin.write(b"w " + data.hex().encode() + b"\n")
+            time.sleep(rng.choice([0, 0.0005, 0.002]))
+        if ending.startswith("kill"):
             client.send_signal(signal.SIGKILL)
             stats["killed"] += 1
         else:
