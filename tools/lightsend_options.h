@@ -24,8 +24,8 @@ ParseOutcome ParseLightsendArguments(const std::vector<std::string>& args,
 // a line is '>' and at most 7 further characters, with no line feed.
 std::string LineProblem(const std::string& line);
 
-// Removes one trailing line feed and carriage return (in either order of
-// appearance: "\r\n", "\n" or "\r") from a line read from standard input.
+// Removes a trailing line feed, then a trailing carriage return, from a line
+// read from standard input ("\r\n", "\n" and "\r" endings all go).
 std::string StripLineEnd(std::string line);
 
 // The text that --help prints.
