@@ -5,8 +5,9 @@ in the soak host, each checked line by line against lamp_model.
 Each session connects a soak_client, makes 1 to 20 writes (commands, near
 misses, random bytes with NUL and 0xFF, over-long lines, endless lines
 without a line feed), each paced so that it is a read of its own, and ends
-by closing, by closing in the middle of a line, or by SIGKILL (between
-writes, or while it writes a long line). Every state
+by closing, by closing in the middle of a line, by SIGKILL (between
+writes, or while it writes a long line), or by handing over to the next
+session's client, which connected and wrote a line meanwhile. Every state
 line the host prints must be the model's, in order; after each session the
 host must show ">xxx" with the lamps and latches of the last good command.
 At the end the host's descriptors (or handles) and memory must be where
@@ -171,51 +172,89 @@ def model_after_write(display, data):
 
 # --- one session -------------------------------------------------------------
 
-def run_session(number, rng, host, client_path, wine, display, stats):
-    client = subprocess.Popen(command(client_path, wine), stdin=subprocess.PIPE,
-                              stdout=subprocess.PIPE, bufsize=0)
-    answers = LineReader(client.stdout)
-    history = []
+class Client:
+    """One soak_client process and its answers."""
+
+    def __init__(self, path, wine):
+        self.process = subprocess.Popen(command(path, wine), stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, bufsize=0)
+        self.answers = LineReader(self.process.stdout)
+
+    def write(self, data):
+        self.process.stdin.write(b"w " + data.hex().encode() + b"\n")
+
+    def expect(self, wanted, what):
+        answer = self.answers.next(what)
+        if answer != wanted:
+            raise Failure("client, waiting for %s: %s" % (what, answer))
+
+    def end(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+        self.process.stdin.close()
+        self.answers.close()
+
+
+def run_session(number, rng, host, client, display, stats, queued_line, start_client):
+    """Runs one session on client. queued_line: a line it wrote while the
+    previous client was still being served (already applied and checked).
+    Returns the next session's client when this one ends in a hand-over."""
+    history = [] if queued_line is None else [queued_line]
+    next_client = None
+    ending = "?"
     try:
-        answer = answers.next("the client's connection")
-        if answer != "connected":
-            raise Failure("client did not connect: " + answer)
-        ending = rng.choices(["close", "cut", "kill", "kill-writing"], weights=[65, 15, 10, 10])[0]
+        client.expect("connected", "the connection")
+        if queued_line is not None:
+            client.expect("ok", "the answer to the queued line")
+        ending = rng.choices(["close", "cut", "kill", "kill-writing", "hand-over"],
+                             weights=[55, 15, 10, 10, 10])[0]
         writes = [random_write(rng) for _ in range(rng.randint(1, 20))]
         if ending == "cut":  # The last write stops in the middle of a line.
             writes.append(random_command(rng)[:rng.randint(1, 7)])
         for data in writes:
             history.append(data)
-            client.stdin.write(b"w " + data.hex().encode() + b"\n")
-            answer = answers.next("the client's answer")
-            if answer != "ok":
-                raise Failure("client: " + answer)
+            client.write(data)
+            client.expect("ok", "the answer to a write")
             stats["writes"] += 1
             if model_after_write(display, data):
                 stats["applied"] += 1
                 host.expect(display.state_line(), "session %d, after writing %r" % (number, data))
+        next_line = None
+        if ending == "hand-over":
+            # The next client connects and writes one line while this one is
+            # still served; it must be served, line and all, once this goes.
+            next_client = start_client()
+            next_line = random_command(rng, short=True) + b"\n"  # At most 7 characters: applied.
+            next_client.write(next_line)
+            time.sleep(rng.choice([0, 0.01]))
         if ending == "kill-writing":
             # Killed while it writes a long line, which none, some or all of
             # may reach the server: without a line feed none of it counts.
             data = b">5L" + bytes(rng.choice(b"0123456789ABCDEF") for _ in range(rng.randint(20, 400)))
             history.append(data)
-            client.stdin.write(b"w " + data.hex().encode() + b"\n")
+            client.write(data)
             time.sleep(rng.choice([0, 0.0005, 0.002]))
         if ending.startswith("kill"):
-            client.send_signal(signal.SIGKILL)
+            client.process.send_signal(signal.SIGKILL)
             stats["killed"] += 1
         else:
-            client.stdin.write(b"q\n")
-        client.wait(timeout=TIMEOUT)
+            client.process.stdin.write(b"q\n")
+        client.process.wait(timeout=TIMEOUT)
         display.apply(b">xxx")
         host.expect(display.state_line(), "session %d, after the client went (%s)" % (number, ending))
+        if next_client is not None:
+            stats["handed-over"] += 1
+            assert model_after_write(display, next_line)
+            host.expect(display.state_line(), "session %d, the queued client's line %r" % (number + 1, next_line))
+            return next_client, next_line
+        return None, None
     except Failure as failure:
-        client.kill()
-        client.wait()
-        raise Failure("%s\n  session writes: %r" % (failure, history))
+        if next_client is not None:
+            next_client.end()
+        raise Failure("%s\n  session ending: %s\n  session writes: %r" % (failure, ending, history))
     finally:
-        client.stdin.close()
-        answers.close()
+        client.end()
 
 
 def main():
@@ -239,17 +278,35 @@ def main():
 
     host = Host(args.host, args.wine)
     display = lamp_model.Display()
-    stats = {"writes": 0, "applied": 0, "killed": 0}
+    stats = {"writes": 0, "applied": 0, "killed": 0, "handed-over": 0}
     started = time.monotonic()
     try:
         display.apply(b">???")
         host.expect(display.state_line(), "the listener's start")
+        def start_client():
+            return Client(args.client, args.wine)
+
+        client, queued_line = None, None
+        baseline = None
         for number in range(args.warmup + args.sessions):
-            if number == args.warmup:
-                handles_before, rss_before = host.handles(), host.rss_kb()
-            run_session(number, rng, host, args.client, args.wine, display, stats)
+            # Between sessions, and not while a queued client is connected.
+            if number >= args.warmup and baseline is None and client is None:
+                baseline = host.handles(), host.rss_kb()
+            client, queued_line = run_session(number, rng, host, client or start_client(), display, stats,
+                                              queued_line, start_client)
             if number % 250 == 249:
                 print("  %d sessions, %.0f s" % (number + 1, time.monotonic() - started), flush=True)
+        if client is not None:  # The last session handed over: let the queued client go.
+            client.expect("connected", "the connection")
+            client.expect("ok", "the answer to the queued line")
+            client.process.stdin.write(b"q\n")
+            client.process.wait(timeout=TIMEOUT)
+            client.end()
+            display.apply(b">xxx")
+            host.expect(display.state_line(), "the queued client after the last session")
+        if baseline is None:
+            raise Failure("every session after the warm-up handed over: no baseline")
+        handles_before, rss_before = baseline
         time.sleep(0.2)
         extra = host.output.pending()
         if extra:
@@ -261,7 +318,8 @@ def main():
         return 1
     host.stop()
 
-    print("  %(writes)d writes, %(applied)d lines applied, %(killed)d clients killed" % stats)
+    print("  %(writes)d writes, %(applied)d lines applied, %(killed)d clients killed, "
+          "%(handed-over)d clients queued behind another" % stats)
     print("  %s: %d after warm-up, %d at the end" % ("handles" if args.wine else "descriptors",
                                                       handles_before, handles_after))
     print("  VmRSS: %d kB after warm-up, %d kB at the end" % (rss_before, rss_after))
