@@ -80,6 +80,8 @@ def main():
     parser.add_argument("--rss-slack-kb", type=int, default=1024)
     args = parser.parse_args()
 
+    if args.wine and not os.environ.get("WINEPREFIX"):
+        parser.error("--wine needs WINEPREFIX (the build's own prefix, with wineserver -p running)")
     if not args.wine and os.environ.get("PIPESERVER_PRIVATE_NET") != "1":
         os.environ["PIPESERVER_PRIVATE_NET"] = "1"
         os.execvp("unshare", ["unshare", "--net", sys.executable] + sys.argv)

@@ -2,6 +2,7 @@
 // driver can pace it against the server's output and kill it at any point:
 //   w <hex bytes>   one write of those bytes; answers "ok" once the server
 //                   has read them all
+//   z               one write of no bytes at all; then "ok"
 //   r <count>       count light commands, ">5L0001" on, one write each,
 //                   each read by the server before the next; then "ok"
 //   q               disconnects and ends
@@ -49,6 +50,11 @@ int main() {
   static char request[4096];
   while (std::fgets(request, sizeof request, stdin) != nullptr) {
     if (request[0] == 'q') break;
+    if (request[0] == 'z') {
+      static const unsigned char nothing[1] = {0};
+      Answer(WriteAndDrain(nothing, 0) ? "ok\n" : "error write\n");
+      continue;
+    }
     if (request[0] == 'r') {
       Answer(SendCommands(std::atol(request + 1)) ? "ok\n" : "error write\n");
       continue;

@@ -4,7 +4,7 @@ in the soak host, each checked line by line against lamp_model.
 
 Each session connects a soak_client, makes 1 to 20 writes (commands, near
 misses, random bytes with NUL and 0xFF, over-long lines, endless lines
-without a line feed), each paced so that it is a read of its own, and ends
+without a line feed, writes of no bytes), each paced so that it is a read of its own, and ends
 by closing, by closing in the middle of a line, by SIGKILL (between
 writes, or while it writes a long line), or by handing over to the next
 session's client, which connected and wrote a line meanwhile. Every state
@@ -139,6 +139,8 @@ def random_command(rng, short=False):
 def random_write(rng):
     """One write, and whether it is longer than a read (then it holds no line feed)."""
     kind = rng.randrange(100)
+    if kind < 3:  # A write of no bytes at all: changes nothing, ends nothing.
+        return b""
     if kind < 45:
         return random_command(rng) + b"\n"
     if kind < 60:
@@ -181,7 +183,7 @@ class Client:
         self.answers = LineReader(self.process.stdout)
 
     def write(self, data):
-        self.process.stdin.write(b"w " + data.hex().encode() + b"\n")
+        self.process.stdin.write(b"w " + data.hex().encode() + b"\n" if data else b"z\n")
 
     def expect(self, wanted, what):
         answer = self.answers.next(what)
@@ -268,6 +270,8 @@ def main():
     parser.add_argument("--rss-slack-kb", type=int, default=512)
     args = parser.parse_args()
 
+    if args.wine and not os.environ.get("WINEPREFIX"):
+        parser.error("--wine needs WINEPREFIX (the build's own prefix, with wineserver -p running)")
     if not args.wine and os.environ.get("PIPESERVER_PRIVATE_NET") != "1":
         os.environ["PIPESERVER_PRIVATE_NET"] = "1"
         os.execvp("unshare", ["unshare", "--net", sys.executable] + sys.argv)
