@@ -4,21 +4,22 @@ in the soak host, each checked line by line against lamp_model.
 
 Each session connects a soak_client, makes 1 to 20 writes (commands, near
 misses, random bytes with NUL and 0xFF, over-long lines, endless lines
-without a line feed, writes of no bytes), each paced so that it is a read of its own, and ends
-by closing, by closing in the middle of a line, by SIGKILL (between
-writes, or while it writes a long line), or by handing over to the next
-session's client, which connected and wrote a line meanwhile. Every state
-line the host prints must be the model's, in order; after each session the
-host must show ">xxx" with the lamps and latches of the last good command.
-At the end the host's descriptors (or handles) and memory must be where
-they were after the warm-up.
+without a line feed, writes of no bytes), each paced so that it is a read
+of its own, and ends by closing, by closing in the middle of a line, by
+SIGKILL (between writes, or while it writes a long line), or by handing
+over to the next session's client, which connected and wrote a line
+meanwhile. Every state line the host prints must be the model's, in order;
+after each session the host must show ">xxx" with the lamps and latches of
+the last good command. At the end the host's descriptors (or handles) and
+memory must be where they were after the warm-up.
 
   soak_driver.py --host soak_host --client soak_client [--sessions 1000]
                  [--seed N] [--wine] [--rss-slack-kb 512]
 
 Linux: re-runs itself under 'unshare --net' so that the abstract socket
 name is private. --wine: runs the .exe files under Wine (WINEPREFIX from
-the environment); handles are then the host's own GetProcessHandleCount.
+the environment); handles are then counted by the host itself (every
+handle value that GetHandleInformation accepts).
 """
 import argparse
 import os
