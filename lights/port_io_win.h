@@ -1,0 +1,8 @@
+// What the Windows port back end saw, for its tests.
+#pragma once
+#include <cstdint>
+
+// The exception code that refused the last probing port instruction
+// (0xC0000096, STATUS_PRIVILEGED_INSTRUCTION, on Windows NT), or 0 when the
+// last PortAccessOpen made no probe or its probe went through.
+uint32_t LastProbeException();

@@ -1,0 +1,28 @@
+// Start-up's port work without a window, for checks of the real back ends.
+//
+//   port_start -p|-P <hex address> [line...]
+//
+// Reads the address as the command tail is read, runs StartPortOutput (with
+// the hardware test for -P), prints "PortBase=<hex>", then applies each
+// further argument as a received line and prints "PortBase=<hex>" again.
+// Boxes go to stdout and to $PORT_TEST_LOG (printing_ui.cpp).
+#include <cstdio>
+
+#include "lights/hex_number.h"
+#include "lights/light_control.h"
+#include "lights/parallel_port.h"
+
+int main(int argc, char** argv) {
+  if (argc < 3 || argv[1][0] != '-' || (argv[1][1] != 'p' && argv[1][1] != 'P')) {
+    std::fprintf(stderr, "usage: port_start -p|-P <hex address> [line...]\n");
+    return 2;
+  }
+  uint32_t address = 0;
+  ReadHexNumber(argv[2], &address);
+  PortBase = uint16_t(address);
+  StartPortOutput(argv[1][1] == 'P');
+  std::printf("PortBase=%X\n", PortBase);
+  for (int i = 3; i < argc; ++i) ApplyLightLine(argv[i]);
+  std::printf("PortBase=%X\n", PortBase);
+  return 0;
+}
