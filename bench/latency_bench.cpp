@@ -1,0 +1,114 @@
+// End-to-end latency: from a client's write of one line into the real
+// transport to the line's lamp value reaching the port's data register,
+// through the real listener. Beside it the limit: a bare blocking-read loop
+// on the same transport, stamped when each read returns. The two take turns.
+//   latency_bench [lines]     (default 10000)
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "bench/latency_probe.h"
+#include "bench/latency_transport.h"
+#include "lights/light_control.h"
+#include "pipe/pipe_listener.h"
+
+namespace {
+
+struct Summary {
+  double p50, p99, max;  // Microseconds.
+};
+
+Summary Summarise(std::vector<double> us) {
+  std::sort(us.begin(), us.end());
+  const auto at = [&](double q) { return us[std::min(us.size() - 1, size_t(q * double(us.size())))]; };
+  return {at(0.50), at(0.99), us.back()};
+}
+
+constexpr int kBlock = 100;  // Lines per turn of each server.
+
+struct Run {
+  Server server;
+  uint32_t next = 1;  // Key of the next line: read count (bare) or lamp value.
+  std::vector<double> latencies;
+};
+
+// Writes count lines to one server, one at a time, each with a distinct
+// value, waiting for each to arrive before the next so that no two share a
+// read.
+bool MeasureBlock(Run* run, int count, bool keep) {
+  for (int i = 0; i < count; ++i, ++run->next) {
+    char line[16];
+    const int length = std::snprintf(line, sizeof line, ">5L%04X\n", unsigned(run->next & 0xFFFF));
+    // The bare loop counts reads; the port sees the lamp value.
+    ProbeExpect(run->server == Server::kBare ? run->next : run->next & 0xFFFF);
+    const LatencyClock::time_point start = LatencyClock::now();
+    if (!ClientWrite(run->server, line, size_t(length))) return false;
+    LatencyClock::time_point arrived;
+    if (!ProbeWait(&arrived)) {
+      std::fprintf(stderr, "latency_bench: %.*s never arrived\n", length - 1, line);
+      return false;
+    }
+    if (keep) run->latencies.push_back(std::chrono::duration<double, std::micro>(arrived - start).count());
+  }
+  return true;
+}
+
+// The bare loop: reads until its client goes, reporting each read.
+void BareServe() {
+  if (!BareAccept()) return;
+  unsigned char bytes[18];
+  uint32_t reads = 0;
+  while (BareRead(bytes, sizeof bytes) >= 0) ProbeArrived(++reads);
+}
+
+// Both servers run at once and take turns of kBlock lines, in alternating
+// order, so that a change in the machine's load falls on both alike.
+bool Measure(int lines, Run* bare, Run* listener) {
+  if (!BareOpen()) return false;
+  std::thread(BareServe).detach();
+  PortBase = 0x378;
+  std::thread([] { PipeListenThread(nullptr); }).detach();  // Never returns.
+  if (!ClientConnect(Server::kBare) || !ClientConnect(Server::kListener)) return false;
+
+  const int warmUp = std::min(kBlock, lines / 10);
+  if (!MeasureBlock(bare, warmUp, false) || !MeasureBlock(listener, warmUp, false)) return false;
+  for (int done = 0, turn = 0; done < lines; done += kBlock, ++turn) {
+    const int count = std::min(kBlock, lines - done);
+    Run* first = (turn % 2 == 0) ? bare : listener;
+    Run* second = (turn % 2 == 0) ? listener : bare;
+    if (!MeasureBlock(first, count, true) || !MeasureBlock(second, count, true)) return false;
+  }
+  ClientClose(Server::kBare);
+  ClientClose(Server::kListener);
+  return true;
+}
+
+void PrintRow(const char* name, const Summary& s) {
+  std::printf("%-28s %9.1f %9.1f %9.1f\n", name, s.p50, s.p99, s.max);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int lines = argc > 1 ? std::atoi(argv[1]) : 10000;
+  if (lines < 1 || lines > 60000) {
+    std::fprintf(stderr, "usage: latency_bench [lines: 1 to 60000]\n");
+    return 2;
+  }
+  if (!IsolateTransport()) return 1;
+  Run bare{Server::kBare, 1, {}}, listener{Server::kListener, 1, {}};
+  if (!Measure(lines, &bare, &listener)) {
+    std::fprintf(stderr, "latency_bench: the run failed\n");
+    return 1;
+  }
+
+  const Summary a = Summarise(bare.latencies), b = Summarise(listener.latencies);
+  std::printf("write-to-arrival latency, %d lines, microseconds\n", lines);
+  std::printf("%-28s %9s %9s %9s\n", "", "p50", "p99", "max");
+  PrintRow("bare read loop (limit)", a);
+  PrintRow("listener to port data", b);
+  std::printf("p99 ratio listener/limit: %.2f\n", b.p99 / a.p99);
+  return 0;
+}

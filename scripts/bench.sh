@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the linux and windows presets and prints the benchmark figures:
+# the light-line and framing micro-benchmarks, the end-to-end latency
+# (Linux socket, and the Windows named pipe under Wine), the listener's
+# idle CPU and its memory over 100,000 lines, and the machine they ran on.
+#   bash scripts/bench.sh            (LATENCY_RUNS=3 runs of 10,000 lines each)
+# Needs root for 'unshare --net' (the socket name is global per namespace).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+install_missing_packages
+trap 'stop_wine' EXIT
+runs=${LATENCY_RUNS:-3}
+
+for preset in linux windows; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" >/dev/null
+done
+
+echo "=== machine"
+echo "cores: $(nproc); CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+echo "memory: $(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo);" \
+     "OS: $(. /etc/os-release && echo "$PRETTY_NAME"), kernel $(uname -r); $(wine --version 2>/dev/null || true)"
+
+echo "=== light and framing micro-benchmarks (Linux)"
+build/linux/bench/light_bench --benchmark_min_time=0.2 2>/dev/null
+
+echo "=== end-to-end latency, Linux (abstract Unix socket)"
+for _ in $(seq "$runs"); do build/linux/bench/latency_bench 10000; done
+
+echo "=== end-to-end latency, Windows build under Wine (named pipe)"
+prepare_wine "$PWD/build/windows/wineprefix"
+for _ in $(seq "$runs"); do wine build/windows/bench/latency_bench.exe 10000 | tr -d '\r'; done
+
+echo "=== idle CPU and memory over 100,000 lines, Linux"
+python3 tests/soak/idle_check.py --host build/linux/tests/soak/soak_host \
+  --client build/linux/tests/soak/soak_client --lines 100000
+echo "=== idle CPU and memory over 100,000 lines, Windows build under Wine"
+python3 tests/soak/idle_check.py --wine --host build/windows/tests/soak/soak_host.exe \
+  --client build/windows/tests/soak/soak_client.exe --lines 100000
