@@ -4,7 +4,7 @@ PIPESERVER_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 xvfb xdotool x11-utils imagemagick socat libfltk1.3-dev
-  util-linux procps psmisc
+  util-linux procps psmisc python3 xfonts-base fonts-dejavu-core
 )
 
 install_missing_packages() {
@@ -19,7 +19,8 @@ install_missing_packages() {
     return 1
   fi
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # With the recommended packages: Wine and Xvfb want their fonts and helpers.
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 # A virtual X display for the window tests, unless one is already given.
