@@ -15,6 +15,13 @@
 #include "lights/ui_ops.h"
 #include "pipe/pipe_listener.h"
 
+#ifdef PIPESERVER_COUNT_PAINTS
+// Test builds only (tests/flood): counts this window's paints, so a test can
+// see that a flood of lines does not paint once per line. Never defined for
+// the shipped program.
+void CountPaint(Fl_Window* window);
+#endif
+
 namespace {
 
 // The Windows System font is about 16 pixels high: the text stays above the
@@ -31,7 +38,12 @@ class LampWindow : public Fl_Double_Window {
  public:
   LampWindow(int x, int y, int width, int height) : Fl_Double_Window(x, y, width, height) {}
 
-  void draw() override { PaintLamps(w(), h()); }
+  void draw() override {
+    PaintLamps(w(), h());
+#ifdef PIPESERVER_COUNT_PAINTS
+    CountPaint(this);
+#endif
+  }
 
   int handle(int event) override {
     if (event == FL_PUSH && Fl::event_button() == FL_RIGHT_MOUSE) {

@@ -14,6 +14,13 @@ HBRUSH BlackBrush;
 HBRUSH YellowBrush;
 HPEN GrayPen;
 
+#ifdef PIPESERVER_COUNT_PAINTS
+// Test builds only (tests/flood): counts the window's paints, so a test can
+// see that a flood of lines does not paint once per line. Never defined for
+// the shipped program.
+void CountPaint(HWND window);
+#endif
+
 namespace {
 
 // CreateThread's signature around the platform-free listener.
@@ -68,6 +75,9 @@ LRESULT CALLBACK PipeWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       HDC dc = BeginPaint(window, &paint);
       PaintLamps(dc);
       EndPaint(window, &paint);
+#ifdef PIPESERVER_COUNT_PAINTS
+      CountPaint(window);
+#endif
       return 0;
     }
     case WM_SYSCOMMAND:

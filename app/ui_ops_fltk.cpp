@@ -24,9 +24,27 @@ std::atomic<Fl_Window*> RepaintTarget{nullptr};
 // Keeps a fast client from filling FLTK's wake-up queue.
 std::atomic<bool> RepaintPending{false};
 
-void RepaintOnUiThread(void*) {
-  RepaintPending = false;
+// At most one paint per frame: during a flood of lines the UI would
+// otherwise paint as fast as it can, a paint for every few lines, and keep
+// a core busy. A request after a quiet spell is painted at once.
+constexpr std::chrono::milliseconds kFrame{20};
+std::chrono::steady_clock::time_point NextFrame;  // UI thread only.
+
+void RepaintNow(void*) {
+  RepaintPending = false;  // Cleared first: a later line asks again.
+  NextFrame = std::chrono::steady_clock::now() + kFrame;
   if (Fl_Window* window = RepaintTarget.load()) window->redraw();
+}
+
+// The pending flag stays set until RepaintNow runs, so a flood adds no
+// further wake-ups or timeouts meanwhile.
+void RepaintOnUiThread(void*) {
+  const auto wait = NextFrame - std::chrono::steady_clock::now();
+  if (wait <= std::chrono::steady_clock::duration::zero()) {
+    RepaintNow(nullptr);
+    return;
+  }
+  Fl::add_timeout(std::chrono::duration<double>(wait).count(), RepaintNow);
 }
 
 // A box asked for by another thread, shown by the UI thread.

@@ -1,0 +1,20 @@
+// The paint counter of the Linux flood tests' build of the program: after
+// each paint of the main window, the window's property _PIPESERVER_PAINTS
+// holds the number of paints so far, in decimal, for xprobe to read.
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+#include <X11/Xatom.h>
+
+#include <cstdio>
+
+void CountPaint(Fl_Window* window) {
+  static unsigned long paints = 0;  // Only the UI thread paints.
+  ++paints;
+  if (!fl_display || !fl_xid(window)) return;
+  char text[24];
+  const int length = std::snprintf(text, sizeof text, "%lu", paints);
+  static const Atom property = XInternAtom(fl_display, "_PIPESERVER_PAINTS", False);
+  XChangeProperty(fl_display, fl_xid(window), property, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(text), length);
+}
