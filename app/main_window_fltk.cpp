@@ -11,16 +11,10 @@
 #include "app/fltk_front.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
+#include "app/paint_note.h"
 #include "lights/light_control.h"
 #include "lights/ui_ops.h"
 #include "pipe/pipe_listener.h"
-
-#ifdef PIPESERVER_COUNT_PAINTS
-// Test builds only (tests/flood): counts this window's paints, so a test can
-// see that a flood of lines does not paint once per line. Never defined for
-// the shipped program.
-void CountPaint(Fl_Window* window);
-#endif
 
 namespace {
 
@@ -40,9 +34,7 @@ class LampWindow : public Fl_Double_Window {
 
   void draw() override {
     PaintLamps(w(), h());
-#ifdef PIPESERVER_COUNT_PAINTS
-    CountPaint(this);
-#endif
+    NotePaint(this);
   }
 
   int handle(int event) override {

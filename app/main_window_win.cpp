@@ -3,6 +3,7 @@
 #include "app/app_win.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
+#include "app/paint_note.h"
 #include "lights/light_control.h"
 #include "pipe/pipe_listener.h"
 
@@ -13,13 +14,6 @@ std::atomic<HWND> MainWindow{nullptr};
 HBRUSH BlackBrush;
 HBRUSH YellowBrush;
 HPEN GrayPen;
-
-#ifdef PIPESERVER_COUNT_PAINTS
-// Test builds only (tests/flood): counts the window's paints, so a test can
-// see that a flood of lines does not paint once per line. Never defined for
-// the shipped program.
-void CountPaint(HWND window);
-#endif
 
 namespace {
 
@@ -75,9 +69,7 @@ LRESULT CALLBACK PipeWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       HDC dc = BeginPaint(window, &paint);
       PaintLamps(dc);
       EndPaint(window, &paint);
-#ifdef PIPESERVER_COUNT_PAINTS
-      CountPaint(window);
-#endif
+      NotePaint(window);
       return 0;
     }
     case WM_SYSCOMMAND:

@@ -6,7 +6,7 @@
 # object library: the core calls back into ui_ops_win.cpp, so both objects
 # are always linked whatever the static libraries' order.
 add_library(app_win OBJECT main_window_win.cpp ui_ops_win.cpp)
-target_link_libraries(app_win PUBLIC app_core)
+target_link_libraries(app_win PUBLIC app_core paint_note_none)
 
 add_executable(pipeserver WIN32 winmain_win.cpp ${PROJECT_SOURCE_DIR}/res/pipeserver.rc)
 # The listener calls into lights, and lights into the port back end.

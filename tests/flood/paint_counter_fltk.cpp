@@ -8,7 +8,10 @@
 
 #include <cstdio>
 
-void CountPaint(Fl_Window* window) {
+#include "app/paint_note.h"
+
+void NotePaint(void* main) {
+  auto* window = static_cast<Fl_Window*>(main);
   static unsigned long paints = 0;  // Only the UI thread paints.
   ++paints;
   if (!fl_display || !fl_xid(window)) return;

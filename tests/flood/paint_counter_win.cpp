@@ -5,7 +5,10 @@
 
 #include <cstdint>
 
-void CountPaint(HWND window) {
+#include "app/paint_note.h"
+
+void NotePaint(void* main) {
+  HWND window = static_cast<HWND>(main);
   static uintptr_t paints = 0;  // Only the UI thread paints.
   ++paints;
   SetPropA(window, "PipeserverPaints", reinterpret_cast<HANDLE>(paints));

@@ -1,0 +1,3 @@
+#include "app/paint_note.h"
+
+void NotePaint(void*) {}
