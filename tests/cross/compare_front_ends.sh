@@ -41,11 +41,13 @@ winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
 # capture_windows LINE FILE: the Windows program's client area after LINE.
 capture_windows() {
+  local status=0
   DISPLAY=$WINE_DISPLAY PIPESERVER_EXE=$windows_build/app/pipeserver.exe \
     LIGHTSEND_EXE=$windows_build/tools/lightsend.exe \
     timeout 60 wine "$windows_build/tests/e2e-win/win_driver.exe" capture-after-line "$(winpath "$2")" "$1" \
-    </dev/null 2>&1 | tr -d '\r'
-  [ -s "$2" ]
+    </dev/null >"$WORK/driver.out" 2>&1 || status=$?
+  tr -d '\r' <"$WORK/driver.out"
+  [ "$status" -eq 0 ] && [ -s "$2" ]
 }
 
 # capture_linux LINE FILE: the Linux program's client area after LINE. The
