@@ -25,6 +25,13 @@ run_preset linux yes
 
 prepare_wine "$PWD/build/windows/wineprefix"
 run_preset windows yes
+# Both programs after the same lines: their lamp areas must agree.
+echo "=== cross: Linux and Windows pictures"
+if bash tests/cross/compare_front_ends.sh build/linux build/windows; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
 stop_wine
 
 run_preset windows-x86 no

@@ -1,0 +1,71 @@
+// The driver's entry point: its tests by default, or one command that other
+// scripts use to see the real window.
+//   win_driver capture-after-line OUT.ppm LINE
+//       starts pipeserver.exe, sends LINE with lightsend.exe and saves the
+//       client area, as the program drew it, to OUT.ppm (binary PPM, P6)
+//   win_driver [gtest options]
+//       runs the tests
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "tests/e2e-win/win_driver.h"
+
+namespace {
+
+constexpr int kTextWidth = 80, kTextHeight = 18;  // The status text's area.
+
+bool ShowsText(HWND window, const char* text) {
+  const Pixels client = CaptureClient(window);
+  if (client.width < kTextWidth || client.height < kTextHeight) return false;
+  const Pixels want = RenderStatusText(text, kTextWidth, kTextHeight);
+  for (int y = 0; y < kTextHeight; ++y)
+    for (int x = 0; x < kTextWidth; ++x)
+      if (client.At(x, y) != want.At(x, y)) return false;
+  return true;
+}
+
+bool WritePpm(const Pixels& pixels, const char* file) {
+  std::ofstream out(file, std::ios::binary);
+  out << "P6\n" << pixels.width << ' ' << pixels.height << "\n255\n";
+  for (uint32_t colour : pixels.colours) {  // 0x00BBGGRR: red is the low byte.
+    out.put(char(colour & 0xFF));
+    out.put(char((colour >> 8) & 0xFF));
+    out.put(char((colour >> 16) & 0xFF));
+  }
+  return bool(out);
+}
+
+int Fail(const char* message) {
+  std::fprintf(stderr, "win_driver: %s\n", message);
+  return 2;
+}
+
+// The marker ">xxx" comes after the line has been applied, so once it shows,
+// the lamps on the screen are the line's.
+int CaptureAfterLine(const char* file, const char* line) {
+  Server server("");
+  if (!server.started()) return Fail("cannot start pipeserver.exe");
+  HWND window = server.WaitForWindow(10000);
+  if (window == nullptr) return Fail("no main window");
+  if (!WaitUntil([&] { return ShowsText(window, ">???"); }, 5000)) return Fail("the listener's marker did not show");
+  if (RunLightsend({line}) != 0) return Fail("lightsend failed");
+  if (!WaitUntil([&] { return ShowsText(window, ">xxx"); }, 5000)) return Fail("the line was not shown");
+  const bool written = WritePpm(CaptureClient(window), file);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  if (server.WaitForExit(5000) != 0) return Fail("the program did not end with exit code 0");
+  return written ? 0 : Fail("cannot write the capture");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "capture-after-line") == 0) {
+    if (argc != 4) return Fail("usage: win_driver capture-after-line OUT.ppm LINE");
+    return CaptureAfterLine(argv[2], argv[3]);
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
