@@ -42,5 +42,5 @@ run_preset asan yes
 run_preset tsan yes
 run_preset fuzz yes
 
-echo "=== test presets: $passed passed, $failed failed"
+echo "presets: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
