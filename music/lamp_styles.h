@@ -1,0 +1,52 @@
+// Lamp styles: analysis frames to the two lamp bytes, with hold so that
+// relays and bulbs never chatter. Platform-free.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "music/analysis.h"
+
+namespace music {
+
+enum class Style { kSpectrum, kMeter, kBeat, kPulse, kBass };
+
+constexpr int kStyleCount = 5;
+
+// "spectrum", "meter", "beat", "pulse", "bass". ParseStyle returns false for
+// any other name and leaves *style alone.
+const char* StyleName(Style style);
+bool ParseStyle(const char* name, Style* style);
+
+// The lamp value: bits 0 to 7 are row 1 (LampBank0), bits 8 to 15 row 2
+// (LampBank1); in each row bit 7 is the leftmost lamp.
+using LampBits = uint16_t;
+
+// Minimum on and off time per lamp: a lamp that changed keeps its state
+// for at least holdSeconds.
+class LampHold {
+ public:
+  explicit LampHold(double holdSeconds);
+  LampBits Apply(LampBits wanted, double time);
+
+ private:
+  double hold_;
+  LampBits shown_ = 0;
+  double changed_[16];
+};
+
+// One style's state (hysteresis, chaser position, pulse decay) and the hold.
+class Styler {
+ public:
+  Styler(Style style, double holdSeconds);
+  ~Styler();
+  Styler(const Styler&) = delete;
+  Styler& operator=(const Styler&) = delete;
+
+  LampBits Next(const Frame& frame);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace music

@@ -1,0 +1,32 @@
+// The pipe's client side: every program that talks to the server uses it
+// (lightsend, lightbeat, the player plug-in, soak clients, benchmarks).
+// The named pipe "\\.\pipe\tormelin" on Windows, the abstract Unix socket
+// "tormelin" on Linux. No platform header here.
+#pragma once
+#include <cstddef>
+#include <string>
+
+enum class PipeStatus {
+  kOk,
+  kNoServer,    // Nobody serves the pipe.
+  kBusy,        // The server is serving another client and refused this one.
+  kServerGone,  // The server closed the connection while we wrote.
+  kFailed,      // Anything else; detail says what.
+};
+
+struct PipeConnection;  // One connection; opaque.
+
+// The server's address as a person would write it, for messages.
+const char* PipeDisplayName();
+
+// Connects once; does not wait for a busy server. On success *connection is
+// set; otherwise it is null and detail (when given) holds the reason.
+PipeStatus PipeConnect(PipeConnection** connection, std::string* detail);
+
+// Writes count bytes (one line with its line feed) in a single write, so
+// that the server reads the line in one piece. Never raises SIGPIPE.
+PipeStatus PipeWrite(PipeConnection* connection, const char* bytes, size_t count,
+                     std::string* detail);
+
+// Closes the connection; null is allowed.
+void PipeDisconnect(PipeConnection* connection);
