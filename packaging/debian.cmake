@@ -47,7 +47,7 @@ foreach(client lightsend lightbeat)
     continue()
   endif()
   add_custom_command(OUTPUT ${out}/${client}.1
-    COMMAND ${HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
+    COMMAND ${HELP2MAN} --no-info --section=1 --version-string=${PIPESERVER_VERSION}
             "--name=${man_name_${client}}" --output=${out}/${client}.1
             $<TARGET_FILE:${client}>
     DEPENDS ${client} VERBATIM)

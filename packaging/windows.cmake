@@ -12,7 +12,7 @@ else()
   set(PLUGIN_BITNESS_NOTE "This is the 32-bit DLL, the one Winamp loads.")
 endif()
 
-set(README_TITLE "Pipe Server Vantrelle ${PROJECT_VERSION}, ${BITNESS_TEXT} Windows")
+set(README_TITLE "Pipe Server Vantrelle ${PIPESERVER_VERSION}, ${BITNESS_TEXT} Windows")
 string(LENGTH "${README_TITLE}" title_length)
 string(REPEAT "=" ${title_length} README_TITLE_RULE)
 
@@ -33,6 +33,6 @@ file(GENERATE OUTPUT README.txt INPUT ${CMAKE_CURRENT_BINARY_DIR}/README.txt.in 
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION . COMPONENT ${component})
 
 set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_FILE_NAME pipeserver-${PROJECT_VERSION}-${bitness})
+set(CPACK_PACKAGE_FILE_NAME pipeserver-${PIPESERVER_VERSION}-${bitness})
 # The ZIP unpacks into one folder of that name.
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
