@@ -188,8 +188,15 @@ for bitness in win64 win32; do
   check "README.txt: Windows line ends on every line" \
     test "$(tr -cd '\n' <"$readme" | wc -c)" = "$(grep -c $'\r$' "$readme")"
   check "README.txt names $port_dll beside pipeserver.exe" grep -q "$port_dll beside pipeserver.exe" "$readme"
-  for exe in "$folder"/*.exe; do
-    check "README.txt says how to start $(basename "$exe")" grep -q "$(basename "$exe")" "$readme"
+  for f in "$folder"/*.exe "$folder"/*.dll; do
+    [ -e "$f" ] || continue
+    check "README.txt says how to use $(basename "$f")" grep -q "$(basename "$f")" "$readme"
+  done
+  # The players find a plug-in by its file name and this one export.
+  for f in "$folder"/vis_*.dll; do
+    [ -e "$f" ] || continue
+    check "$(basename "$f") exports winampVisGetHeader" \
+      test -n "$(objdump -p "$f" | grep -w winampVisGetHeader)"
   done
 
   # pipeserver.exe from the unpacked folder, under Wine on a private display.
