@@ -25,13 +25,13 @@ std::vector<std::string> LightLink::TakeNotes() {
 }
 
 void LightLink::Note(PipeStatus status, const std::string& detail) {
-  if (status == said_ && status != PipeStatus::kFailed) return;
+  if (status == said_ && detail == saidDetail_) return;
   said_ = status;
+  saidDetail_ = detail;
   const std::string server = PipeDisplayName();
   const char* retry = finishing_ ? "" : "; trying again every second";
   switch (status) {
     case PipeStatus::kOk:
-      notes_.push_back("connected to " + server);
       break;
     case PipeStatus::kNoServer:
       notes_.push_back("no pipe server is listening on " + server + retry);
@@ -66,8 +66,10 @@ double LightLink::Step(double now) {
       lastTry_ = finishing_;
       return finishing_ ? now : nextTry_;
     }
-    if (said_ != PipeStatus::kOk || !everConnected_) Note(PipeStatus::kOk, "");
+    if (said_ != PipeStatus::kOk || !everConnected_)
+      notes_.push_back(std::string("connected to ") + PipeDisplayName());
     said_ = PipeStatus::kOk;
+    saidDetail_.clear();
     everConnected_ = true;
     schedule_.ForgetSent();
   }

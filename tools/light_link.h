@@ -38,6 +38,7 @@ class LightLink {
   PipeConnection* connection_ = nullptr;
   double nextTry_ = -1e300;
   PipeStatus said_ = PipeStatus::kOk;  // The last trouble reported; kOk: none.
+  std::string saidDetail_;
   bool everConnected_ = false;
   bool finishing_ = false;
   bool lastTry_ = false;
