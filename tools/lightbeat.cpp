@@ -13,6 +13,7 @@
 #include "music/analysis.h"
 #include "music/lamp_styles.h"
 #include "tools/audio_capture.h"
+#include "tools/interrupt.h"
 #include "tools/light_link.h"
 #include "tools/light_schedule.h"
 #include "tools/lightbeat_options.h"

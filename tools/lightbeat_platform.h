@@ -1,7 +1,8 @@
-// What lightbeat needs of the system besides the sound and the pipe: a
-// clock, one worker thread, a lock with a wake-up, Ctrl-C, and whether
-// standard error is a terminal. One file per platform: the Windows builds
-// use the win32 thread model, where the standard library has no threads.
+// What lightbeat needs of the system besides the sound, the pipe and Ctrl-C
+// (tools/interrupt.h): a clock, one worker thread, a lock with a wake-up,
+// and whether standard error is a terminal. One file per platform: the
+// Windows builds use the win32 thread model, where the standard library has
+// no threads.
 #pragma once
 
 double MonotonicSeconds();
@@ -22,11 +23,6 @@ void GateUnlock(Gate* gate);
 void GateWake(Gate* gate);  // Without the lock held.
 // With the lock held: releases it until woken or `seconds` have passed.
 void GateWait(Gate* gate, double seconds);
-
-// Ctrl-C (and on Linux SIGTERM and SIGHUP) sets a flag instead of ending the
-// program, so that the lamps can be turned off first.
-void InstallInterruptHandler();
-bool Interrupted();
 
 bool StderrIsTerminal();
 bool StdoutIsTerminal();

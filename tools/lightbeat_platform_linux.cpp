@@ -1,10 +1,8 @@
 // lightbeat's platform operations on Linux: std::thread and friends.
 #include "tools/lightbeat_platform.h"
 
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -81,24 +79,6 @@ void GateWait(Gate* gate, double seconds) {
   gate->woken = false;
   hold.release();  // The caller still holds the lock.
 }
-
-namespace {
-std::atomic<bool> interrupted{false};
-extern "C" void OnSignal(int) { interrupted = true; }
-}  // namespace
-
-void InstallInterruptHandler() {
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);  // A server that goes must not end us.
-}
-
-bool Interrupted() { return interrupted; }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }

@@ -84,17 +84,6 @@ void GateWait(Gate* gate, double seconds) {
   EnterCriticalSection(&gate->lock);
 }
 
-namespace {
-volatile LONG interrupted = 0;
-BOOL WINAPI OnConsoleEvent(DWORD) {
-  InterlockedExchange(&interrupted, 1);
-  return TRUE;
-}
-}  // namespace
-
-void InstallInterruptHandler() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
-bool Interrupted() { return InterlockedCompareExchange(&interrupted, 0, 0) != 0; }
-
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 bool TerminalTakesUtf8() { return false; }
