@@ -20,8 +20,9 @@ if [ -z "$monitor" ]; then
 fi
 
 (sleep 1.5; paplay "$WORK/clicks.wav") &
+player=$!
 out=$(wine "$PROBE" 5 "$monitor" 2>&1 | tr -d '\r')
-wait
+wait "$player"
 echo "$out"
 loudest=$(sed -n 's/.*loudest \(-*[0-9.]*\) dBFS.*/\1/p' <<<"$out")
 pieces=$(sed -n 's/^pieces \([0-9]*\).*/\1/p' <<<"$out")
