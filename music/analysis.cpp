@@ -38,6 +38,8 @@ constexpr double kGateHangSeconds = 0.15;
 // A band this far below a full-scale sine is dark whatever its history: the
 // thresholds adapt, but never so far down that the noise floor lights up.
 constexpr float kBandFloorDb = -78;
+// How much of the bands' common rise or fall is taken out of each (1: all).
+constexpr float kCommonShare = 0.85f;
 
 // Band thresholds: each band's level is sampled every kHistoryStep seconds
 // into a window of kHistoryLength samples (3 s); the threshold is its median.
@@ -129,6 +131,7 @@ struct Analyzer::State {
   float bandPower[kBandCount] = {}, envelope[kBandCount];
   float history[kBandCount][kHistoryLength];
   int historyCount = 0, historyPos = 0;
+  float bandMedian[kBandCount], bandSpread[kBandCount];  // Of the history.
   double nextHistory = 0;
 
   // Gate.
@@ -220,7 +223,7 @@ struct Analyzer::State {
     float level[kBandCount];
     for (int b = 0; b < kBandCount; ++b) {
       level[b] = ToDb(bandPower[b]);
-      envelope[b] = std::max(level[b], envelope[b] - static_cast<float>(kBandReleaseDbPerSecond * dt));
+      envelope[b] = std::max(level[b], envelope[b] - static_cast<float>(TUNE("REL", kBandReleaseDbPerSecond) * dt));
     }
     // Silence is not music: the history keeps what it learnt before it.
     if (!f->silent && f->time >= nextHistory) {
@@ -228,6 +231,11 @@ struct Analyzer::State {
       for (int b = 0; b < kBandCount; ++b) history[b][historyPos] = envelope[b];
       historyPos = (historyPos + 1) % kHistoryLength;
       historyCount = std::min(historyCount + 1, kHistoryLength);
+      for (int b = 0; b < kBandCount; ++b) {
+        float q1, q3;
+        Quartiles(history[b], historyCount, &q1, &bandMedian[b], &q3);
+        bandSpread[b] = std::clamp(q3 - q1, TUNE("SMIN", 3.0f), TUNE("SMAX", 12.0f));
+      }
     }
     if (f->silent || historyCount == 0) return;
 
@@ -237,10 +245,7 @@ struct Analyzer::State {
     float deviation[kBandCount], sortedDev[kBandCount], spectralMedian[kBandCount];
     int live = 0;
     for (int b = 0; b < kBandCount; ++b) {
-      float q1, median, q3;
-      Quartiles(history[b], historyCount, &q1, &median, &q3);
-      const float spread = std::clamp(q3 - q1, 3.0f, 12.0f);
-      deviation[b] = (envelope[b] - median) / spread;
+      deviation[b] = (envelope[b] - bandMedian[b]) / bandSpread[b];
       spectralMedian[b] = envelope[b];
       if (envelope[b] > kBandFloorDb) sortedDev[live++] = deviation[b];
     }
@@ -256,7 +261,7 @@ struct Analyzer::State {
       // A band that towers over the rest (a held tone) stays lit even when
       // its own history has caught up with it.
       const float towering = std::max(0.0f, (envelope[b] - typical - 20) / 6);
-      const float score = deviation[b] - 0.6f * common + towering;
+      const float score = deviation[b] - TUNE("CM", kCommonShare) * common + towering;
       f->band[b] = score > 0 ? 1 - std::exp(-score) : 0;
     }
   }
@@ -359,7 +364,8 @@ struct Analyzer::State {
     for (int i = 0; i < count; ++i) o[i] = std::max(0.0f, Cell(first + i) - mean);
     const int maxLag = std::min(kMaxLagCells, count - 50);
     std::vector<float> acf(maxLag + 2, 0);
-    for (int lag = 1; lag <= maxLag + 1 && lag < count; ++lag) {
+    const int minLag = static_cast<int>(60 / (kMaxBpm * kCell)) - 1;
+    for (int lag = minLag; lag <= maxLag + 1 && lag < count; ++lag) {
       double s = 0;
       for (int i = lag; i < count; ++i) s += o[i] * o[i - lag];
       acf[lag] = static_cast<float>(s / (count - lag));
@@ -489,7 +495,9 @@ struct Analyzer::State {
 
   void Step(std::vector<Frame>* out) {
     // Unroll the ring, oldest first, through the window.
-    for (int i = 0; i < size; ++i) frame[i] = ring[(ringPos + i) % size] * window[i];
+    const int tail = size - static_cast<int>(ringPos);
+    for (int i = 0; i < tail; ++i) frame[i] = ring[ringPos + i] * window[i];
+    for (int i = tail; i < size; ++i) frame[i] = ring[i - tail] * window[i];
     fft.transform_real(frame.data(), spectrum.data());
     const int half = size / 2;
     const float s2 = magnitudeScale * magnitudeScale;
