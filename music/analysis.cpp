@@ -45,7 +45,8 @@ constexpr float kCommonShare = 0.85f;
 // into a window of kHistoryLength samples (3 s); the threshold is its median.
 constexpr double kHistoryStep = 0.05;
 constexpr int kHistoryLength = 60;
-constexpr float kBandReleaseDbPerSecond = 90;  // Peak follower of each band.
+constexpr float kBandReleaseDbPerSecond = 30;  // Peak follower of each band: up at
+                                               // once, down slowly, so no flicker.
 
 // Onsets: the flux must pass kOnsetDelta + kOnsetLambda * the mean flux of
 // the last kOnsetWindow seconds, and no two onsets come closer than kMinIoi.
