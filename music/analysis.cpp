@@ -13,13 +13,23 @@
 
 #include <kissfft.hh>
 
+#ifdef MUSIC_TUNE  // A tuning build only: constants from the environment.
+#include <cstdlib>
+#define TUNE(name, v) (std::getenv(name) ? static_cast<float>(std::atof(std::getenv(name))) : (v))
+#else
+#define TUNE(name, v) (v)
+#endif
 namespace music {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kLowHz = 40, kHighHz = 16000;
-constexpr int kFluxBands = 48;  // A third of a band each: fine enough to tell
-                                // a new note from the ones that ring on.
+constexpr int kFluxBands = 48;  // A third of a band each (but at least two bins
+                                // wide): fine enough to tell a new note from the
+                                // ones that ring on, wide enough not to see noise.
+constexpr float kFluxFloorFactor = 4;  // The knee of the compression: 12 dB above the floor,
+constexpr float kFluxEpsilon = 3e-5f;  // and never below -90 dB.
+constexpr float kFluxFloorDbPerSecond = 6;  // How fast a band's floor creeps up.
 
 // Silence gate on the louder channel: opens at kGateOpenDb, closes below
 // kGateCloseDb after kGateHangSeconds, so a note's tail does not flicker it.
@@ -28,16 +38,19 @@ constexpr double kGateHangSeconds = 0.15;
 // A band this far below a full-scale sine is dark whatever its history: the
 // thresholds adapt, but never so far down that the noise floor lights up.
 constexpr float kBandFloorDb = -78;
+// How much of the bands' common rise or fall is taken out of each (1: all).
+constexpr float kCommonShare = 0.85f;
 
 // Band thresholds: each band's level is sampled every kHistoryStep seconds
 // into a window of kHistoryLength samples (3 s); the threshold is its median.
 constexpr double kHistoryStep = 0.05;
 constexpr int kHistoryLength = 60;
-constexpr float kBandReleaseDbPerSecond = 90;  // Peak follower of each band.
+constexpr float kBandReleaseDbPerSecond = 30;  // Peak follower of each band: up at
+                                               // once, down slowly, so no flicker.
 
 // Onsets: the flux must pass kOnsetDelta + kOnsetLambda * the mean flux of
 // the last kOnsetWindow seconds, and no two onsets come closer than kMinIoi.
-constexpr float kOnsetDelta = 0.6f, kOnsetLambda = 1.6f;
+constexpr float kOnsetDelta = 1.5f, kOnsetMedian = 3, kOnsetLambda = 0.5f;
 constexpr double kOnsetWindow = 0.5, kMinIoi = 0.045;
 
 // Tempo: the onset strength on a regular 10 ms grid (the player's steps are
@@ -62,20 +75,27 @@ struct BandMap {
   size_t bins = 0;
   double binHz = 0;
 
-  void Build(size_t binCount, double hz, int bandCount) {
+  int bandCount = 0;
+
+  // Log-spaced bands from kLowHz to kHighHz; none narrower than minBins bins.
+  void Build(size_t binCount, double hz, int bands, double minBins) {
     bins = binCount;
     binHz = hz;
     entries.clear();
-    const double ratio = std::pow(kHighHz / kLowHz, 1.0 / bandCount);
-    for (int b = 0; b < bandCount; ++b) {
-      const double lo = kLowHz * std::pow(ratio, b), hi = lo * ratio;
+    const double ratio = std::pow(kHighHz / kLowHz, 1.0 / bands);
+    double lo = kLowHz;
+    bandCount = 0;
+    for (int b = 0; lo < kHighHz * 0.999; ++b) {
+      const double hi = std::min(kHighHz, std::max(lo * ratio, lo + minBins * hz));
       for (size_t i = 0; i < binCount; ++i) {
         const double a = std::max(lo, (i - 0.5) * hz), z = std::min(hi, (i + 0.5) * hz);
         if (z > a) entries.push_back({static_cast<int>(i), b, static_cast<float>((z - a) / hz)});
       }
+      lo = hi;
+      bandCount = b + 1;
     }
   }
-  void Apply(const float* power, float* out, int bandCount) const {
+  void Apply(const float* power, float* out) const {
     std::fill(out, out + bandCount, 0.0f);
     for (const Entry& e : entries) out[e.band] += e.weight * power[e.bin];
   }
@@ -112,6 +132,7 @@ struct Analyzer::State {
   float bandPower[kBandCount] = {}, envelope[kBandCount];
   float history[kBandCount][kHistoryLength];
   int historyCount = 0, historyPos = 0;
+  float bandMedian[kBandCount], bandSpread[kBandCount];  // Of the history.
   double nextHistory = 0;
 
   // Gate.
@@ -119,10 +140,14 @@ struct Analyzer::State {
   double lastLoud = -1e9;
 
   // Onsets.
-  float fluxLog[2][kFluxBands] = {};  // The last two steps' log band levels.
+  std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
+  std::vector<float> fluxFloor, fluxWeight;
+  float tempoFlux = 0;  // Unweighted: the drums' low end counts as much as the cymbals.
+  float fluxFloorRise = 1;  // Per step.
   int fluxSteps = 0;
   std::vector<std::pair<double, float>> fluxHistory;  // (time, flux), kOnsetWindow long.
   double fluxSum = 0;
+  std::vector<float> recent;
   size_t fluxFirst = 0;
   bool onsetArmed = true;
   double lastOnset = -1e9;
@@ -132,7 +157,7 @@ struct Analyzer::State {
   int64_t cellIndex = -1;  // The cell being filled.
   int64_t cellsDone = 0;
   float bpm = 0, candidateBpm = 0;
-  int candidateVotes = 0;
+  int candidateVotes = 0, phaseMisses = 0;
   double period = 0, nextBeat = 0, lastBeat = 0;
   double previousTime = 0;
 
@@ -166,8 +191,18 @@ struct Analyzer::State {
 
   void MapFor(size_t bins, double binHz) {
     if (bandMap.bins != bins || bandMap.binHz != binHz) {
-      bandMap.Build(bins, binHz, kBandCount);
-      fluxMap.Build(bins, binHz, kFluxBands);
+      bandMap.Build(bins, binHz, kBandCount, 0);
+      fluxMap.Build(bins, binHz, kFluxBands, 2);
+      for (auto& v : fluxLog) v.assign(fluxMap.bandCount, 0);
+      fluxFloor.assign(fluxMap.bandCount, 0);
+      // A wide band averages its noise away, so its rise is the surer sign:
+      // weigh each band by the root of its width in bins.
+      fluxWeight.assign(fluxMap.bandCount, 0);
+      for (const BandMap::Entry& e : fluxMap.entries) fluxWeight[e.band] += e.weight;
+      double total = 0;
+      for (float& w : fluxWeight) total += w = std::pow(w, TUNE("WP", 0.5f));
+      for (float& w : fluxWeight) w = static_cast<float>(w * fluxWeight.size() / total);
+      fluxSteps = 0;
     }
   }
 
@@ -185,11 +220,11 @@ struct Analyzer::State {
   }
 
   void Bands(const float* pw, double dt, Frame* f) {
-    bandMap.Apply(pw, bandPower, kBandCount);
+    bandMap.Apply(pw, bandPower);
     float level[kBandCount];
     for (int b = 0; b < kBandCount; ++b) {
       level[b] = ToDb(bandPower[b]);
-      envelope[b] = std::max(level[b], envelope[b] - static_cast<float>(kBandReleaseDbPerSecond * dt));
+      envelope[b] = std::max(level[b], envelope[b] - static_cast<float>(TUNE("REL", kBandReleaseDbPerSecond) * dt));
     }
     // Silence is not music: the history keeps what it learnt before it.
     if (!f->silent && f->time >= nextHistory) {
@@ -197,6 +232,11 @@ struct Analyzer::State {
       for (int b = 0; b < kBandCount; ++b) history[b][historyPos] = envelope[b];
       historyPos = (historyPos + 1) % kHistoryLength;
       historyCount = std::min(historyCount + 1, kHistoryLength);
+      for (int b = 0; b < kBandCount; ++b) {
+        float q1, q3;
+        Quartiles(history[b], historyCount, &q1, &bandMedian[b], &q3);
+        bandSpread[b] = std::clamp(q3 - q1, TUNE("SMIN", 3.0f), TUNE("SMAX", 12.0f));
+      }
     }
     if (f->silent || historyCount == 0) return;
 
@@ -206,10 +246,7 @@ struct Analyzer::State {
     float deviation[kBandCount], sortedDev[kBandCount], spectralMedian[kBandCount];
     int live = 0;
     for (int b = 0; b < kBandCount; ++b) {
-      float q1, median, q3;
-      Quartiles(history[b], historyCount, &q1, &median, &q3);
-      const float spread = std::clamp(q3 - q1, 3.0f, 12.0f);
-      deviation[b] = (envelope[b] - median) / spread;
+      deviation[b] = (envelope[b] - bandMedian[b]) / bandSpread[b];
       spectralMedian[b] = envelope[b];
       if (envelope[b] > kBandFloorDb) sortedDev[live++] = deviation[b];
     }
@@ -225,7 +262,7 @@ struct Analyzer::State {
       // A band that towers over the rest (a held tone) stays lit even when
       // its own history has caught up with it.
       const float towering = std::max(0.0f, (envelope[b] - typical - 20) / 6);
-      const float score = deviation[b] - 0.6f * common + towering;
+      const float score = deviation[b] - TUNE("CM", kCommonShare) * common + towering;
       f->band[b] = score > 0 ? 1 - std::exp(-score) : 0;
     }
   }
@@ -234,21 +271,33 @@ struct Analyzer::State {
   // before last, against the larger of its neighbours then (so a vibrato or
   // a glide is not a new note), summed over the bands.
   float Flux(const float* pw) {
-    float bands[kFluxBands];
-    fluxMap.Apply(pw, bands, kFluxBands);
-    float* older = fluxLog[fluxSteps % 2];  // Two steps back.
+    const int n = fluxMap.bandCount;
+    fluxBands.resize(n);
+    fluxNow.resize(n);
+    fluxMap.Apply(pw, fluxBands.data());
+    std::vector<float>& older = fluxLog[fluxSteps % 2];  // Two steps back.
     float flux = 0;
-    float now[kFluxBands];
-    for (int b = 0; b < kFluxBands; ++b) now[b] = std::log(1 + 1e4f * std::sqrt(bands[b]));
+    tempoFlux = 0;
+    // Each band is compressed against its own noise floor (a minimum that
+    // creeps up when the band stays loud), so that hiss, however loud, is the
+    // flat part of the logarithm and a hit stands out at any level.
+    for (int b = 0; b < n; ++b) {
+      const float m = std::sqrt(fluxBands[b]);
+      float& floor = fluxFloor[b];
+      floor = m < floor ? m : floor * fluxFloorRise;
+      fluxNow[b] = std::log(1 + m / (TUNE("FF", kFluxFloorFactor) * floor + kFluxEpsilon));
+    }
     if (fluxSteps >= 2) {
-      for (int b = 0; b < kFluxBands; ++b) {
+      for (int b = 0; b < n; ++b) {
         float before = older[b];
         if (b > 0) before = std::max(before, older[b - 1]);
-        if (b + 1 < kFluxBands) before = std::max(before, older[b + 1]);
-        flux += std::max(0.0f, now[b] - before);
+        if (b + 1 < n) before = std::max(before, older[b + 1]);
+        const float rise = std::max(0.0f, fluxNow[b] - before);
+        flux += fluxWeight[b] * rise;
+        tempoFlux += rise;
       }
     }
-    std::copy(now, now + kFluxBands, older);
+    older.swap(fluxNow);
     ++fluxSteps;
     return flux;
   }
@@ -264,7 +313,14 @@ struct Analyzer::State {
     }
     const size_t n = fluxHistory.size() - fluxFirst;
     const float mean = n ? static_cast<float>(fluxSum / n) : 0;
-    const float threshold = kOnsetDelta + kOnsetLambda * mean;
+    float median = 0;
+    if (n) {
+      recent.resize(n);
+      for (size_t i = 0; i < n; ++i) recent[i] = fluxHistory[fluxFirst + i].second;
+      std::nth_element(recent.begin(), recent.begin() + n / 2, recent.end());
+      median = recent[n / 2];
+    }
+    const float threshold = TUNE("OD", kOnsetDelta) + TUNE("OM", kOnsetMedian) * median + TUNE("OL", kOnsetLambda) * mean;
     if (f->flux <= threshold) onsetArmed = true;
     if (!f->silent && onsetArmed && f->flux > threshold && f->time - lastOnset >= kMinIoi) {
       f->onset = true;
@@ -276,10 +332,23 @@ struct Analyzer::State {
   }
 
   float Cell(int64_t i) const { return cells[((i % kRingCells) + kRingCells) % kRingCells]; }
+  // The onset strength near a fractional cell: the larger of the two cells
+  // around it. (Interpolating would halve a hit that falls between them.)
   float CellAt(double i) const {
-    const double fl = std::floor(i);
-    const float a = Cell(static_cast<int64_t>(fl)), b = Cell(static_cast<int64_t>(fl) + 1);
-    return a + static_cast<float>(i - fl) * (b - a);
+    const int64_t fl = static_cast<int64_t>(std::floor(i));
+    return std::max(Cell(fl), Cell(fl + 1));
+  }
+
+  // The phase: the offset whose beats collect the most onset strength, the
+  // recent beats counting more. In cells back from `last`.
+  double BestPhase(double p, int64_t first, int64_t last) const {
+    double bestPhase = 0, phaseScore = -1;
+    for (double phase = 0; phase < p; phase += 1) {
+      double s = 0, weight = 1;
+      for (double at = last - phase; at >= first + 1; at -= p, weight *= 0.8) s += weight * CellAt(at);
+      if (s > phaseScore) phaseScore = s, bestPhase = phase;
+    }
+    return bestPhase;
   }
 
   // Autocorrelation of the onset strength, then a comb over its multiples
@@ -296,7 +365,8 @@ struct Analyzer::State {
     for (int i = 0; i < count; ++i) o[i] = std::max(0.0f, Cell(first + i) - mean);
     const int maxLag = std::min(kMaxLagCells, count - 50);
     std::vector<float> acf(maxLag + 2, 0);
-    for (int lag = 1; lag <= maxLag + 1 && lag < count; ++lag) {
+    const int minLag = static_cast<int>(60 / (kMaxBpm * kCell)) - 1;
+    for (int lag = minLag; lag <= maxLag + 1 && lag < count; ++lag) {
       double s = 0;
       for (int i = lag; i < count; ++i) s += o[i] * o[i - lag];
       acf[lag] = static_cast<float>(s / (count - lag));
@@ -328,37 +398,60 @@ struct Analyzer::State {
       const double s = score(b);
       if (s > bestScore) bestScore = s, best = b;
     }
-    // A new tempo must win twice in a row; a small change is followed at once.
+    // Eighth notes as strong as the beats make the double tempo score as
+    // well as the true one; but the beats are the stronger half of them.
+    if (best / 2 >= kMinBpm) {
+      const double p = 60 / (best * kCell);
+      const double phase = BestPhase(p, first, last);
+      double even = 0, odd = 0, weight = 1;
+      for (double at = last - phase; at - p >= first + 1; at -= 2 * p, weight *= 0.8) {
+        even += weight * CellAt(at);
+        odd += weight * CellAt(at - p);
+      }
+      if (std::max(even, odd) > TUNE("HALF", 1.2f) * std::min(even, odd)) best /= 2;
+    }
+    // A new tempo must win three times in a row (the first one: twice); a
+    // small change is followed at once.
+    bool changed = false;
     if (bpm > 0 && std::fabs(best / bpm - 1) < 0.03) {
       bpm = static_cast<float>(0.7 * bpm + 0.3 * best);
+      candidateVotes = 0;
     } else if (candidateBpm > 0 && std::fabs(best / candidateBpm - 1) < 0.03) {
-      if (++candidateVotes >= 2) bpm = static_cast<float>(best), candidateVotes = 0;
+      // Half or double the tempo we follow: the metre is ambiguous, and
+      // flipping between the two would be worse than either, so it takes a
+      // second of agreement.
+      const double ratio = best / std::max(1.0f, bpm);
+      const bool octave = std::fabs(ratio - 2) < 0.06 || std::fabs(ratio - 0.5) < 0.015;
+      if (++candidateVotes >= (bpm <= 0 ? 2 : octave ? 10 : 3)) {
+        bpm = static_cast<float>(best);
+        candidateVotes = 0;
+        changed = true;
+      }
     } else {
       candidateBpm = static_cast<float>(best);
       candidateVotes = 1;
     }
     if (bpm <= 0) return;
-    // The phase: the offset whose beats collect the most onset strength,
-    // the recent beats counting more.
-    const double p = 60 / (bpm * kCell);
-    double bestPhase = 0, phaseScore = -1;
-    for (double phase = 0; phase < p; phase += 1) {
-      double s = 0, weight = 1;
-      for (double at = last - phase; at >= first + 1; at -= p, weight *= 0.8) s += weight * CellAt(at);
-      if (s > phaseScore) phaseScore = s, bestPhase = phase;
-    }
+    double bestPhase = BestPhase(60 / (bpm * kCell), first, last);
     period = 60.0 / bpm;
     const double beatTime = (last - bestPhase + 0.5) * kCell;
     double predicted = beatTime;
     while (predicted <= previousTime) predicted += period;
-    if (nextBeat <= 0) {
+    if (nextBeat <= 0 || changed) {
       nextBeat = predicted;
+      phaseMisses = 0;
     } else {
-      // Pull the running beat towards the estimate, by the shorter way.
-      double d = std::remainder(predicted - nextBeat, period);
-      nextBeat += 0.5 * d;
-      if (nextBeat - lastBeat < 0.5 * period) nextBeat += period;
+      // Follow a small drift at once, a large one only when it persists.
+      const double d = std::remainder(predicted - nextBeat, period);
+      if (std::fabs(d) < 0.2 * period) {
+        nextBeat += 0.4 * d;
+        phaseMisses = 0;
+      } else if (++phaseMisses >= 3) {
+        nextBeat += d;
+        phaseMisses = 0;
+      }
     }
+    while (nextBeat - lastBeat < 0.6 * period) nextBeat += period;
   }
 
   void Tempo(Frame* f) {
@@ -371,7 +464,7 @@ struct Analyzer::State {
       if (cellsDone >= kTempoMinCells && cellsDone % kTempoEveryCells == 0) EstimateTempo(cellIndex - 1);
     }
     float& cell = cells[cellIndex % kRingCells];
-    cell = std::max(cell, f->silent ? 0.0f : f->flux);
+    cell = std::max(cell, f->silent ? 0.0f : tempoFlux);
 
     f->bpm = bpm;
     if (bpm > 0 && nextBeat > 0) {
@@ -392,6 +485,7 @@ struct Analyzer::State {
     f.levelDb[1] = levelDb[1];
     const double dt = std::clamp(time - previousTime, 0.0, 0.1);
     MapFor(bins, binHz);
+    fluxFloorRise = static_cast<float>(std::pow(10.0, kFluxFloorDbPerSecond * std::max(dt, 1e-3) / 20));
     Gate(&f);
     Bands(pw, dt, &f);
     f.flux = Flux(pw);
@@ -402,7 +496,9 @@ struct Analyzer::State {
 
   void Step(std::vector<Frame>* out) {
     // Unroll the ring, oldest first, through the window.
-    for (int i = 0; i < size; ++i) frame[i] = ring[(ringPos + i) % size] * window[i];
+    const int tail = size - static_cast<int>(ringPos);
+    for (int i = 0; i < tail; ++i) frame[i] = ring[ringPos + i] * window[i];
+    for (int i = tail; i < size; ++i) frame[i] = ring[i - tail] * window[i];
     fft.transform_real(frame.data(), spectrum.data());
     const int half = size / 2;
     const float s2 = magnitudeScale * magnitudeScale;

@@ -7,6 +7,13 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef MUSIC_TUNE  // A tuning build only: constants from the environment.
+#include <cstdlib>
+#define TUNE(name, v) (std::getenv(name) ? static_cast<float>(std::atof(std::getenv(name))) : (v))
+#else
+#define TUNE(name, v) (v)
+#endif
+
 namespace music {
 namespace {
 
@@ -90,10 +97,23 @@ struct Styler::State {
   State(Style s, double holdSeconds) : style(s), hold(holdSeconds) {}
 
   LampBits Spectrum(const Frame& f) {
+    const LampBits before = lit;
     for (int b = 0; b < kBandCount; ++b) {
       const LampBits bit = LampBit(b);
-      if (f.band[b] >= kBandOn) lit |= bit;
-      else if (f.band[b] <= kBandOff) lit &= static_cast<LampBits>(~bit);
+      if (f.band[b] >= TUNE("ON", kBandOn)) lit |= bit;
+      else if (f.band[b] <= TUNE("OFF", kBandOff)) lit &= static_cast<LampBits>(~bit);
+    }
+    if (lit == 0) {
+      // While music plays the strongest band above its threshold stays lit
+      // rather than leaving the lamps dark; one that was lit keeps the place
+      // unless another is clearly stronger, so the lamp does not hop about.
+      int strongest = -1;
+      float best = 0;
+      for (int b = 0; b < kBandCount; ++b) {
+        const float v = f.band[b] * ((before & LampBit(b)) ? 2.0f : 1.0f);
+        if (v > best) best = v, strongest = b;
+      }
+      if (strongest >= 0) lit = LampBit(strongest);
     }
     return lit;
   }
