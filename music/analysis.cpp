@@ -18,9 +18,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kLowHz = 40, kHighHz = 16000;
-constexpr int kFluxBands = 48;  // A third of a band each (but at least two bins
-                                // wide): fine enough to tell a new note from the
-                                // ones that ring on, wide enough not to see noise.
+constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
+                                // fine enough to tell a new note from the ones
+                                // that ring on.
 constexpr float kFluxFloorFactor = 4;  // The knee of the compression: 12 dB above the floor,
 constexpr float kFluxEpsilon = 3e-5f;  // and never below -90 dB.
 constexpr float kFluxFloorDbPerSecond = 6;  // How fast a band's floor creeps up.

@@ -225,3 +225,50 @@ TEST_P(Metronome, LocksWithinFourSecondsNeitherHalfNorDouble) {
 INSTANTIATE_TEST_SUITE_P(SeventyTo180, Metronome, testing::Values(70.0, 84.0, 97.0, 120.0, 133.0, 150.0, 166.0, 180.0));
 
 }  // namespace
+
+namespace {
+
+// ---- The player's path: its own spectrum, at irregular steps.
+
+class PlayerSpectrum : public testing::TestWithParam<int> {};
+
+TEST_P(PlayerSpectrum, APeakInBandKLightsLampKAndSilenceNothing) {
+  const int band = GetParam();
+  music::AnalyzerOptions options;
+  options.sampleRate = 44100;
+  options.spectrumFullScale = 255;
+  music::Analyzer analyzer(options);
+  music::Styler styler(Style::kSpectrum, 0.05);
+  const double binHz = 44100.0 / 1024;
+  const double hz = 40 * std::pow(400.0, (band + 0.5) / music::kBandCount);
+  std::vector<float> bins(576);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> step(0.010, 0.040);
+  double t = 0;
+  int lit = 0, own = 0, others = 0, counted = 0;
+  while (t < 6) {
+    t += step(rng);
+    const bool playing = t >= 1 && t < 5;
+    for (size_t i = 0; i < bins.size(); ++i) {
+      // A peak two bins wide at the band's centre, a little noise elsewhere.
+      const double d = std::fabs(i * binHz - hz) / binHz;
+      bins[i] = playing ? static_cast<float>(d < 1 ? 200 * (1 - d / 2) : 2) : 0;
+    }
+    const float levels[2] = {playing ? -12.0f : -120.0f, playing ? -12.0f : -120.0f};
+    const LampBits bits = styler.Next(analyzer.FeedSpectrum(bins.data(), bins.size(), binHz, levels, t));
+    if (!playing) {
+      lit += bits != 0 && t > 5.25;  // After the gate's hang (0.15 s) and a step.
+    } else if (t > 3) {
+      ++counted;
+      own += (bits & Lamp(band)) != 0;
+      others += (bits & ~Lamp(band)) != 0;
+    }
+  }
+  EXPECT_GE(own, counted * 95 / 100);
+  EXPECT_LE(others, counted / 20);
+  EXPECT_EQ(lit, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(SomeBands, PlayerSpectrum, testing::Values(2, 6, 9, 13));
+
+}  // namespace
