@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lights/port_io.h"
-#include "lights/port_io_win.h"
+#include "port/port_io.h"
+#include "port/port_io_win.h"
 
 #ifndef PORT_DRIVER_DLL
 #error "PORT_DRIVER_DLL (the driver DLL's file name) comes from lights/CMakeLists.txt"
