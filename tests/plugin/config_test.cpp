@@ -34,7 +34,7 @@ HWND WaitForDialog(HWND owner) {
   WaitUntil([&] {
     EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&find));
     return find.found != nullptr;
-  }, 5000);
+  }, 15000);  // The first dialog of a fresh Wine prefix takes seconds.
   return find.found;
 }
 
@@ -69,6 +69,15 @@ TEST(Config, DialogShowsAndSavesTheIniBesideTheDll) {
     ASSERT_TRUE(plugin.loaded());
     ConfigCall call = {plugin.modules()[2]};
     HANDLE thread = CreateThread(nullptr, 0, ConfigCall::Run, &call, 0, nullptr);
+    // Whatever fails below, the DLL stays while its dialog may still run.
+    struct Guard {
+      VisDll& plugin;
+      HANDLE thread;
+      ~Guard() {
+        if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) plugin.KeepLoaded();
+        CloseHandle(thread);
+      }
+    } guard{plugin, thread};
     HWND dialog = WaitForDialog(nullptr);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(GetDlgItemInt(dialog, IDC_HOLD, nullptr, FALSE), 80u);
@@ -88,7 +97,6 @@ TEST(Config, DialogShowsAndSavesTheIniBesideTheDll) {
     SendDlgItemMessageA(dialog, IDC_STYLE, CB_SETCURSEL, 2, 0);  // After "own": spectrum, meter.
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0) << "Config did not return";
-    CloseHandle(thread);
   }
   EXPECT_EQ(IniValue(ini, "Style"), "meter");
   EXPECT_EQ(IniValue(ini, "HoldMs"), "120");

@@ -21,6 +21,8 @@ class VisDll {
   bool loaded() const { return header_ != nullptr; }
   winampVisHeader* header() const { return header_; }
   const std::vector<winampVisModule*>& modules() const { return modules_; }
+  // Never unloads: for a test whose call into the DLL has not returned.
+  void KeepLoaded() { library_ = nullptr; }
 
  private:
   HMODULE library_ = nullptr;
