@@ -15,6 +15,7 @@ music::AnalyzerOptions Options(int rate) {
   music::AnalyzerOptions options;
   options.sampleRate = ClampRate(rate);
   options.channels = 2;  // Levels come per channel; the spectrum is merged.
+  options.spectrumFullScale = 255;  // The player's spectrum: a full-scale sine near 255.
   return options;
 }
 
@@ -43,7 +44,7 @@ FeedResult LampFeed::Next(const winampVisModule& module, double time) {
   for (int i = 0; i < kVisValues; ++i) {
     int sum = 0;
     for (int c = 0; c < spectrumChannels; ++c) sum += module.spectrumData[c][i];
-    magnitudes_[i] = float(sum) / (255.0f * spectrumChannels);
+    magnitudes_[i] = float(sum) / spectrumChannels;
   }
   float levels[2];
   for (int c = 0; c < 2; ++c) {
