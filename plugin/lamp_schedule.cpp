@@ -11,17 +11,14 @@ void LampSchedule::Take(const Entry& entry) {
   if (entry.off) mustWrite_ = true;
 }
 
-bool LampSchedule::Push(int64_t now, music::LampBits bits, bool off) {
-  const bool changed = bits != lastPushed_ || off || !rendering_;
-  const bool wasEmpty = count_ == 0;
-  lastPush_ = now;
-  lastPushed_ = bits;
+void LampSchedule::Push(int64_t time, music::LampBits bits, bool off) {
+  lastPush_ = time;
   // After a stop frame the sender waits for no pause: the lamps are off.
   rendering_ = !off;
-  const Entry entry = {now, bits, off};
+  const Entry entry = {time, bits, off};
   if (options_.delayMs <= 0) {
     Take(entry);
-    return changed;
+    return;
   }
   if (count_ == kCapacity) {  // Frames far faster than expected: the oldest goes out early.
     Take(queue_[head_]);
@@ -30,9 +27,6 @@ bool LampSchedule::Push(int64_t now, music::LampBits bits, bool off) {
   }
   queue_[(head_ + count_) % kCapacity] = entry;
   ++count_;
-  // The sender's timer knows the queue's first entry; a new first one, or
-  // a change, must wake it.
-  return wasEmpty || changed;
 }
 
 ScheduleStep LampSchedule::Next(int64_t now, bool connected) {

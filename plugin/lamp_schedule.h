@@ -2,8 +2,9 @@
 // later by a fixed delay, a line only when the lamps change, at most one
 // line per slot (the newest state goes out at the next slot), and an off
 // line after the player's stop frame or when Render has not come for a
-// while (pause). Platform-free and not thread-safe: the plug-in guards it
-// with one lock that Render and the sender hold only for these calls.
+// while (pause). Platform-free and not thread-safe: used by the plug-in's
+// sender thread alone, which takes Render's frames from a
+// lock-free hand-over.
 // Times are milliseconds of one monotonic clock.
 #pragma once
 #include <cstdint>
@@ -30,11 +31,13 @@ class LampSchedule {
  public:
   explicit LampSchedule(const ScheduleOptions& options);
 
-  // From Render: the lamps of one frame. off marks the player's stop frame:
-  // the lamps go off and the off line is written even when they already
-  // were. Returns true when the sender should be woken now (its next step
-  // may be earlier than it thinks); false when its own timer suffices.
-  bool Push(int64_t now, music::LampBits bits, bool off);
+  // The lamps of one Render's frame at its time. off marks the player's
+  // stop frame: the lamps go off and the off line is written even when
+  // they already were.
+  void Push(int64_t time, music::LampBits bits, bool off);
+
+  // Frames are coming: one came, and no stop frame or pause since.
+  bool Rendering() const { return rendering_; }
 
   // The sender: what to write at now. Writes only while connected.
   ScheduleStep Next(int64_t now, bool connected);
@@ -64,7 +67,6 @@ class LampSchedule {
   bool everWritten_ = false;
   bool rendering_ = false;   // Frames came and no stop or pause has been seen since.
   int64_t lastPush_ = 0;
-  music::LampBits lastPushed_ = 0;
 };
 
 }  // namespace plugin

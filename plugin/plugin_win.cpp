@@ -2,10 +2,11 @@
 // analysis on the player's thread and hands the lamps to a sender thread,
 // which alone talks to the pipe, so that the player never waits on it.
 //
-// Threads: Win32 only (CreateThread, an event, a critical section): the
+// Threads: Win32 only (CreateThread, an event, Interlocked calls): the
 // Windows builds may use a thread model without std::thread.
 #include "plugin/plugin_win.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -26,6 +27,10 @@ constexpr DWORD kQuitWaitMs = 1500;   // Quit waits this long for the sender at 
 // away would not be noticed; an empty write (no line: the server's read, if
 // any, holds 0 bytes and changes nothing) tells at most this late.
 constexpr int64_t kProbeMs = 1000;
+// While frames come the sender looks every kPollMs (the lamps go out in
+// 20 ms slots anyway); otherwise it sleeps until there is news.
+constexpr int64_t kPollMs = 5;
+constexpr int64_t kLongWaitMs = 1000;
 
 int64_t NowMs() {
   static const LONGLONG frequency = [] {
@@ -41,20 +46,54 @@ int64_t NowMs() {
 // Shared by Render, Quit and the sender thread; the last of Quit and the
 // thread to let go deletes it, so that a sender stuck in a write outlives
 // a Quit that stopped waiting for it.
+//
+// Render hands its lamps over through a single-producer, single-consumer
+// ring with Interlocked indices: no lock, and in the steady state no system
+// call at all (under Wine every event or contended lock is a round trip to
+// wineserver, which a busy desktop can make take milliseconds). Render sets
+// the event only when the sender has said that it sleeps long.
 struct Sender {
-  explicit Sender(const ScheduleOptions& options) : schedule(options) {
-    InitializeCriticalSection(&lock);
-  }
+  explicit Sender(const ScheduleOptions& options) : schedule(options) {}
   ~Sender() {
-    DeleteCriticalSection(&lock);
     if (wake != nullptr) CloseHandle(wake);
   }
-  CRITICAL_SECTION lock;
-  HANDLE wake = nullptr;  // Auto-reset: Render or Quit has news.
-  LampSchedule schedule;  // Under lock.
-  bool stop = false;      // Under lock.
+  struct Frame {
+    int64_t time;
+    music::LampBits bits;
+    bool off;
+  };
+  static constexpr LONG kRing = 1024;  // 20 s of frames: only a sender stuck in a write fills it.
+  Frame ring[kRing];
+  volatile LONG written = 0;   // Frames put in by Render.
+  volatile LONG taken = 0;     // Frames taken out by the sender.
+  volatile LONG sleeping = 0;  // 1: the sender waits for the event.
+  volatile LONG stop = 0;      // 1: Quit has been called.
+  HANDLE wake = nullptr;       // Auto-reset.
+  LampSchedule schedule;       // The sender thread's alone.
   LONG refs = 2;
 };
+
+LONG Load(volatile LONG* value) { return InterlockedCompareExchange(value, 0, 0); }
+
+// Render's side: never blocks. A full ring drops the frame; the sender
+// catches up with the next ones (and a pause turns the lamps off).
+void HandOver(Sender* sender, int64_t time, music::LampBits bits, bool off) {
+  const LONG at = sender->written;
+  if (at - Load(&sender->taken) >= Sender::kRing) return;
+  sender->ring[at % Sender::kRing] = {time, bits, off};
+  InterlockedExchange(&sender->written, at + 1);
+  if (InterlockedCompareExchange(&sender->sleeping, 0, 1) == 1) SetEvent(sender->wake);
+}
+
+// The sender's side: every frame handed over so far into the schedule.
+void TakeFrames(Sender* sender) {
+  const LONG end = Load(&sender->written);
+  for (LONG at = sender->taken; at != end; ++at) {
+    const Sender::Frame& frame = sender->ring[at % Sender::kRing];
+    sender->schedule.Push(frame.time, frame.bits, frame.off);
+  }
+  InterlockedExchange(&sender->taken, end);
+}
 
 void Release(Sender* sender) {
   if (InterlockedDecrement(&sender->refs) == 0) delete sender;
@@ -72,47 +111,49 @@ void SenderLoop(Sender* sender) {
   std::string detail;  // Nobody reads it: the player has no place for messages.
   int64_t nextConnect = 0;
   int64_t lastWrite = 0;
-  for (;;) {
+  while (Load(&sender->stop) == 0) {
     const int64_t now = NowMs();
     if (connection == nullptr && now >= nextConnect) {
       if (PipeConnect(&connection, &detail) == PipeStatus::kOk) {
-        EnterCriticalSection(&sender->lock);
         sender->schedule.Lost();  // A new server shows nothing of ours yet.
-        LeaveCriticalSection(&sender->lock);
         lastWrite = now;
       } else {
         connection = nullptr;
         nextConnect = now + kRetryMs;
       }
     }
-    EnterCriticalSection(&sender->lock);
-    const bool stop = sender->stop;
+    TakeFrames(sender);
     const ScheduleStep step = sender->schedule.Next(now, connection != nullptr);
-    LeaveCriticalSection(&sender->lock);
-    if (stop) break;
-
     const bool probe = !step.write && connection != nullptr && now - lastWrite >= kProbeMs;
     if (step.write || probe) {
       lastWrite = now;
-      if (probe ? PipeWrite(connection, "", 0, &detail) == PipeStatus::kOk : WriteLamps(connection, step.bits)) {
-        if (probe) continue;
-        EnterCriticalSection(&sender->lock);
-        sender->schedule.Written(now, step.bits);
-        LeaveCriticalSection(&sender->lock);
-        continue;  // The schedule decides when the next line may go.
+      const bool ok = probe ? PipeWrite(connection, "", 0, &detail) == PipeStatus::kOk
+                            : WriteLamps(connection, step.bits);
+      if (ok && step.write) sender->schedule.Written(now, step.bits);
+      if (!ok) {  // The server went away: try again at once, then every second.
+        PipeDisconnect(connection);
+        connection = nullptr;
+        sender->schedule.Lost();
       }
-      PipeDisconnect(connection);  // The server went away: try again at once, then every second.
-      connection = nullptr;
-      EnterCriticalSection(&sender->lock);
-      sender->schedule.Lost();
-      LeaveCriticalSection(&sender->lock);
-      continue;
+      continue;  // The schedule decides when the next line may go.
     }
     int64_t wakeAt = step.wakeAt;
     if (connection == nullptr && nextConnect < wakeAt) wakeAt = nextConnect;
     if (connection != nullptr && lastWrite + kProbeMs < wakeAt) wakeAt = lastWrite + kProbeMs;
-    const int64_t wait = wakeAt == kNever ? INFINITE : wakeAt - NowMs();
-    WaitForSingleObject(sender->wake, wait <= 0 ? 0 : wait > 0x7FFFFFFF ? INFINITE : DWORD(wait));
+    int64_t wait = wakeAt == kNever ? kLongWaitMs : std::min<int64_t>(wakeAt - NowMs(), kLongWaitMs);
+    if (wait <= 0) continue;
+    if (sender->schedule.Rendering() && wait > kPollMs) {
+      // Frames are coming: look again soon rather than have Render signal.
+      wait = kPollMs;
+    } else {
+      InterlockedExchange(&sender->sleeping, 1);
+      if (Load(&sender->written) != sender->taken) {  // A frame came meanwhile.
+        InterlockedExchange(&sender->sleeping, 0);
+        continue;
+      }
+    }
+    WaitForSingleObject(sender->wake, DWORD(wait));
+    InterlockedExchange(&sender->sleeping, 0);
   }
   // Quit: no lamp stays lit.
   if (connection == nullptr && PipeConnect(&connection, &detail) != PipeStatus::kOk)
@@ -214,11 +255,7 @@ int VIS_CDECL ModuleRender(winampVisModule* module) {
   // Only the first of a run of zeroed frames is the stop; the rest are silence.
   const bool off = lamps.zeroed && !state->lastZeroed;
   state->lastZeroed = lamps.zeroed;
-  Sender* sender = state->sender;
-  EnterCriticalSection(&sender->lock);
-  const bool wake = sender->schedule.Push(now, lamps.bits, off);
-  LeaveCriticalSection(&sender->lock);
-  if (wake) SetEvent(sender->wake);
+  HandOver(state->sender, now, lamps.bits, off);
   return 0;
 }
 
@@ -227,9 +264,7 @@ void VIS_CDECL ModuleQuit(winampVisModule* module) {
   if (state == nullptr) return;
   module->userData = nullptr;
   Sender* sender = state->sender;
-  EnterCriticalSection(&sender->lock);
-  sender->stop = true;
-  LeaveCriticalSection(&sender->lock);
+  InterlockedExchange(&sender->stop, 1);
   SetEvent(sender->wake);
   // The sender's last act is to drop its count; wait for that, bounded.
   const DWORD start = GetTickCount();

@@ -98,14 +98,21 @@ TEST(LampSchedule, ConnectionLostThenMadeSendsTheCurrentState) {
        {Push(0, 0x1), Offline(0), Push(20, 0x2), Offline(20), Writes(30, 0x2)}});
 }
 
-TEST(LampSchedule, WakesTheSenderOnlyWhenItMustLookSooner) {
+// The sender polls while frames come and sleeps otherwise.
+TEST(LampSchedule, RenderingUntilStopOrPause) {
   ScheduleOptions options;
   LampSchedule schedule(options);
-  EXPECT_TRUE(schedule.Push(0, 0x1, false));
-  EXPECT_FALSE(schedule.Push(20, 0x1, false));
-  EXPECT_TRUE(schedule.Push(40, 0x2, false));
-  EXPECT_TRUE(schedule.Push(60, 0, true));
-  EXPECT_EQ(schedule.Next(60, false).wakeAt, kNever) << "stopped: nothing to wait for";
+  EXPECT_FALSE(schedule.Rendering());
+  schedule.Push(0, 0x1, false);
+  EXPECT_TRUE(schedule.Rendering());
+  schedule.Push(20, 0, true);
+  EXPECT_FALSE(schedule.Rendering()) << "stopped";
+  EXPECT_EQ(schedule.Next(20, false).wakeAt, kNever) << "stopped: nothing to wait for";
+  schedule.Push(40, 0x1, false);
+  EXPECT_TRUE(schedule.Rendering());
+  EXPECT_EQ(schedule.Next(100, false).wakeAt, 540) << "the pause check";
+  schedule.Next(540, false);
+  EXPECT_FALSE(schedule.Rendering()) << "paused";
 }
 
 TEST(FormatLampLine, TwoBankCommandWithFourDigits) {
