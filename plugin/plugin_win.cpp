@@ -177,10 +177,13 @@ Sender* StartSender(const ScheduleOptions& options) {
   Sender* sender = new (std::nothrow) Sender(options);
   if (sender == nullptr) return nullptr;
   sender->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  HMODULE self = nullptr;
-  if (sender->wake == nullptr ||
-      !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                          reinterpret_cast<LPCSTR>(&SenderThread), &self)) {
+  // The thread's own reference to this DLL: LoadLibrary of its own path
+  // (GetModuleHandleEx would do it in one call, but only from XP on).
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(PluginInstance, path, sizeof path);
+  HMODULE self = length > 0 && length < sizeof path ? LoadLibraryA(path) : nullptr;
+  if (sender->wake == nullptr || self == nullptr) {
+    if (self != nullptr) FreeLibrary(self);
     delete sender;
     return nullptr;
   }
@@ -190,7 +193,7 @@ Sender* StartSender(const ScheduleOptions& options) {
     delete sender;
     return nullptr;
   }
-  CloseHandle(thread);  // Quit waits on the thread's end through a handle of its own.
+  CloseHandle(thread);  // Quit waits for the thread to drop its count, not on the handle.
   return sender;
 }
 
@@ -218,7 +221,10 @@ void VIS_CDECL ModuleConfig(winampVisModule* module) {
   RunConfigDialog(static_cast<HWND>(module->hwndParent), ModuleStyle(ModuleIndex(module)));
 }
 
+void VIS_CDECL ModuleQuit(winampVisModule* module);
+
 int VIS_CDECL ModuleInit(winampVisModule* module) {
+  if (module->userData != nullptr) ModuleQuit(module);  // Init twice: the first run ends.
   const PluginSettings settings = LoadSettings(SettingsPath());
   const music::Style style = settings.ownStyle ? ModuleStyle(ModuleIndex(module)) : settings.style;
   ModuleState* state = new (std::nothrow) ModuleState;
