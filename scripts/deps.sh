@@ -6,6 +6,7 @@ PIPESERVER_PACKAGES=(
   wine wine64 xvfb xdotool x11-utils imagemagick socat libfltk1.3-dev
   util-linux procps psmisc python3 xfonts-base fonts-dejavu-core
   libpulse-dev libsndfile1-dev pulseaudio pulseaudio-utils sox
+  libkissfft-dev aubio-tools python3-mir-eval wesnoth-1.16-music
 )
 
 install_missing_packages() {
