@@ -105,7 +105,7 @@ int Bench(double seconds) {
   std::vector<double> lags;
   {
     Server server("");
-    HWND window = server.WaitForWindow(10000);
+    HWND window = server.WaitForWindow(30000);  // A loaded machine can take long.
     if (window == nullptr) return Fail("pipeserver.exe showed no window (PIPESERVER_EXE)");
     PlayerThread player(meter);
     if (!player.Start()) return Fail("Init failed");
