@@ -1,7 +1,7 @@
 #include <cstdio>
 
-#include "port/port_io.h"
 #include "lights/ui_ops.h"
+#include "port/port_io.h"
 
 // volatile so that the accesses are not optimised away.
 volatile uint8_t benchPortSink;

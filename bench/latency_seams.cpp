@@ -7,8 +7,8 @@
 
 #include "bench/latency_probe.h"
 #include "lights/light_control.h"
-#include "port/port_io.h"
 #include "lights/ui_ops.h"
+#include "port/port_io.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The server's end on Windows: the named pipe, one instance, inbound only.
 #include <windows.h>
 
+#include <string>
+
 #include "pipe/pipe_endpoint.h"
 #include "pipe/pipe_name.h"
-
-#include <string>
 
 struct PipeServer {
   HANDLE pipe;
