@@ -13,20 +13,14 @@
 
 #include <kissfft.hh>
 
-#ifdef MUSIC_TUNE  // A tuning build only: constants from the environment.
-#include <cstdlib>
-#define TUNE(name, v) (std::getenv(name) ? static_cast<float>(std::atof(std::getenv(name))) : (v))
-#else
-#define TUNE(name, v) (v)
-#endif
 namespace music {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kLowHz = 40, kHighHz = 16000;
-constexpr int kFluxBands = 48;  // A third of a band each (but at least two bins
-                                // wide): fine enough to tell a new note from the
-                                // ones that ring on, wide enough not to see noise.
+constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
+                                // fine enough to tell a new note from the ones
+                                // that ring on.
 constexpr float kFluxFloorFactor = 4;  // The knee of the compression: 12 dB above the floor,
 constexpr float kFluxEpsilon = 3e-5f;  // and never below -90 dB.
 constexpr float kFluxFloorDbPerSecond = 6;  // How fast a band's floor creeps up.
@@ -62,6 +56,8 @@ constexpr double kMinBpm = 70, kMaxBpm = 180;
 constexpr int kMaxLagCells = 260;  // Comb terms up to 2.6 s.
 constexpr int kTempoEveryCells = 10;  // Re-estimate ten times a second.
 constexpr int kTempoMinCells = 150;   // First estimate after 1.5 s.
+constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
+constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
 
 // Bin-to-band weights: bin i covers [i - 1/2, i + 1/2) * binHz; a band takes
 // the part of each bin that lies inside it, so a band narrower than a bin
@@ -113,22 +109,66 @@ void Quartiles(const float* values, int count, float* q1, float* median, float* 
   *q3 = sorted[(3 * count) / 4];
 }
 
+// The power spectrum of the newest `size` samples of a ring of samples,
+// scaled so that a full-scale sine peaks at 1.
+struct Spectrum {
+  int size = 0;
+  std::vector<float> window, frame, power;
+  std::vector<std::complex<float>> out;
+  kissfft<float> fft{1, false};
+
+  // fall < 0: a symmetric Hann window; else a half-Hann rise and a half-Hann
+  // fall over the last `fall` samples.
+  void Init(int n, int fall) {
+    size = n;
+    fft.assign(n / 2, false);
+    window.resize(n);
+    const int rise = fall < 0 ? n : n - fall;
+    double sum = 0;
+    for (int i = 0; i < n; ++i) {
+      const double w = fall < 0 ? 0.5 - 0.5 * std::cos(2 * kPi * i / n)
+                       : i < rise ? 0.5 - 0.5 * std::cos(kPi * i / rise)
+                                  : 0.5 + 0.5 * std::cos(kPi * (i - rise) / fall);
+      window[i] = static_cast<float>(w);
+      sum += w;
+    }
+    scale = static_cast<float>(4 / (sum * sum));
+    frame.resize(n);
+    out.resize(n / 2);
+    power.resize(n / 2 + 1);
+  }
+
+  void Compute(const std::vector<float>& ring, size_t newest) {
+    const size_t r = ring.size();
+    size_t at = (newest + r - size) % r;  // The oldest sample used.
+    for (int i = 0; i < size; ++i, at = at + 1 == r ? 0 : at + 1) frame[i] = ring[at] * window[i];
+    fft.transform_real(frame.data(), out.data());
+    const int half = size / 2;
+    power[0] = 0;  // DC carries no music.
+    for (int k = 1; k < half; ++k) power[k] = std::norm(out[k]) * scale;
+    power[half] = out[0].imag() * out[0].imag() * scale;
+  }
+
+  float scale = 1;
+};
+
 }  // namespace
 
 struct Analyzer::State {
   AnalyzerOptions options;
-  // PCM path.
+  // PCM path: a long symmetric window for the bands (a tone stays in its
+  // band), a short one for the onsets (an attack shows at once).
   int hop = 256, size = 2048;
-  std::vector<float> window, ring, frame, power;
-  std::vector<std::complex<float>> spectrum;
-  kissfft<float> fft;
+  std::vector<float> ring;
+  Spectrum bandSpectrum, onsetSpectrum;
   size_t ringPos = 0, inHop = 0;
   uint64_t samplesDone = 0;
   double sumSquares[2] = {0, 0};
-  float magnitudeScale = 1;
 
   // Bands.
   BandMap bandMap, fluxMap;
+  size_t fluxBins = 0;
+  double fluxBinHz = 0;
   float bandPower[kBandCount] = {}, envelope[kBandCount];
   float history[kBandCount][kHistoryLength];
   int historyCount = 0, historyPos = 0;
@@ -161,38 +201,25 @@ struct Analyzer::State {
   double period = 0, nextBeat = 0, lastBeat = 0;
   double previousTime = 0;
 
-  explicit State(const AnalyzerOptions& o) : options(o), fft(1, false) {
+  explicit State(const AnalyzerOptions& o) : options(o) {
     options.sampleRate = std::clamp(options.sampleRate, 8000, 192000);
     options.channels = std::clamp(options.channels, 1, 2);
-    // A hop of about 5 ms (a power of two), a window of eight hops.
+    // A hop of about 5 ms (a power of two), a band window of eight hops.
     hop = 128;
     while (hop * 2 <= options.sampleRate / 150) hop *= 2;
     size = hop * 8;
-    fft.assign(size / 2, false);
-    window.resize(size);
-    // Asymmetric window: a long rise and a short fall over the last quarter,
-    // so the newest samples weigh nearly fully and an attack shows at once
-    // instead of half a window late.
-    const int fall = size / 4, rise = size - fall;
-    double sum = 0;
-    for (int i = 0; i < size; ++i) {
-      const double w = i < rise ? 0.5 - 0.5 * std::cos(kPi * i / rise)
-                                : 0.5 + 0.5 * std::cos(kPi * (i - rise) / fall);
-      window[i] = static_cast<float>(w);
-      sum += w;
-    }
-    magnitudeScale = static_cast<float>(2 / sum);  // A full-scale sine peaks at 1.
+    bandSpectrum.Init(size, -1);
+    // The onset window: two hops, falling over the newest half hop only, so
+    // the newest samples weigh nearly fully.
+    onsetSpectrum.Init(2 * hop, hop / 2);
     ring.assign(size, 0);
-    frame.resize(size);
-    spectrum.resize(size / 2);
-    power.resize(size / 2 + 1);
     std::fill(envelope, envelope + kBandCount, -140.0f);
   }
 
-  void MapFor(size_t bins, double binHz) {
-    if (bandMap.bins != bins || bandMap.binHz != binHz) {
-      bandMap.Build(bins, binHz, kBandCount, 0);
-      fluxMap.Build(bins, binHz, kFluxBands, 2);
+  void MapFor(size_t bins, double binHz, size_t onsetBins, double onsetBinHz) {
+    if (bandMap.bins != bins || bandMap.binHz != binHz) bandMap.Build(bins, binHz, kBandCount, 0);
+    if (fluxMap.bins != onsetBins || fluxMap.binHz != onsetBinHz) {
+      fluxMap.Build(onsetBins, onsetBinHz, kFluxBands, 1.0f);
       for (auto& v : fluxLog) v.assign(fluxMap.bandCount, 0);
       fluxFloor.assign(fluxMap.bandCount, 0);
       // A wide band averages its noise away, so its rise is the surer sign:
@@ -200,7 +227,7 @@ struct Analyzer::State {
       fluxWeight.assign(fluxMap.bandCount, 0);
       for (const BandMap::Entry& e : fluxMap.entries) fluxWeight[e.band] += e.weight;
       double total = 0;
-      for (float& w : fluxWeight) total += w = std::pow(w, TUNE("WP", 0.5f));
+      for (float& w : fluxWeight) total += w = std::pow(w, 0.5f);
       for (float& w : fluxWeight) w = static_cast<float>(w * fluxWeight.size() / total);
       fluxSteps = 0;
     }
@@ -224,7 +251,7 @@ struct Analyzer::State {
     float level[kBandCount];
     for (int b = 0; b < kBandCount; ++b) {
       level[b] = ToDb(bandPower[b]);
-      envelope[b] = std::max(level[b], envelope[b] - static_cast<float>(TUNE("REL", kBandReleaseDbPerSecond) * dt));
+      envelope[b] = std::max(level[b], envelope[b] - static_cast<float>(kBandReleaseDbPerSecond * dt));
     }
     // Silence is not music: the history keeps what it learnt before it.
     if (!f->silent && f->time >= nextHistory) {
@@ -235,7 +262,7 @@ struct Analyzer::State {
       for (int b = 0; b < kBandCount; ++b) {
         float q1, q3;
         Quartiles(history[b], historyCount, &q1, &bandMedian[b], &q3);
-        bandSpread[b] = std::clamp(q3 - q1, TUNE("SMIN", 3.0f), TUNE("SMAX", 12.0f));
+        bandSpread[b] = std::clamp(q3 - q1, 3.0f, 12.0f);
       }
     }
     if (f->silent || historyCount == 0) return;
@@ -252,6 +279,7 @@ struct Analyzer::State {
     }
     std::nth_element(spectralMedian, spectralMedian + kBandCount / 2, spectralMedian + kBandCount);
     const float typical = spectralMedian[kBandCount / 2];
+    const float loudest = *std::max_element(envelope, envelope + kBandCount);
     float common = 0;
     if (live > 0) {
       std::nth_element(sortedDev, sortedDev + live / 2, sortedDev + live);
@@ -261,8 +289,8 @@ struct Analyzer::State {
       if (envelope[b] <= kBandFloorDb) continue;
       // A band that towers over the rest (a held tone) stays lit even when
       // its own history has caught up with it.
-      const float towering = std::max(0.0f, (envelope[b] - typical - 20) / 6);
-      const float score = deviation[b] - TUNE("CM", kCommonShare) * common + towering;
+      const float towering = envelope[b] >= loudest - 3 ? std::max(0.0f, (envelope[b] - typical - 20) / 6) : 0;
+      const float score = deviation[b] - kCommonShare * common + towering;
       f->band[b] = score > 0 ? 1 - std::exp(-score) : 0;
     }
   }
@@ -285,7 +313,7 @@ struct Analyzer::State {
       const float m = std::sqrt(fluxBands[b]);
       float& floor = fluxFloor[b];
       floor = m < floor ? m : floor * fluxFloorRise;
-      fluxNow[b] = std::log(1 + m / (TUNE("FF", kFluxFloorFactor) * floor + kFluxEpsilon));
+      fluxNow[b] = std::log(1 + m / (kFluxFloorFactor * floor + kFluxEpsilon));
     }
     if (fluxSteps >= 2) {
       for (int b = 0; b < n; ++b) {
@@ -320,7 +348,7 @@ struct Analyzer::State {
       std::nth_element(recent.begin(), recent.begin() + n / 2, recent.end());
       median = recent[n / 2];
     }
-    const float threshold = TUNE("OD", kOnsetDelta) + TUNE("OM", kOnsetMedian) * median + TUNE("OL", kOnsetLambda) * mean;
+    const float threshold = kOnsetDelta + kOnsetMedian * median + kOnsetLambda * mean;
     if (f->flux <= threshold) onsetArmed = true;
     if (!f->silent && onsetArmed && f->flux > threshold && f->time - lastOnset >= kMinIoi) {
       f->onset = true;
@@ -408,7 +436,7 @@ struct Analyzer::State {
         even += weight * CellAt(at);
         odd += weight * CellAt(at - p);
       }
-      if (std::max(even, odd) > TUNE("HALF", 1.2f) * std::min(even, odd)) best /= 2;
+      if (std::max(even, odd) > 1.2f * std::min(even, odd)) best /= 2;
     }
     // A new tempo must win three times in a row (the first one: twice); a
     // small change is followed at once.
@@ -466,10 +494,18 @@ struct Analyzer::State {
     float& cell = cells[cellIndex % kRingCells];
     cell = std::max(cell, f->silent ? 0.0f : tempoFlux);
 
+    if (f->time - lastLoud > kTempoForgetSeconds) {
+      // A long silence: the next piece has a tempo of its own.
+      bpm = candidateBpm = 0;
+      nextBeat = lastBeat = 0;
+      candidateVotes = 0;
+    }
     f->bpm = bpm;
     if (bpm > 0 && nextBeat > 0) {
       if (f->time >= nextBeat) {
-        f->beat = !f->silent;
+        // The quiet between a metronome's clicks is still in time; only a
+        // real pause (below) stops the beats.
+        f->beat = f->time - lastLoud < kBeatPauseSeconds;
         lastBeat = nextBeat;
         while (nextBeat <= f->time) nextBeat += period;
       }
@@ -478,33 +514,27 @@ struct Analyzer::State {
     previousTime = f->time;
   }
 
-  Frame Process(const float* pw, size_t bins, double binHz, const float levelDb[2], double time) {
+  Frame Process(const float* pw, size_t bins, double binHz, const float* onsetPw, size_t onsetBins,
+                double onsetBinHz, const float levelDb[2], double time) {
     Frame f;
     f.time = time;
     f.levelDb[0] = levelDb[0];
     f.levelDb[1] = levelDb[1];
     const double dt = std::clamp(time - previousTime, 0.0, 0.1);
-    MapFor(bins, binHz);
+    MapFor(bins, binHz, onsetBins, onsetBinHz);
     fluxFloorRise = static_cast<float>(std::pow(10.0, kFluxFloorDbPerSecond * std::max(dt, 1e-3) / 20));
     Gate(&f);
     Bands(pw, dt, &f);
-    f.flux = Flux(pw);
+    f.flux = Flux(onsetPw);
     Onset(&f);
     Tempo(&f);
     return f;
   }
 
   void Step(std::vector<Frame>* out) {
-    // Unroll the ring, oldest first, through the window.
-    const int tail = size - static_cast<int>(ringPos);
-    for (int i = 0; i < tail; ++i) frame[i] = ring[ringPos + i] * window[i];
-    for (int i = tail; i < size; ++i) frame[i] = ring[i - tail] * window[i];
-    fft.transform_real(frame.data(), spectrum.data());
-    const int half = size / 2;
-    const float s2 = magnitudeScale * magnitudeScale;
-    power[0] = 0;  // DC carries no music.
-    for (int k = 1; k < half; ++k) power[k] = std::norm(spectrum[k]) * s2;
-    power[half] = spectrum[0].imag() * spectrum[0].imag() * s2;
+    const size_t newest = ringPos;  // One past the newest sample.
+    bandSpectrum.Compute(ring, newest);
+    onsetSpectrum.Compute(ring, newest);
     float levels[2];
     for (int c = 0; c < 2; ++c) {
       const double ms = sumSquares[c] / hop;
@@ -513,7 +543,10 @@ struct Analyzer::State {
       sumSquares[c] = 0;
     }
     const double time = static_cast<double>(samplesDone) / options.sampleRate;
-    out->push_back(Process(power.data(), half + 1, static_cast<double>(options.sampleRate) / size, levels, time));
+    const double rate = options.sampleRate;
+    out->push_back(Process(bandSpectrum.power.data(), bandSpectrum.power.size(), rate / bandSpectrum.size,
+                           onsetSpectrum.power.data(), onsetSpectrum.power.size(), rate / onsetSpectrum.size,
+                           levels, time));
   }
 };
 
@@ -542,13 +575,12 @@ Frame Analyzer::FeedSpectrum(const float* magnitudes, size_t bins, double binHz,
                              const float levelDb[2], double time) {
   State& s = *state_;
   const float scale = s.options.spectrumFullScale > 0 ? 1 / s.options.spectrumFullScale : 1;
-  if (s.power.size() < bins) s.power.resize(bins);
   std::vector<float> pw(bins);
   for (size_t i = 0; i < bins; ++i) {
     const float m = magnitudes[i] * scale;
     pw[i] = i == 0 ? 0 : m * m;
   }
-  return s.Process(pw.data(), bins, binHz, levelDb, time);
+  return s.Process(pw.data(), bins, binHz, pw.data(), bins, binHz, levelDb, time);
 }
 
 double Analyzer::StepSeconds() const {

@@ -7,13 +7,6 @@
 #include <cmath>
 #include <cstring>
 
-#ifdef MUSIC_TUNE  // A tuning build only: constants from the environment.
-#include <cstdlib>
-#define TUNE(name, v) (std::getenv(name) ? static_cast<float>(std::atof(std::getenv(name))) : (v))
-#else
-#define TUNE(name, v) (v)
-#endif
-
 namespace music {
 namespace {
 
@@ -100,8 +93,8 @@ struct Styler::State {
     const LampBits before = lit;
     for (int b = 0; b < kBandCount; ++b) {
       const LampBits bit = LampBit(b);
-      if (f.band[b] >= TUNE("ON", kBandOn)) lit |= bit;
-      else if (f.band[b] <= TUNE("OFF", kBandOff)) lit &= static_cast<LampBits>(~bit);
+      if (f.band[b] >= kBandOn) lit |= bit;
+      else if (f.band[b] <= kBandOff) lit &= static_cast<LampBits>(~bit);
     }
     if (lit == 0) {
       // While music plays the strongest band above its threshold stays lit
@@ -141,7 +134,8 @@ struct Styler::State {
 
   LampBits Pulse(const Frame& f) {
     if (f.onset) pulseStart = f.time;
-    const int gone = static_cast<int>((f.time - pulseStart) / kPulseStepSeconds);
+    // Long after an onset (or before any) the count would overflow an int.
+    const int gone = static_cast<int>(std::clamp((f.time - pulseStart) / kPulseStepSeconds, 0.0, 4.0));
     LampBits bits = 0;
     for (int ring = gone; ring < 4; ++ring) {  // Ring 0 is the outer pair.
       for (int row = 0; row < 2; ++row) bits |= LampBit(row * 8 + ring) | LampBit(row * 8 + 7 - ring);
