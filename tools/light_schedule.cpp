@@ -32,6 +32,7 @@ void LightSchedule::ForgetSent() { lastSent_ = -1; }
 
 void LightSchedule::Finish(bool drain) {
   finishing_ = true;
+  drain_ = drain;
   if (!drain) queue_.clear();
 }
 
@@ -39,11 +40,12 @@ bool LightSchedule::Take(double now, music::LampBits* bits) {
   if (done_) return false;
   Advance(now);
   if (now < lastSentTime_ + interval_) return false;
-  if (finishing_ && queue_.empty()) {
+  const bool unsent = havePending_ && int(pending_) != lastSent_;
+  if (finishing_ && queue_.empty() && !(drain_ && unsent)) {
     done_ = true;
     if (lastSent_ == 0) return false;  // Already all off.
     *bits = 0;
-  } else if (havePending_ && int(pending_) != lastSent_) {
+  } else if (unsent) {
     *bits = pending_;
   } else {
     return false;

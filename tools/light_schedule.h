@@ -32,8 +32,9 @@ class LightSchedule {
   // current state goes out at once, even when it equals the last one sent.
   void ForgetSent();
 
-  // No more offers. drain: the states still waiting out their delay go out
-  // first. Then one all-off line, at its slot.
+  // No more offers. drain (the input ended): the states still waiting out
+  // their delay, and the newest one, go out first; else (Ctrl-C) they are
+  // dropped. Then one all-off line, at its slot.
   void Finish(bool drain);
 
   // True once the all-off line has been taken (or was not needed: the
@@ -59,5 +60,6 @@ class LightSchedule {
   int lastSent_ = -1;     // -1: the server's lamps are unknown.
   double lastSentTime_ = -1e300;
   bool finishing_ = false;
+  bool drain_ = false;
   bool done_ = false;
 };

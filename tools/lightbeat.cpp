@@ -119,7 +119,7 @@ class StatusLine {
 int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, music::Analyzer* analyzer,
           music::Styler* styler) {
   InstallInterruptHandler();
-  StatusLine status(!options.quiet && StderrIsTerminal());
+  StatusLine status(!options.quiet && StderrIsTerminal() && StdoutIsTerminal());
   LightSender sender(options.mode, options.rate, options.delayMs / 1000.0);
   std::vector<float> samples;
   std::vector<music::Frame> frames;

@@ -136,7 +136,7 @@ const char* LightbeatHelp() {
       "  --rate HZ        at most this many lines a second (default 50)\n"
       "\n"
       "Output:\n"
-      "  -q, --quiet      no status line on the terminal\n"
+      "  -q, --quiet      no status line (there is none when output is not a terminal)\n"
       "  --onsets         with --file, no server: print each onset's time (s), exit\n"
       "  --beats          the same for the beats\n"
       "  --lines          the same for every line it would send: SECONDS LINE\n"

@@ -1,3 +1,4 @@
+// capture_probe [SECONDS [SOURCE]] | --list
 // Captures for a few seconds through lightbeat's capture back end and says
 // what arrived: how many pieces, how many samples, and the loudest second's
 // level. The end-to-end tests use it to see whether the platform's capture
@@ -13,6 +14,16 @@
 #include "tools/lightbeat_platform.h"
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--list") {
+    std::vector<CaptureSource> sources;
+    std::string error;
+    if (!ListCaptureSources(&sources, &error)) {
+      std::printf("list failed: %s\n", error.c_str());
+      return 1;
+    }
+    for (const CaptureSource& source : sources) std::printf("%s\n", source.name.c_str());
+    return 0;
+  }
   const double seconds = argc > 1 ? std::atof(argv[1]) : 3;
   const std::string source = argc > 2 ? argv[2] : "";
   CaptureStream* stream = nullptr;
