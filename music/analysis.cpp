@@ -1,6 +1,6 @@
 // The analysis chain, one step at a time:
-//   PCM hop -> windowed FFT (kissfft) -> magnitudes -> Process()
-//   player spectrum ---------------------------------> Process()
+//   PCM hop -> 8-hop Hann FFT (bands) + 2-hop FFT (onsets) -> Process()
+//   player spectrum (for both) ----------------------------> Process()
 // Process(): 16 band levels against per-band thresholds taken from the last
 // few seconds, the silence gate, spectral-flux onsets and the tempo/beat
 // tracker. Everything is causal: nothing waits for samples not yet heard.
@@ -40,13 +40,14 @@ constexpr int kHistoryLength = 60;
 constexpr float kBandReleaseDbPerSecond = 30;  // Peak follower of each band: up at
                                                // once, down slowly, so no flicker.
 
-// Onsets: the flux must pass kOnsetDelta + kOnsetLambda * the mean flux of
-// the last kOnsetWindow seconds, and no two onsets come closer than kMinIoi.
+// Onsets: the flux must pass kOnsetDelta + kOnsetMedian * the median +
+// kOnsetLambda * the mean flux of the last kOnsetWindow seconds, having
+// fallen below that since the last onset; no two come closer than kMinIoi.
 constexpr float kOnsetDelta = 1.5f, kOnsetMedian = 3, kOnsetLambda = 0.5f;
 constexpr double kOnsetWindow = 0.5, kMinIoi = 0.045, kOnsetSettleSeconds = 0.1;
 
 // Tempo: the onset strength on a regular 10 ms grid (the player's steps are
-// irregular), its autocorrelation over the last kTempoSeconds.
+// irregular), its autocorrelation over the last kTempoCells.
 constexpr double kCell = 0.01;
 constexpr int kTempoCells = 600;  // 6 s.
 constexpr int kRingCells = 1024;
