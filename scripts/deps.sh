@@ -5,6 +5,7 @@ PIPESERVER_PACKAGES=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 xvfb xdotool x11-utils imagemagick socat libfltk1.3-dev
   util-linux procps psmisc python3 xfonts-base fonts-dejavu-core
+  dpkg-dev lintian desktop-file-utils help2man unzip
   libpulse-dev libsndfile1-dev pulseaudio pulseaudio-utils sox
   libkissfft-dev aubio-tools python3-mir-eval wesnoth-1.16-music
 )

@@ -36,6 +36,14 @@ stop_wine
 
 run_preset windows-x86 no
 
+# The release packages, made and then checked as a user gets them.
+echo "=== packages: make and check"
+if bash scripts/package.sh && bash tests/package/check_packages.sh; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
 # The Linux build again under the sanitizers, and the fuzz targets for a
 # bounded time each.
 run_preset asan yes
