@@ -82,6 +82,18 @@ prepare_wine() {
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
+# The loader for the x86-64 build's programs. Debian's "wine" is the 32-bit
+# loader once wine32 is installed, and it runs a 64-bit program as the child
+# of a "start.exe /exec" of its own: the process a script starts, waits for
+# and signals would be that start.exe, not the program.
+wine64_loader() {
+  local loader
+  for loader in /usr/lib/wine/wine64 "$(command -v wine64 2>/dev/null)"; do
+    [ -x "$loader" ] && { echo "$loader"; return 0; }
+  done
+  echo wine
+}
+
 stop_wine() {
   [ -n "${WINEPREFIX:-}" ] && WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
 }

@@ -81,8 +81,9 @@ if [ "$platform" = linux ]; then
   program=(build/linux/app/pipeserver)
   lightsend=(build/linux/tools/lightsend --rate 8)
 else
-  program=(wine build/windows/app/pipeserver.exe)
-  lightsend=(wine build/windows/tools/lightsend.exe)
+  wine=$(wine64_loader)
+  program=("$wine" build/windows/app/pipeserver.exe)
+  lightsend=("$wine" build/windows/tools/lightsend.exe)
 fi
 
 server_pid="" sender_pid=""
@@ -103,7 +104,7 @@ fi
 if [ "$platform" = windows ]; then prepare_wine "$PWD/build/windows/wineprefix-run"; fi
 
 # Visible windows whose title starts with the given text.
-find_window() { xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -n 1; }
+find_window() { { xdotool search --onlyvisible --name "^$1" 2>/dev/null || true; } | head -n 1; }
 
 # Waits up to 15 s for a window; prints its X id.
 wait_window() {
@@ -129,7 +130,7 @@ save_window() {
 # (taskkill without /f), WM_DELETE_WINDOW for the Linux one.
 close_window() {
   if [ "$platform" = windows ]; then
-    wine taskkill /im pipeserver.exe >/dev/null 2>&1 || true
+    "$wine" taskkill /im pipeserver.exe >/dev/null 2>&1 || true
   else
     build/linux/tests/linux_program/xprobe close "$1"
   fi
@@ -142,7 +143,7 @@ close_window() {
 run_framed() {
   local desktop="/desktop=pipeserver,360x180" view
   # shellcheck disable=SC2086  # The tail is two words on purpose.
-  wine explorer "$desktop" build/windows/app/pipeserver.exe $tail_args &
+  "$wine" explorer "$desktop" build/windows/app/pipeserver.exe $tail_args &
   server_pid=$!
   view=$(wait_window 'pipeserver - Wine desktop') || { echo "error: no Wine desktop appeared" >&2; exit 1; }
   if [ -n "$tail_args" ]; then
@@ -155,7 +156,7 @@ run_framed() {
   sleep "$seconds"
   save_window "$view" "$shot"
   echo "Screenshot of the window in its frame: $shot"
-  wine explorer "$desktop" taskkill /im pipeserver.exe >/dev/null 2>&1 || true
+  "$wine" explorer "$desktop" taskkill /im pipeserver.exe >/dev/null 2>&1 || true
   wait "$server_pid" || true
   server_pid=""
   echo "pipeserver: window closed."
