@@ -21,9 +21,11 @@ Linux: re-runs itself in a private network namespace
 (tests/support/private_net.sh) so that the abstract socket name is its own.
 --wine: runs the .exe files under Wine (WINEPREFIX from the environment);
 handles are then counted by the host itself (every handle value that
-GetHandleInformation accepts). SOAK_CLIENT_LOG=DIR keeps each client's
-standard error in DIR, with WINEDEBUG=$SOAK_CLIENT_WINEDEBUG for the
-clients alone (for example +seh,+process).
+GetHandleInformation accepts). Each client's standard error is kept, in
+SOAK_CLIENT_LOG=DIR if given, under Wine with WINEDEBUG=-all,err+virtual or
+$SOAK_CLIENT_WINEDEBUG (for example +seh,+process) for the clients alone. A
+client that Wine could not start (pipe_harness.WINE_START_FAILURE) is
+replaced and counted; any other client that ends before connecting fails.
 """
 import argparse
 import os
@@ -89,6 +91,22 @@ def model_after_write(display, data):
 
 # --- one session -------------------------------------------------------------
 
+def connected_client(client, start_client, stats):
+    """The client once it has said "connected", or, when Wine could not start
+    it (pipe_harness.WINE_START_FAILURE: its loader's address-space conflict,
+    a fault of Wine's start-up and not of the pipe), another one in its
+    place, counted and said. Any other silence fails the soak."""
+    for _ in range(3):
+        if client.expect_connected():
+            return client
+        stats["wine start failures"] += 1
+        print("  client %d: Wine could not start it (%s); started another"
+              % (client.number, client.errors().decode("latin-1").strip()), flush=True)
+        client.end()
+        client = start_client()
+    raise Failure("Wine could not start three clients in a row")
+
+
 def run_session(number, rng, host, client, display, stats, queued_line, start_client):
     """Runs one session on client. queued_line: a line it wrote while the
     previous client was still being served (already applied and checked).
@@ -97,16 +115,8 @@ def run_session(number, rng, host, client, display, stats, queued_line, start_cl
     next_client = None
     ending = "?"
     try:
-        # A client that ends before "connected" fails the soak, with its exit
-        # code (and, with SOAK_CLIENT_LOG, its standard error). Such an end was
-        # once seen under Wine and was answered by starting another client;
-        # the clients were then started through Debian's 32-bit "wine",
-        # which runs the 64-bit client as the child of a start.exe of its own
-        # (so that signals, exit codes and /proc went to start.exe). They
-        # now start with the 64-bit loader (pipe_harness.wine_loader), and
-        # 4,000 sessions in ten runs, with their clients' logs kept, gave no
-        # such end.
-        client.expect("connected", "the connection")
+        if not client.connected:
+            client = connected_client(client, start_client, stats)
         if queued_line is not None:
             client.expect("ok", "the answer to the queued line")
         ending = rng.choices(["close", "cut", "kill", "kill-writing", "hand-over"],
@@ -146,6 +156,10 @@ def run_session(number, rng, host, client, display, stats, queued_line, start_cl
         display.apply(b">xxx")
         host.expect(display.state_line(), "session %d, after the client went (%s)" % (number, ending))
         if next_client is not None:
+            replacement = connected_client(next_client, start_client, stats)
+            if replacement is not next_client:  # Never ran: its line was never written.
+                next_client.end()
+                return replacement, None
             stats["handed-over"] += 1
             assert model_after_write(display, next_line)
             host.expect(display.state_line(), "session %d, the queued client's line %r" % (number + 1, next_line))
@@ -155,10 +169,10 @@ def run_session(number, rng, host, client, display, stats, queued_line, start_cl
         if next_client is not None:
             next_client.end()
         code = client.process.poll()
-        raise Failure("%s\n  session ending: %s\n  session writes: %r\n  client %d: %s%s"
+        raise Failure("%s\n  session ending: %s\n  session writes: %r\n  client %d: %s, standard error %s: %r"
                       % (failure, ending, history, client.number,
-                         "running" if code is None else "exit code %d" % code,
-                         ", standard error in " + client.log if client.log else ""))
+                         "running" if code is None else "exit code %d" % code, client.log,
+                         client.errors()[-500:]))
     finally:
         client.end()
 
@@ -176,7 +190,7 @@ def main():
     print("soak: %d sessions, seed %d%s" % (args.sessions, seed, " (Wine)" if args.wine else ""), flush=True)
 
     host = Host(args.host, args.wine)
-    stats = {"writes": 0, "applied": 0, "killed": 0, "handed-over": 0}
+    stats = {"writes": 0, "applied": 0, "killed": 0, "handed-over": 0, "wine start failures": 0}
     started = time.monotonic()
     try:
         display = host.expect_start()
@@ -195,8 +209,8 @@ def main():
             if number % 250 == 249:
                 print("  %d sessions, %.0f s" % (number + 1, time.monotonic() - started), flush=True)
         if client is not None:  # The last session handed over: let the queued client go.
-            client.expect("connected", "the connection")
-            client.expect("ok", "the answer to the queued line")
+            if queued_line is not None:
+                client.expect("ok", "the answer to the queued line")
             client.quit()
             client.end()
             display.apply(b">xxx")
@@ -216,7 +230,8 @@ def main():
     host.stop()
 
     print("  %(writes)d writes, %(applied)d lines applied, %(killed)d clients killed, "
-          "%(handed-over)d clients queued behind another" % stats)
+          "%(handed-over)d clients queued behind another, %(wine start failures)d that Wine could not start"
+          % stats)
     print("  %s: %d after warm-up, %d at the end" % ("handles" if args.wine else "descriptors",
                                                       handles_before, handles_after))
     print("  VmRSS: %d kB after warm-up, %d kB at the end" % (rss_before, rss_after))
