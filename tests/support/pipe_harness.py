@@ -165,9 +165,10 @@ class Host:
 # What Wine's loader prints (channel err:virtual, so even under
 # WINEDEBUG=-all,err+virtual) when a new process cannot map the shared user
 # data at its fixed address (STATUS_CONFLICTING_ADDRESSES): the process ends
-# before main(), without a word on standard output. Seen for 1 client start
-# in about 2,900 with Debian's Wine 8, which has no preloader to reserve the
-# address before the kernel's randomized mappings can take it.
+# before main(), without a word on standard output. Seen once in 6,302
+# client starts (15 soak runs of 400 sessions) with Debian's Wine 8, which
+# has no preloader to reserve the address before the kernel's randomized
+# mappings can take it.
 WINE_START_FAILURE = b"failed to map the shared user data"
 
 
