@@ -88,6 +88,7 @@ fi
 
 server_pid="" sender_pid=""
 cleanup() {
+  set +e  # Whatever has already ended, stop the rest.
   [ -n "$sender_pid" ] && kill "$sender_pid" 2>/dev/null
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
   [ "$platform" = windows ] && stop_wine
