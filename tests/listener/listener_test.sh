@@ -143,6 +143,42 @@ wait "$SENDER" || fail "first client: status $?"
 expect_line_applied '>5L2' 02 00
 expect_line_applied '>5L7' 07 00
 
+echo "--- while a client is served, another is turned away, and lightsend says busy"
+if [ "$PLATFORM" = linux ]; then
+  # At once, never queued: its line is never applied.
+  hold_client  # The first client stays connected until release_client.
+  client_line '>5L11'
+  expect_next 'state status=">5L11" lamps=11 00'
+  mkfifo "$WORK/second"
+  socat - ABSTRACT-CONNECT:tormelin <"$WORK/second" >/dev/null 2>&1 &
+  REFUSED=$!
+  started "$REFUSED"
+  exec 8>"$WORK/second"  # Its input stays open too: only the server can end it.
+  printf '>5L22\n' >&8
+  expect_ends "$REFUSED" && pass "the second client was let go while the first is connected"
+  exec 8>&-
+  client_line '>5L33'  # The first is still served.
+  expect_next 'state status=">5L33" lamps=33 00'
+else
+  # The pipe stays busy for longer than lightsend waits for it.
+  lightsend --delay 6000 '>5L1' '>5L2' &
+  SENDER=$!
+  started "$SENDER"
+  expect_next 'state status=">5L1" lamps=01 00'
+fi
+expect_status "busy" 1 lightsend '>5L44' 2>"$WORK/busy.err"
+expect_message "says busy" "$WORK/busy.err" "the pipe server on $PIPE is busy with another client"
+if [ "$PLATFORM" = linux ]; then
+  release_client
+  expect_next 'state status=">xxx" lamps=33 00'
+  expect_quiet 0.5  # Neither the refused socat's line nor lightsend's comes later.
+  send_raw '>5L5\n'
+  expect_line_applied '>5L5' 05 00
+else
+  expect_status "first client" 0 wait "$SENDER"
+  expect_line_applied '>5L2' 02 00
+fi
+
 if [ "$PLATFORM" = linux ]; then
   echo "--- Ctrl-C ends a pattern cleanly"
   "$LIGHTSEND" --pattern chaser &  # Not under timeout: the signal goes to lightsend itself.
