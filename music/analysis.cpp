@@ -1,6 +1,6 @@
 // The analysis chain, one step at a time:
-//   PCM hop -> windowed FFT (kissfft) -> magnitudes -> Process()
-//   player spectrum ---------------------------------> Process()
+//   PCM hop -> 8-hop Hann FFT (bands) + 2-hop FFT (onsets) -> Process()
+//   player spectrum (for both) ----------------------------> Process()
 // Process(): 16 band levels against per-band thresholds taken from the last
 // few seconds, the silence gate, spectral-flux onsets and the tempo/beat
 // tracker. Everything is causal: nothing waits for samples not yet heard.
@@ -21,9 +21,7 @@ constexpr double kLowHz = 40, kHighHz = 16000;
 constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
                                 // fine enough to tell a new note from the ones
                                 // that ring on.
-constexpr float kFluxFloorFactor = 4;  // The knee of the compression: 12 dB above the floor,
-constexpr float kFluxEpsilon = 3e-5f;  // and never below -90 dB.
-constexpr float kFluxFloorDbPerSecond = 6;  // How fast a band's floor creeps up.
+constexpr float kFluxKnee = 3e-5f;  // -90 dB.
 
 // Silence gate on the louder channel: opens at kGateOpenDb, closes below
 // kGateCloseDb after kGateHangSeconds, so a note's tail does not flicker it.
@@ -42,13 +40,14 @@ constexpr int kHistoryLength = 60;
 constexpr float kBandReleaseDbPerSecond = 30;  // Peak follower of each band: up at
                                                // once, down slowly, so no flicker.
 
-// Onsets: the flux must pass kOnsetDelta + kOnsetLambda * the mean flux of
-// the last kOnsetWindow seconds, and no two onsets come closer than kMinIoi.
+// Onsets: the flux must pass kOnsetDelta + kOnsetMedian * the median +
+// kOnsetLambda * the mean flux of the last kOnsetWindow seconds, having
+// fallen below that since the last onset; no two come closer than kMinIoi.
 constexpr float kOnsetDelta = 1.5f, kOnsetMedian = 3, kOnsetLambda = 0.5f;
-constexpr double kOnsetWindow = 0.5, kMinIoi = 0.045;
+constexpr double kOnsetWindow = 0.5, kMinIoi = 0.045, kOnsetSettleSeconds = 0.1;
 
 // Tempo: the onset strength on a regular 10 ms grid (the player's steps are
-// irregular), its autocorrelation over the last kTempoSeconds.
+// irregular), its autocorrelation over the last kTempoCells.
 constexpr double kCell = 0.01;
 constexpr int kTempoCells = 600;  // 6 s.
 constexpr int kRingCells = 1024;
@@ -181,9 +180,8 @@ struct Analyzer::State {
 
   // Onsets.
   std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
-  std::vector<float> fluxFloor, fluxWeight;
+  std::vector<float> fluxWeight;
   float tempoFlux = 0;  // Unweighted: the drums' low end counts as much as the cymbals.
-  float fluxFloorRise = 1;  // Per step.
   int fluxSteps = 0;
   std::vector<std::pair<double, float>> fluxHistory;  // (time, flux), kOnsetWindow long.
   double fluxSum = 0;
@@ -221,7 +219,6 @@ struct Analyzer::State {
     if (fluxMap.bins != onsetBins || fluxMap.binHz != onsetBinHz) {
       fluxMap.Build(onsetBins, onsetBinHz, kFluxBands, 1.0f);
       for (auto& v : fluxLog) v.assign(fluxMap.bandCount, 0);
-      fluxFloor.assign(fluxMap.bandCount, 0);
       // A wide band averages its noise away, so its rise is the surer sign:
       // weigh each band by the root of its width in bins.
       fluxWeight.assign(fluxMap.bandCount, 0);
@@ -306,15 +303,9 @@ struct Analyzer::State {
     std::vector<float>& older = fluxLog[fluxSteps % 2];  // Two steps back.
     float flux = 0;
     tempoFlux = 0;
-    // Each band is compressed against its own noise floor (a minimum that
-    // creeps up when the band stays loud), so that hiss, however loud, is the
-    // flat part of the logarithm and a hit stands out at any level.
-    for (int b = 0; b < n; ++b) {
-      const float m = std::sqrt(fluxBands[b]);
-      float& floor = fluxFloor[b];
-      floor = m < floor ? m : floor * fluxFloorRise;
-      fluxNow[b] = std::log(1 + m / (kFluxFloorFactor * floor + kFluxEpsilon));
-    }
+    // Log compression with its knee at -90 dB: a hit stands out at any level;
+    // hiss is kept out by the threshold, which follows the flux's median.
+    for (int b = 0; b < n; ++b) fluxNow[b] = std::log(1 + std::sqrt(fluxBands[b]) / kFluxKnee);
     if (fluxSteps >= 2) {
       for (int b = 0; b < n; ++b) {
         float before = older[b];
@@ -350,7 +341,10 @@ struct Analyzer::State {
     }
     const float threshold = kOnsetDelta + kOnsetMedian * median + kOnsetLambda * mean;
     if (f->flux <= threshold) onsetArmed = true;
-    if (!f->silent && onsetArmed && f->flux > threshold && f->time - lastOnset >= kMinIoi) {
+    // Until the threshold has seen a tenth of a second of flux it does not
+    // know the signal's own level (a stream may begin in the middle of hiss).
+    const bool known = n > 0 && f->time - fluxHistory[fluxFirst].first >= kOnsetSettleSeconds;
+    if (!f->silent && known && onsetArmed && f->flux > threshold && f->time - lastOnset >= kMinIoi) {
       f->onset = true;
       onsetArmed = false;
       lastOnset = f->time;
@@ -522,7 +516,6 @@ struct Analyzer::State {
     f.levelDb[1] = levelDb[1];
     const double dt = std::clamp(time - previousTime, 0.0, 0.1);
     MapFor(bins, binHz, onsetBins, onsetBinHz);
-    fluxFloorRise = static_cast<float>(std::pow(10.0, kFluxFloorDbPerSecond * std::max(dt, 1e-3) / 20));
     Gate(&f);
     Bands(pw, dt, &f);
     f.flux = Flux(onsetPw);
