@@ -23,7 +23,7 @@ while [ $# -gt 2 ]; do
 done
 [ $# -eq 2 ] || { echo "usage: $0 [--max-differ N] [--region X0 Y0 X1 Y1] A B" >&2; exit 2; }
 
-xprobe=${XPROBE:-build/linux/tests/e2e-linux/xprobe}
+xprobe=${XPROBE:-build/linux/tests/linux_program/xprobe}
 [ -x "$xprobe" ] || { echo "error: $xprobe not built (cmake --build --preset linux)" >&2; exit 2; }
 
 work=$(mktemp -d)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every test: natively, and the Windows build
-# under Wine on a virtual display. Exits non-zero when anything fails.
+# under Wine on a virtual display. Ends with a line "N passed, N failed"
+# (presets whose tests passed or failed) and exits non-zero when anything
+# fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -23,15 +25,10 @@ run_preset() {
 
 run_preset linux yes
 
+# The Windows build's tests include the two programs' pictures against each
+# other (tests/cross_platform), which capture from the Linux build above.
 prepare_wine "$PWD/build/windows/wineprefix"
 run_preset windows yes
-# Both programs after the same lines: their lamp areas must agree.
-echo "=== cross: Linux and Windows pictures"
-if bash tests/cross/compare_front_ends.sh build/linux build/windows; then
-  passed=$((passed + 1))
-else
-  failed=$((failed + 1))
-fi
 stop_wine
 
 run_preset windows-x86 no

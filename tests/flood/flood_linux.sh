@@ -5,7 +5,8 @@
 # sent after a short pause at the end must be the one shown.
 # Needs: PIPESERVER (pipeserver_flood), XPROBE, TEXT_REF, LIGHTSEND;
 # FLOOD_SMALL and FLOOD_LARGE (lines per flood).
-source "$(dirname "$0")/../e2e-linux/lib.sh"
+source "$(dirname "$0")/../support/lib.sh"
+start_xvfb
 
 small=${FLOOD_SMALL:-2000}
 large=${FLOOD_LARGE:-20000}
@@ -85,7 +86,7 @@ big=$(flood_file "$large")
   done
 ) &
 flooder=$!
-STARTED_PIDS+=("$flooder")
+started "$flooder"
 sleep 0.5
 xdotool mousemove --window "$window" 100 60 click 3
 sleep 0.3
@@ -98,7 +99,7 @@ if box=$(wait_window 'Pipe Server Vantrelle' 5); then
   before=$(paints); sleep 0.5
   [ "$(paints)" -gt "$before" ] && pass "the window still paints while the box is open" ||
     fail "no paint while the box was open during the flood"
-  xdotool windowfocus --sync "$box" key Return
+  close_box "$box"
   wait_until 5 test -z "$(find_window 'Pipe Server Vantrelle')" && pass "About closes during the flood" ||
     fail "About still open"
 else
@@ -109,15 +110,11 @@ kill "$flooder"; wait "$flooder" 2>/dev/null || true
 # 3. After the flood, a short pause, then one line from a client that stays
 # connected: the picture shows exactly that line, lamps and text.
 sleep 0.3
-mkfifo "$WORK/client"
-socat -u - ABSTRACT-CONNECT:tormelin <"$WORK/client" &
-client=$!
-STARTED_PIDS+=("$client")
-exec 7>"$WORK/client"
-printf '>5L8001\n' >&7
+hold_client  # Stays connected until release_client.
+client_line '>5L8001'
 expect_lamps "$window" 01 80 "after the flood and a pause, >5L8001"
 expect_text "$window" ">5L8001"
-exec 7>&-
+release_client
 
 close_and_expect_exit "$window" "after the floods"
 finish

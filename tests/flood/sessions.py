@@ -1,14 +1,19 @@
 """Client sessions against the program's socket with real clients: each
 connects, sends 1 to 5 lines with a pause between them and goes; every
 fourth is killed in the middle of a line. Prints the last line that a
-session sent in full, then the lamp bytes it sets (bank0 bank1).
+session sent in full, then the lamp bytes it sets (bank0 bank1), by the
+model in tests/support/pipe_harness.py.
 
 Usage: sessions.py LIGHTSEND COUNT SEED
 """
+import os
 import random
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from pipe_harness import Display  # noqa: E402
 
 lightsend, count, seed = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 rng = random.Random(seed)
@@ -49,5 +54,6 @@ for session in range(count):
             sys.exit("socat failed")
     last = lines[-1]
 
-value = int(last[3:], 16)
-print(last, "%02x" % (value & 0xFF), "%02x" % (value >> 8))
+display = Display()
+display.apply(last.encode())
+print(last, "%02x" % display.lamps[0], "%02x" % display.lamps[1])

@@ -5,7 +5,8 @@
 # session's last line with ">xxx", and the program holds no more
 # descriptors and little more memory than after a warm-up.
 # Needs: PIPESERVER, XPROBE, LIGHTSEND, SESSIONS, RSS_SLACK_KB.
-source "$(dirname "$0")/../e2e-linux/lib.sh"
+source "$(dirname "$0")/../support/lib.sh"
+start_xvfb
 here=$(dirname "$0")
 
 fds() { ls "/proc/$PROGRAM_PID/fd" | wc -l; }

@@ -4,17 +4,18 @@
 # capturing the sink's monitor as it would a desktop's output, and the real
 # program (its port writes recorded) applying the lines.
 # Needs: PIPESERVER, XPROBE, LIGHTBEAT.
-source "$(dirname "$0")/../e2e-linux/lib.sh"
+source "$(dirname "$0")/../support/lib.sh"
+start_xvfb
 source "$(dirname "$0")/../support/pulse.sh"
 
 start_pulse "$WORK/pulse" || { fail "no pulseaudio"; finish; }
-STARTED_PIDS+=("$PULSE_PID")
+started "$PULSE_PID"
 click_track "$WORK/clicks.wav" 6 0.5
 
 # lightbeat first: with no server it says so and keeps trying.
 "$LIGHTBEAT" >"$WORK/lightbeat.out" 2>&1 &
 LIGHTBEAT_PID=$!
-STARTED_PIDS+=("$LIGHTBEAT_PID")
+started "$LIGHTBEAT_PID"
 wait_until 5 grep -q "no pipe server" "$WORK/lightbeat.out" &&
   pass "no server: said so" || fail "no server: not said ($(cat "$WORK/lightbeat.out"))"
 

@@ -13,54 +13,32 @@ not grow its memory.
   idle_check.py --host soak_host --client soak_client [--wine]
                 [--idle-seconds 5] [--max-ticks 2] [--lines 100000]
 
-Linux: re-runs itself under 'unshare --net' (the socket name is global per
-network namespace). --wine: the .exe files under Wine; the host's ticks are
-then those of its Wine process.
+Linux: re-runs itself in a private network namespace (the socket name is
+global per namespace). --wine: the .exe files under Wine, each started with
+the loader of its own kind (tests/support/pipe_harness.py), so that the
+ticks and VmRSS are the host's own, not those of a start.exe in front of it.
 """
 import argparse
 import os
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import lamp_model  # noqa: E402
-from soak_driver import Failure, Host, LineReader, command, TIMEOUT  # noqa: E402
-import subprocess  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from pipe_harness import Client, Display, Failure, Host, parse_driver_args  # noqa: E402
 
 WARM_UP_LINES = 1000
 
 
-def cpu_ticks(pid):
-    with open("/proc/%d/stat" % pid) as stat:
-        fields = stat.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])  # utime, stime (fields 14 and 15).
-
-
 def idle_ticks(host, seconds):
-    before = cpu_ticks(host.process.pid)
+    before = host.cpu_ticks()
     time.sleep(seconds)
-    return cpu_ticks(host.process.pid) - before
-
-
-class Client:
-    def __init__(self, path, wine):
-        self.process = subprocess.Popen(command(path, wine), stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, bufsize=0)
-        self.answers = LineReader(self.process.stdout)
-        if self.answers.next("the client's connection") != "connected":
-            raise Failure("the client did not connect")
-
-    def send_lines(self, count):
-        self.process.stdin.write(b"r %d\n" % count)
-        answer = self.answers.next("the client's answer", timeout=TIMEOUT + count / 100.0)
-        if answer != "ok":
-            raise Failure("client: " + answer)
+    return host.cpu_ticks() - before
 
 
 def wait_for_lines(host, count):
     """The host prints one state line per applied line; the last must carry
     the last line's value."""
-    display = lamp_model.Display()
+    display = Display()
     display.apply(b">5L%04X" % (count & 0xFFFF))
     last = None
     for _ in range(count):
@@ -71,28 +49,17 @@ def wait_for_lines(host, count):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--host", required=True)
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--wine", action="store_true")
     parser.add_argument("--idle-seconds", type=float, default=5.0)
     parser.add_argument("--max-ticks", type=int, default=2)
     parser.add_argument("--lines", type=int, default=100000)
     parser.add_argument("--rss-slack-kb", type=int, default=1024)
-    args = parser.parse_args()
-
-    if args.wine and not os.environ.get("WINEPREFIX"):
-        parser.error("--wine needs WINEPREFIX (the build's own prefix, with wineserver -p running)")
-    if not args.wine and os.environ.get("PIPESERVER_PRIVATE_NET") != "1":
-        os.environ["PIPESERVER_PRIVATE_NET"] = "1"
-        os.execvp("unshare", ["unshare", "--net", sys.executable] + sys.argv)
+    args = parse_driver_args(parser)
 
     host = Host(args.host, args.wine)
     client = None
     failures = []
     try:
-        display = lamp_model.Display()
-        display.apply(b">???")
-        host.expect(display.state_line(), "the listener's start")
+        host.expect_start()
         time.sleep(1.0)  # Let start-up's own work (Wine's above all) settle.
 
         ticks = idle_ticks(host, args.idle_seconds)
@@ -101,6 +68,7 @@ def main():
             failures.append("the listener used %d ticks waiting for a client" % ticks)
 
         client = Client(args.client, args.wine)
+        client.expect("connected", "the client's connection")
         time.sleep(0.5)
         ticks = idle_ticks(host, args.idle_seconds)
         print("CPU ticks over %.0f s with a silent client: %d" % (args.idle_seconds, ticks), flush=True)
@@ -123,8 +91,7 @@ def main():
         failures.append(str(failure))
     finally:
         if client is not None:
-            client.process.kill()
-            client.process.wait()
+            client.end()
         host.stop()
 
     for failure in failures:

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Soak: many client sessions, one after another, against the real listener
-in the soak host, each checked line by line against lamp_model.
+in the soak host, each checked line by line against the model in
+tests/support/pipe_harness.py.
 
 Each session connects a soak_client, makes 1 to 20 writes (commands, near
 misses, random bytes with NUL and 0xFF, over-long lines, endless lines
@@ -16,111 +17,26 @@ memory must be where they were after the warm-up.
   soak_driver.py --host soak_host --client soak_client [--sessions 1000]
                  [--seed N] [--wine] [--rss-slack-kb 512]
 
-Linux: re-runs itself under 'unshare --net' so that the abstract socket
-name is private. --wine: runs the .exe files under Wine (WINEPREFIX from
-the environment); handles are then counted by the host itself (every
-handle value that GetHandleInformation accepts).
+Linux: re-runs itself in a private network namespace
+(tests/support/private_net.sh) so that the abstract socket name is its own.
+--wine: runs the .exe files under Wine (WINEPREFIX from the environment);
+handles are then counted by the host itself (every handle value that
+GetHandleInformation accepts). Each client's standard error is kept, in
+SOAK_CLIENT_LOG=DIR if given, under Wine with WINEDEBUG=-all,err+virtual or
+$SOAK_CLIENT_WINEDEBUG (for example +seh,+process) for the clients alone. A
+client that Wine could not start (pipe_harness.WINE_START_FAILURE) is
+replaced and counted; any other client that ends before connecting fails.
 """
 import argparse
 import os
-import queue
 import random
 import signal
 import subprocess
 import sys
-import threading
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import lamp_model  # noqa: E402
-
-TIMEOUT = 20.0  # Seconds for any one answer; sanitizers and Wine are slow.
-
-
-class Failure(Exception):
-    pass
-
-
-class LineReader:
-    """A process's output lines, on a queue, read by a thread of their own."""
-
-    def __init__(self, stream):
-        self.stream = stream
-        self.lines = queue.Queue()
-        self.thread = threading.Thread(target=self._pump, daemon=True)
-        self.thread.start()
-
-    def _pump(self):
-        for raw in iter(self.stream.readline, b""):
-            self.lines.put(raw.decode("latin-1").rstrip("\r\n"))
-        self.lines.put(None)
-
-    def close(self):
-        """After the process has ended. The stream is closed only once the
-        thread has seen its end: closed earlier, its descriptor number could
-        be reused by the next process's pipe while the thread still reads."""
-        self.thread.join(timeout=TIMEOUT)
-        if not self.thread.is_alive():
-            self.stream.close()
-
-    def next(self, what, timeout=TIMEOUT):
-        try:
-            line = self.lines.get(timeout=timeout)
-        except queue.Empty:
-            raise Failure("nothing within %.0f s while waiting for %s" % (timeout, what))
-        if line is None:
-            raise Failure("output ended while waiting for %s" % what)
-        return line
-
-    def pending(self):
-        out = []
-        while not self.lines.empty():
-            out.append(self.lines.get())
-        return out
-
-
-def command(path, wine):
-    return ["wine", path] if wine else [path]
-
-
-class Host:
-    def __init__(self, path, wine):
-        self.wine = wine
-        self.process = subprocess.Popen(command(path, wine), stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, bufsize=0)
-        self.output = LineReader(self.process.stdout)
-        # The Linux client watches the host's listener thread to pace its writes.
-        os.environ["SOAK_HOST_PID"] = str(self.process.pid)
-
-    def expect(self, wanted, context):
-        line = self.output.next("the state line " + wanted)
-        if line != wanted:
-            raise Failure("%s\n  expected: %s\n  got:      %s" % (context, wanted, line))
-
-    def handles(self):
-        """Descriptors from /proc on Linux; under Wine, the host's own count."""
-        if not self.wine:
-            return len(os.listdir("/proc/%d/fd" % self.process.pid))
-        self.process.stdin.write(b"handles\n")
-        line = self.output.next("the handle count")
-        if not line.startswith("handles "):
-            raise Failure("asked for handles, got: " + line)
-        return int(line.split()[1])
-
-    def rss_kb(self):
-        with open("/proc/%d/status" % self.process.pid) as status:
-            for line in status:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1])
-        raise Failure("no VmRSS")
-
-    def stop(self):
-        try:
-            self.process.stdin.write(b"quit\n")
-            self.process.wait(timeout=10)
-        except (OSError, subprocess.TimeoutExpired):
-            self.process.kill()
-            self.process.wait()
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from pipe_harness import READ_SIZE, TIMEOUT, Client, Display, Failure, Host, parse_driver_args, frame  # noqa: E402
 
 
 # --- what a session writes ---------------------------------------------------
@@ -162,11 +78,11 @@ def random_write(rng):
 
 def model_after_write(display, data):
     """Applies what the server makes of one write; returns True when a line is applied."""
-    if len(data) > lamp_model.READ_SIZE:
+    if len(data) > READ_SIZE:
         # Spread over several reads; with no line feed none of them yields a line.
         assert b"\n" not in data
         return False
-    line = lamp_model.frame(data)
+    line = frame(data)
     if line is None:
         return False
     display.apply(line)
@@ -175,28 +91,20 @@ def model_after_write(display, data):
 
 # --- one session -------------------------------------------------------------
 
-class Client:
-    """One soak_client process and its answers."""
-
-    def __init__(self, path, wine):
-        self.process = subprocess.Popen(command(path, wine), stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, bufsize=0)
-        self.answers = LineReader(self.process.stdout)
-
-    def write(self, data):
-        self.process.stdin.write(b"w " + data.hex().encode() + b"\n" if data else b"z\n")
-
-    def expect(self, wanted, what):
-        answer = self.answers.next(what)
-        if answer != wanted:
-            raise Failure("client, waiting for %s: %s" % (what, answer))
-
-    def end(self):
-        if self.process.poll() is None:
-            self.process.kill()
-        self.process.wait()
-        self.process.stdin.close()
-        self.answers.close()
+def connected_client(client, start_client, stats):
+    """The client once it has said "connected", or, when Wine could not start
+    it (pipe_harness.WINE_START_FAILURE: its loader's address-space conflict,
+    a fault of Wine's start-up and not of the pipe), another one in its
+    place, counted and said. Any other silence fails the soak."""
+    for _ in range(3):
+        if client.expect_connected():
+            return client
+        stats["wine start failures"] += 1
+        print("  client %d: Wine could not start it (%s); started another"
+              % (client.number, client.errors().decode("latin-1").strip()), flush=True)
+        client.end()
+        client = start_client()
+    raise Failure("Wine could not start three clients in a row")
 
 
 def run_session(number, rng, host, client, display, stats, queued_line, start_client):
@@ -207,26 +115,8 @@ def run_session(number, rng, host, client, display, stats, queued_line, start_cl
     next_client = None
     ending = "?"
     try:
-        try:
-            client.expect("connected", "the connection")
-        except Failure:
-            # A client that ended without a word never reached the pipe: a
-            # connection failure would have said "error connect". Wine has
-            # been seen, rarely and under load, to lose a process that way.
-            # Start another, and say so; a queued client had already
-            # connected, so its silence is a real failure.
-            if queued_line is not None:
-                raise
-            try:
-                code = client.process.wait(timeout=TIMEOUT)
-            except subprocess.TimeoutExpired:
-                raise Failure("the client stopped answering before it connected")
-            client.end()
-            stats["restarted"] += 1
-            print("  session %d: the client ended silently (exit code %d); started another"
-                  % (number, code), flush=True)
-            client = start_client()
-            client.expect("connected", "the connection")
+        if not client.connected:
+            client = connected_client(client, start_client, stats)
         if queued_line is not None:
             client.expect("ok", "the answer to the queued line")
         ending = rng.choices(["close", "cut", "kill", "kill-writing", "hand-over"],
@@ -261,11 +151,15 @@ def run_session(number, rng, host, client, display, stats, queued_line, start_cl
             client.process.send_signal(signal.SIGKILL)
             stats["killed"] += 1
         else:
-            client.process.stdin.write(b"q\n")
+            client.quit()
         client.process.wait(timeout=TIMEOUT)
         display.apply(b">xxx")
         host.expect(display.state_line(), "session %d, after the client went (%s)" % (number, ending))
         if next_client is not None:
+            replacement = connected_client(next_client, start_client, stats)
+            if replacement is not next_client:  # Never ran: its line was never written.
+                next_client.end()
+                return replacement, None
             stats["handed-over"] += 1
             assert model_after_write(display, next_line)
             host.expect(display.state_line(), "session %d, the queued client's line %r" % (number + 1, next_line))
@@ -274,39 +168,33 @@ def run_session(number, rng, host, client, display, stats, queued_line, start_cl
     except Failure as failure:
         if next_client is not None:
             next_client.end()
-        raise Failure("%s\n  session ending: %s\n  session writes: %r" % (failure, ending, history))
+        code = client.process.poll()
+        raise Failure("%s\n  session ending: %s\n  session writes: %r\n  client %d: %s, standard error %s: %r"
+                      % (failure, ending, history, client.number,
+                         "running" if code is None else "exit code %d" % code, client.log,
+                         client.errors()[-500:]))
     finally:
         client.end()
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--host", required=True)
-    parser.add_argument("--client", required=True)
     parser.add_argument("--sessions", type=int, default=1000)
     parser.add_argument("--warmup", type=int, default=20, help="sessions before the baseline is taken")
     parser.add_argument("--seed", type=int, default=None)
-    parser.add_argument("--wine", action="store_true")
     parser.add_argument("--rss-slack-kb", type=int, default=512)
-    args = parser.parse_args()
-
-    if args.wine and not os.environ.get("WINEPREFIX"):
-        parser.error("--wine needs WINEPREFIX (the build's own prefix, with wineserver -p running)")
-    if not args.wine and os.environ.get("PIPESERVER_PRIVATE_NET") != "1":
-        os.environ["PIPESERVER_PRIVATE_NET"] = "1"
-        os.execvp("unshare", ["unshare", "--net", sys.executable] + sys.argv)
+    args = parse_driver_args(parser)
 
     seed = args.seed if args.seed is not None else random.randrange(2**32)
     rng = random.Random(seed)
     print("soak: %d sessions, seed %d%s" % (args.sessions, seed, " (Wine)" if args.wine else ""), flush=True)
 
     host = Host(args.host, args.wine)
-    display = lamp_model.Display()
-    stats = {"writes": 0, "applied": 0, "killed": 0, "handed-over": 0, "restarted": 0}
+    stats = {"writes": 0, "applied": 0, "killed": 0, "handed-over": 0, "wine start failures": 0}
     started = time.monotonic()
     try:
-        display.apply(b">???")
-        host.expect(display.state_line(), "the listener's start")
+        display = host.expect_start()
+
         def start_client():
             return Client(args.client, args.wine)
 
@@ -321,10 +209,9 @@ def main():
             if number % 250 == 249:
                 print("  %d sessions, %.0f s" % (number + 1, time.monotonic() - started), flush=True)
         if client is not None:  # The last session handed over: let the queued client go.
-            client.expect("connected", "the connection")
-            client.expect("ok", "the answer to the queued line")
-            client.process.stdin.write(b"q\n")
-            client.process.wait(timeout=TIMEOUT)
+            if queued_line is not None:
+                client.expect("ok", "the answer to the queued line")
+            client.quit()
             client.end()
             display.apply(b">xxx")
             host.expect(display.state_line(), "the queued client after the last session")
@@ -343,7 +230,8 @@ def main():
     host.stop()
 
     print("  %(writes)d writes, %(applied)d lines applied, %(killed)d clients killed, "
-          "%(handed-over)d clients queued behind another, %(restarted)d started again" % stats)
+          "%(handed-over)d clients queued behind another, %(wine start failures)d that Wine could not start"
+          % stats)
     print("  %s: %d after warm-up, %d at the end" % ("handles" if args.wine else "descriptors",
                                                       handles_before, handles_after))
     print("  VmRSS: %d kB after warm-up, %d kB at the end" % (rss_before, rss_after))

@@ -18,6 +18,7 @@
 #include "res/string_table.h"
 #include "tests/soak/latch_port.h"
 #include "tests/soak/host_platform.h"
+#include "tests/support/escape.h"
 
 namespace {
 
@@ -29,31 +30,14 @@ void PrintLine(const char* line) {
   std::fflush(stdout);
 }
 
-// Printable ASCII as it is; quotes, backslashes and everything else as \xNN.
-// Into a fixed buffer: the host allocates nothing per line, so that its
-// memory shows the listener's alone (the sanitizers' allocators would keep
-// every freed string).
-void Escape(const char* text, char (&out)[9 * 4 + 1]) {
-  size_t at = 0;
-  for (const char* p = text; *p != '\0' && at + 4 < sizeof out; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-      out[at++] = static_cast<char>(c);
-    } else {
-      at += size_t(std::snprintf(out + at, sizeof out - at, "\\x%02x", c));
-    }
-  }
-  out[at] = '\0';
-}
-
 }  // namespace
 
 void RequestRepaint() {
   const DisplayStateRecord state = SnapshotDisplayState();
   uint8_t latch0, latch1;
   LatchedBytes(&latch0, &latch1);
-  char status[9 * 4 + 1];
-  Escape(state.StatusText, status);
+  char status[kEscapedStatusSize];
+  EscapeText(state.StatusText, status);
   char line[96];
   std::snprintf(line, sizeof line, "state status=\"%s\" lamps=%02x %02x latches=%02x %02x\n", status,
                 state.LampBank0, state.LampBank1, latch0, latch1);

@@ -2,43 +2,13 @@
 // lines sent through the pipe, read back from the screen.
 #include <gtest/gtest.h>
 
-#include "tests/e2e-win/win_driver.h"
+#include "tests/support/win_driver.h"
 
 namespace {
 
-constexpr uint32_t kYellow = 0x00FFFF, kGray = 0x808080, kBlack = 0x000000;
-constexpr int kTextWidth = 80, kTextHeight = 18;  // The status text's area.
-
-Pixels TextArea(const Pixels& client) {
-  Pixels area;
-  area.width = kTextWidth;
-  area.height = kTextHeight;
-  for (int y = 0; y < kTextHeight; ++y)
-    for (int x = 0; x < kTextWidth; ++x) area.colours.push_back(client.At(x, y));
-  return area;
-}
-
-bool ShowsText(HWND window, const char* text) {
-  return TextArea(CaptureClient(window)) == RenderStatusText(text, kTextWidth, kTextHeight);
-}
-
-// Every circle lit or dark as the two lamp bytes say, outlined in gray, on
-// black; row 1 is bank0 (the value's low byte), bit 7 at the left.
-void ExpectLamps(const Pixels& shown, unsigned value) {
-  for (int row = 0; row < 2; ++row) {
-    const unsigned bank = (value >> (8 * row)) & 0xFF;
-    const int top = 20 + 32 * row;
-    for (int column = 0; column < 8; ++column) {
-      const int left = 32 * column;
-      const bool lit = (bank >> (7 - column)) & 1;
-      SCOPED_TRACE("row " + std::to_string(row + 1) + ", column " + std::to_string(column));
-      EXPECT_EQ(shown.At(left + 16, top + 16), lit ? kYellow : kBlack) << "centre";
-      EXPECT_EQ(shown.At(left + 16, top), kGray) << "top edge";
-      EXPECT_EQ(shown.At(left, top + 16), kGray) << "left edge";
-      EXPECT_EQ(shown.At(left + 2, top + 2), kBlack) << "between circles";
-    }
-  }
-}
+// The picture shows the lamps of value (the check is the driver's, shared
+// with the flood tests).
+void ExpectLamps(const Pixels& shown, unsigned value) { EXPECT_EQ(LampsDiffer(shown, value), ""); }
 
 // Sends one line with lightsend and waits for the circle that tells it
 // apart to show its new colour.
@@ -49,19 +19,9 @@ void SendAndWait(HWND window, const char* line, unsigned value) {
   WaitUntil([&] { return CaptureClient(window).At(x, y) == want && ShowsText(window, ">xxx"); }, 3000);
 }
 
-class Lamps : public ::testing::Test {
+class Lamps : public ServerTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server_.started());
-    window_ = server_.WaitForWindow(10000);
-    ASSERT_NE(window_, nullptr);
-  }
-  void TearDown() override {
-    if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
-    EXPECT_EQ(server_.WaitForExit(5000), 0);
-  }
-  Server server_{""};
-  HWND window_ = nullptr;
+  void TearDown() override { CloseAndExpectExit(); }
 };
 
 TEST_F(Lamps, ListeningMarkerThenEveryLampDark) {

@@ -2,7 +2,8 @@
 # -P 3bc: the twelve hardware-test boxes come before the main window, one at
 # a time, each while the port holds the state that it names. The control
 # register reads 0x21 here: its other bits (5 and 0) must be written back.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../support/lib.sh"
+start_xvfb
 
 export PIPESERVER_PORT_READ=21
 start_program -P 3bc
@@ -41,28 +42,24 @@ for entry in "${boxes[@]}"; do
     break
   fi
   sleep 0.3  # Time for a write that should not come while the box is open.
-  text=$("$XPROBE" prop "$box" _PIPESERVER_BOX_TEXT || true)
-  style=$("$XPROBE" prop "$box" _PIPESERVER_BOX_STYLE || true)
   count=$(wc -l <"$WORK/port.log")
   last=$(tail -n 1 "$WORK/port.log")
   what="box '$want_text'"
-  [ "$text" = "$want_text" ] && pass "$what: text" || fail "$what: text '$text'"
-  [ "$style" = 16 ] && pass "$what: stop icon, OK" || fail "$what: style '$style', want 16"
+  check_equal "$what: text" "$(box_text "$box")" "$want_text"
+  check_equal "$what: stop icon, OK: style" "$(box_style "$box")" 16
   [ "$count" = "$want_count" ] && [ "$last" = "$want_last" ] && pass "$what: port after '$last'" ||
     fail "$what: port log has $count lines ending '$last', want $want_count ending '$want_last'"
   [ -z "$(find_window 'Pipe Server Vantrelle \(p:.*\)')" ] || fail "$what: the main window is already there"
-  xdotool windowfocus --sync "$box" key Return
+  close_box "$box"
   previous=$box
 done
 
 if window=$(main_window); then
-  title=$(xdotool getwindowname "$window")
-  [ "$title" = "Pipe Server Vantrelle (p:3BC)" ] && pass "then the main window: $title" || fail "title '$title'"
+  expect_title "$window" "Pipe Server Vantrelle (p:3BC)" "then the main window"
   expected="open 3bc;read 3be 21;write 3be 29;write 3bc 00;write 3be 2d;write 3be 21;write 3be 29"
   expected+=";write 3bc 01;write 3bc 02;write 3bc 04;write 3bc 08;write 3bc 10;write 3bc 20;write 3bc 40"
   expected+=";write 3bc 80;write 3bc 00"
-  log=$(paste -sd';' "$WORK/port.log")
-  [ "$log" = "$expected" ] && pass "the whole port sequence" || fail "port sequence '$log'"
+  check_equal "the whole port sequence" "$(paste -sd';' "$WORK/port.log")" "$expected"
   close_and_expect_exit "$window" "-P 3bc"
 else
   fail "no main window after the test"

@@ -2,28 +2,17 @@
 # "About" from the pop-up menu (right button, and the Menu key); a second
 # copy's error box while the first keeps serving; closing with a client
 # connected.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../support/lib.sh"
+start_xvfb
 
-about_text='Simple Pipe Server V1.02 for the Vantrelle plugin.
-Reading winamp data from the pipe:
-\\.\pipe\tormelin
-
-Startup parameter:
--p PortNr
-e.g. 378, 278, 3BC for LPTx or 000 for EMU
-call it with upper case '"'"'-P PortNr'"'"' for HW test
-
-Two rows of eight lamps, most significant bit at the left.'
+# The About text as both programs must show it.
+about_text=$(cat "$ABOUT_TEXT")
 
 # check_box WINDOW CAPTION TEXT STYLE WHAT
 check_box() {
-  local got_caption got_text got_style
-  got_caption=$(xdotool getwindowname "$1")
-  got_text=$("$XPROBE" prop "$1" _PIPESERVER_BOX_TEXT || true)
-  got_style=$("$XPROBE" prop "$1" _PIPESERVER_BOX_STYLE || true)
-  [ "$got_caption" = "$2" ] && pass "$5: caption '$2'" || fail "$5: caption '$got_caption', want '$2'"
-  [ "$got_text" = "$3" ] && pass "$5: text" || fail "$5: text '$got_text', want '$3'"
-  [ "$got_style" = "$4" ] && pass "$5: style $4" || fail "$5: style '$got_style', want '$4'"
+  check_equal "$5: caption" "$(xdotool getwindowname "$1")" "$2"
+  check_equal "$5: text" "$(box_text "$1")" "$3"
+  check_equal "$5: style" "$(box_style "$1")" "$4"
 }
 
 start_program
@@ -37,7 +26,7 @@ sleep 0.5
 xdotool mousemove_relative 20 10 click 1
 if box=$(wait_window 'Pipe Server Vantrelle' 5); then
   check_box "$box" "Pipe Server Vantrelle" "$about_text" 64 "About (right button)"
-  xdotool windowfocus --sync "$box" key Return
+  close_box "$box"
   wait_until 5 test -z "$(find_window 'Pipe Server Vantrelle')" && pass "About closes with Return" ||
     fail "About still open"
 else
@@ -50,7 +39,7 @@ sleep 0.5
 xdotool key Down Return
 if box=$(wait_window 'Pipe Server Vantrelle' 5); then
   check_box "$box" "Pipe Server Vantrelle" "$about_text" 64 "About (Menu key)"
-  xdotool windowfocus --sync "$box" key Return
+  close_box "$box"
 else
   fail "no About box after the Menu key"
 fi
@@ -83,14 +72,9 @@ expect_lamps "$window" ff 00 "first copy, while the second shows its box"
 
 # Closing the first with a client connected: exit code 0, promptly.
 PROGRAM_PID=$first_pid
-# The client stays connected while this script holds the FIFO open.
-mkfifo "$WORK/client"
-socat -u - ABSTRACT-CONNECT:tormelin <"$WORK/client" &
-client=$!
-STARTED_PIDS+=("$client")
-exec 7>"$WORK/client"
-printf '>5L1234\n' >&7
+hold_client  # Stays connected until release_client.
+client_line '>5L1234'
 expect_lamps "$window" 34 12 "a client holds the socket"
-kill -0 "$client" && pass "the client is still connected" || fail "the client went too early"
+check_that "the client is still connected" kill -0 "$CLIENT_PID"
 close_and_expect_exit "$window" "closed with a client connected"
 finish

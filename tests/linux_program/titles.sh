@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command tail: the window title and the port's set-up for each tail.
 # The program under test records port accesses instead of making them.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../support/lib.sh"
+start_xvfb
 
 # check TITLE-SUFFIX PORT-LOG ARG...: the program started with ARG... shows
 # "Pipe Server Vantrelle (p:TITLE-SUFFIX)" and made exactly the port
@@ -16,12 +17,8 @@ check() {
     kill "$PROGRAM_PID"
     return
   fi
-  local title
-  title=$(xdotool getwindowname "$window")
-  if [ "$title" = "$want_title" ]; then pass "$what: title $title"; else fail "$what: title '$title', want '$want_title'"; fi
-  local log
-  log=$(paste -sd';' "$WORK/port.log")
-  if [ "$log" = "$want_log" ]; then pass "$what: port '$log'"; else fail "$what: port '$log', want '$want_log'"; fi
+  expect_title "$window" "$want_title" "$what"
+  check_equal "$what: port" "$(paste -sd';' "$WORK/port.log")" "$want_log"
   if [ -n "$(find_window 'Pipe Server Vantrelle')" ]; then fail "$what: a message box is open"; fi
   close_and_expect_exit "$window" "$what"
 }
@@ -43,20 +40,15 @@ check 78 "open 78;read 7a 00;write 7a 08" "-p  78"  # Leading blanks skipped.
 # emulation mode, with no further port access.
 PIPESERVER_PORT_DENY=1 start_program "-P 378"
 if box=$(wait_window 'Pipe Server Vantrelle' 10); then
-  text=$("$XPROBE" prop "$box" _PIPESERVER_BOX_TEXT || true)
-  style=$("$XPROBE" prop "$box" _PIPESERVER_BOX_STYLE || true)
-  [ "$text" = "No access to the port 378 (recording back end)." ] && pass "no access: the box" ||
-    fail "no access: box text '$text'"
-  [ "$style" = 48 ] && pass "no access: warning icon" || fail "no access: style '$style', want 48"
+  check_equal "no access: the box" "$(box_text "$box")" "No access to the port 378 (recording back end)."
+  check_equal "no access: warning icon, style" "$(box_style "$box")" 48
   [ -z "$(find_window 'Pipe Server Vantrelle \(p:.*\)')" ] || fail "no access: the window came before the box"
-  xdotool windowfocus --sync "$box" key Return
+  close_box "$box"
   if window=$(main_window); then
-    title=$(xdotool getwindowname "$window")
-    [ "$title" = "Pipe Server Vantrelle (p:0)" ] && pass "no access: $title" || fail "no access: title '$title'"
+    expect_title "$window" "Pipe Server Vantrelle (p:0)" "no access"
     send '>5L1234'
     wait_until 5 lamps_show "$window" 34 12 text || fail "no access: lamps"
-    log=$(paste -sd';' "$WORK/port.log")
-    [ "$log" = "open 378" ] && pass "no access: no port access after asking" || fail "no access: port '$log'"
+    check_equal "no access: no port access after asking, port" "$(paste -sd';' "$WORK/port.log")" "open 378"
     close_and_expect_exit "$window" "no access"
   else
     fail "no access: no window after the box"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The lamps' pixels after light lines from real clients (socat, lightsend),
 # the port writes that go with them (-p 378, recorded), and the status text.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../support/lib.sh"
+start_xvfb
 
 start_program -p 378
 window=$(main_window) || { fail "no main window"; finish; }
@@ -62,13 +63,8 @@ fi
 # the line itself while its client stays connected.
 "$XPROBE" compare "$WORK/1234.ppm" "$WORK/1235.ppm" 0 0 256 20 && pass "same status text, same pixels" ||
   fail "status text '>xxx' drawn differently"
-# The client stays connected while this script holds the FIFO open.
-mkfifo "$WORK/client"
-socat -u - ABSTRACT-CONNECT:tormelin <"$WORK/client" &
-client=$!
-STARTED_PIDS+=("$client")
-exec 7>"$WORK/client"
-printf '>5L1235\n' >&7
+hold_client  # Stays connected until release_client.
+client_line '>5L1235'
 expect_text "$window" ">5L1235"
 "$XPROBE" capture "$window" "$WORK/connected.ppm"
 "$XPROBE" lamps "$WORK/connected.ppm" 35 12 text && pass "client connected: lamps" || fail "client connected: lamps"
@@ -78,30 +74,25 @@ else
   pass "status text follows the line"
 fi
 "$XPROBE" compare "$WORK/1235.ppm" "$WORK/connected.ppm" && pass "lamps as before" || fail "lamps changed"
-exec 7>&-  # The client goes.
-wait "$client" || true
+release_client
 expect_text "$window" ">xxx"
 
-if [ -n "${LIGHTSEND:-}" ]; then
-  timeout 10 "$LIGHTSEND" '>5L8001'
-  expect_lamps "$window" 01 80 "lightsend >5L8001"
-  timeout 10 "$LIGHTSEND" --delay 100 '>5L00F0' '>5LA5C3'
-  expect_lamps "$window" c3 a5 "lightsend, two lines"
-  # The chaser moves the lamps: captures taken while it plays differ.
-  timeout 10 "$LIGHTSEND" --pattern chaser --rate 10 --seconds 2 &
-  player=$!
-  STARTED_PIDS+=("$player")
-  for i in 1 2 3 4 5; do
-    sleep 0.3
-    "$XPROBE" capture "$window" "$WORK/chaser$i.ppm"
-  done
-  wait "$player" && pass "lightsend --pattern chaser played" || fail "lightsend --pattern chaser failed"
-  pictures=$(md5sum "$WORK"/chaser?.ppm | cut -d' ' -f1 | sort -u | wc -l)
-  [ "$pictures" -ge 3 ] && pass "the chaser moved the lamps ($pictures pictures in 5)" ||
-    fail "the chaser showed $pictures picture(s) in 5 captures"
-else
-  echo "note: lightsend not built; its checks are skipped"
-fi
+timeout 10 "$LIGHTSEND" '>5L8001'
+expect_lamps "$window" 01 80 "lightsend >5L8001"
+timeout 10 "$LIGHTSEND" --delay 100 '>5L00F0' '>5LA5C3'
+expect_lamps "$window" c3 a5 "lightsend, two lines"
+# The chaser moves the lamps: captures taken while it plays differ.
+timeout 10 "$LIGHTSEND" --pattern chaser --rate 10 --seconds 2 &
+player=$!
+started "$player"
+for i in 1 2 3 4 5; do
+  sleep 0.3
+  "$XPROBE" capture "$window" "$WORK/chaser$i.ppm"
+done
+wait "$player" && pass "lightsend --pattern chaser played" || fail "lightsend --pattern chaser failed"
+pictures=$(md5sum "$WORK"/chaser?.ppm | cut -d' ' -f1 | sort -u | wc -l)
+[ "$pictures" -ge 3 ] && pass "the chaser moved the lamps ($pictures pictures in 5)" ||
+  fail "the chaser showed $pictures picture(s) in 5 captures"
 
 close_and_expect_exit "$window" "lamps"
 finish

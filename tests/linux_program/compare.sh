@@ -2,7 +2,8 @@
 # scripts/compare-client-areas.sh on captures of two runs of the program:
 # the same line gives the same lamp area, in any picture format; another
 # line does not.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/../support/lib.sh"
+start_xvfb
 compare=$(dirname "$0")/../../scripts/compare-client-areas.sh
 
 # capture_after LINE FILE: a fresh program, the line, a capture.

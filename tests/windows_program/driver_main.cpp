@@ -11,21 +11,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "tests/e2e-win/win_driver.h"
+#include "tests/support/win_driver.h"
 
 namespace {
-
-constexpr int kTextWidth = 80, kTextHeight = 18;  // The status text's area.
-
-bool ShowsText(HWND window, const char* text) {
-  const Pixels client = CaptureClient(window);
-  if (client.width < kTextWidth || client.height < kTextHeight) return false;
-  const Pixels want = RenderStatusText(text, kTextWidth, kTextHeight);
-  for (int y = 0; y < kTextHeight; ++y)
-    for (int x = 0; x < kTextWidth; ++x)
-      if (client.At(x, y) != want.At(x, y)) return false;
-  return true;
-}
 
 bool WritePpm(const Pixels& pixels, const char* file) {
   std::ofstream out(file, std::ios::binary);

@@ -2,53 +2,43 @@
 // refusal of a non-NT platform and closing with a client connected.
 #include <gtest/gtest.h>
 
-#include "pipe/pipe_name.h"
-#include "tests/e2e-win/win_driver.h"
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/support/win_driver.h"
 
 namespace {
 
 constexpr WPARAM kAbout = 0x6000;  // The system menu's "About".
 
-const char kAboutText[] =
-    "Simple Pipe Server V1.02 for the Vantrelle plugin.\n"
-    "Reading winamp data from the pipe:\n"
-    PIPE_WINDOWS_PATH "\n"
-    "\n"
-    "Startup parameter:\n"
-    "-p PortNr\n"
-    "e.g. 378, 278, 3BC for LPTx or 000 for EMU\n"
-    "call it with upper case '-P PortNr' for HW test\n"
-    "\n"
-    "Two rows of eight lamps, most significant bit at the left.";
+// The About text as both programs must show it (tests/support/about_text.txt,
+// which the Linux program's test reads too), without its final line feed.
+std::string AboutText() {
+  std::ifstream in(ProgramPath("ABOUT_TEXT"), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
 
-class Running : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(FindWindowA("PipeWClass", nullptr), nullptr) << "a copy from before is still running";
-    ASSERT_TRUE(server_.started());
-    window_ = server_.WaitForWindow(10000);
-    ASSERT_NE(window_, nullptr);
-  }
-  Server server_{""};
-  HWND window_ = nullptr;
-};
+using Running = ServerTest;
 
 using About = Running;
 
 TEST_F(About, ShowsTheTextWithTheInformationIcon) {
   PostMessageA(window_, WM_SYSCOMMAND, kAbout, 0);
-  HWND box = WaitForMessageBox(server_.pid(), 5000);
+  HWND box = WaitForMessageBox(server().pid(), 5000);
   ASSERT_NE(box, nullptr);
   const BoxContents about = ReadMessageBox(box);
   EXPECT_EQ(about.caption, "Pipe Server Vantrelle");
-  EXPECT_EQ(about.text, kAboutText);
+  const std::string want = AboutText();
+  ASSERT_FALSE(want.empty()) << "cannot read ABOUT_TEXT";
+  EXPECT_EQ(about.text, want);
   EXPECT_EQ(about.icon, BoxIcon::kInformation);
   EXPECT_EQ(about.owner, nullptr);
   EXPECT_TRUE(PressOk(box));
   EXPECT_TRUE(IsWindow(window_));  // Only the box has gone.
-
-  PostMessageA(window_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server_.WaitForExit(5000), 0);
+  CloseAndExpectExit();
 }
 
 TEST_F(About, OtherSystemCommandsKeepTheirDefaults) {
@@ -56,9 +46,9 @@ TEST_F(About, OtherSystemCommandsKeepTheirDefaults) {
   EXPECT_TRUE(WaitUntil([&] { return IsIconic(window_) != FALSE; }, 3000));
   PostMessageA(window_, WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsIconic(window_) == FALSE; }, 3000));
-  EXPECT_EQ(WaitForMessageBox(server_.pid(), 500), nullptr);  // No About for them.
+  EXPECT_EQ(WaitForMessageBox(server().pid(), 500), nullptr);  // No About for them.
   PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_EQ(server_.WaitForExit(5000), 0);
+  EXPECT_EQ(server().WaitForExit(5000), 0);
 }
 
 using SecondCopy = Running;
@@ -81,17 +71,11 @@ TEST_F(SecondCopy, ReportsThePipeErrorWhileTheFirstServes) {
   EXPECT_TRUE(PressOk(box));
   PostMessageA(secondWindow, WM_CLOSE, 0, 0);
   EXPECT_EQ(second.WaitForExit(5000), 0);
-  // Row 1's rightmost lamp and row 2's leftmost: 0x8001, once the second
-  // copy's window no longer covers the first's.
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        const Pixels shown = CaptureClient(window_);
-        return shown.At(7 * 32 + 16, 36) == 0x00FFFF && shown.At(16, 68) == 0x00FFFF &&
-               shown.At(16, 36) == 0;
-      },
-      3000));
-  PostMessageA(window_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server_.WaitForExit(5000), 0);
+  // The lamps of 0x8001, once the second copy's window no longer covers
+  // the first's.
+  EXPECT_TRUE(WaitUntil([&] { return ShowsLamps(window_, 0x8001); }, 3000))
+      << LampsDiffer(CaptureClient(window_), 0x8001);
+  CloseAndExpectExit();
 }
 
 using Closing = Running;
@@ -102,7 +86,7 @@ TEST_F(Closing, EndsWithCodeZeroWhileAClientStaysSilent) {
   Sleep(300);  // The listener is now blocked in its read.
   const DWORD start = GetTickCount();
   PostMessageA(window_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server_.WaitForExit(5000), 0);
+  EXPECT_EQ(server().WaitForExit(5000), 0);
   // Wine takes about two seconds to end this process, with a client or
   // without one; a listener that held the exit up would take much longer.
   EXPECT_LT(GetTickCount() - start, 4000u);

@@ -5,44 +5,26 @@
 //   box caption="Debug Window" text="..." style=0x40
 //   ended code=0
 #include <cstdio>
-#include <string>
 
 #include "lights/light_control.h"
 #include "lights/ui_ops.h"
 #include "pipe/pipe_listener.h"
 #include "port/port_io.h"
 #include "res/string_table.h"
-
-namespace {
-
-// Printable ASCII as it is; quotes, backslashes and everything else as \xNN,
-// so a carriage return or a NUL in a line shows.
-std::string Escape(const char* text) {
-  std::string out;
-  for (const char* p = text; *p != '\0'; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      char code[5];
-      std::snprintf(code, sizeof code, "\\x%02x", c);
-      out += code;
-    }
-  }
-  return out;
-}
-
-}  // namespace
+#include "tests/support/escape.h"
 
 void RequestRepaint() {
   const DisplayStateRecord state = SnapshotDisplayState();
-  std::printf("state status=\"%s\" lamps=%02x %02x\n", Escape(state.StatusText).c_str(),
-              state.LampBank0, state.LampBank1);
+  char status[kEscapedStatusSize];
+  EscapeText(state.StatusText, status);
+  std::printf("state status=\"%s\" lamps=%02x %02x\n", status, state.LampBank0, state.LampBank1);
 }
 
 void ShowMessageBox(void*, const char* text, const char* caption, unsigned style) {
-  std::printf("box caption=\"%s\" text=\"%s\" style=0x%x\n", Escape(caption).c_str(),
-              Escape(text).c_str(), style);
+  char escapedCaption[256], escapedText[1024];
+  EscapeText(caption, escapedCaption);
+  EscapeText(text, escapedText);
+  std::printf("box caption=\"%s\" text=\"%s\" style=0x%x\n", escapedCaption, escapedText, style);
 }
 
 // The host runs in the emulation mode (PortBase 0): a port access would be a

@@ -2,7 +2,7 @@
 // and the version record, read as Windows reads them.
 #include <gtest/gtest.h>
 
-#include "tests/e2e-win/win_driver.h"
+#include "tests/support/win_driver.h"
 
 namespace {
 

@@ -3,12 +3,13 @@
 # reference) after the same line: both client areas are captured and their
 # lamp areas compared with scripts/compare-client-areas.sh.
 #
-#   tests/cross/compare_front_ends.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
+#   tests/cross_platform/compare_front_ends.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
 #
 # Needs a display for Wine (DISPLAY) and the Windows build's Wine prefix
 # (WINEPREFIX, default WINDOWS_BUILD_DIR/wineprefix). The Linux program runs
-# on a private Xvfb in a private network namespace (tests/e2e-linux/lib.sh).
-# With COMPARE_KEEP=DIR the captures are also copied to DIR.
+# on a private Xvfb in a private network namespace (tests/support/lib.sh).
+# With COMPARE_KEEP=DIR the captures are also copied to DIR. Exit status 77
+# (with the reason) when it cannot run here: no Linux build, no display.
 #
 # What must agree: every pixel of the lamp area, outlines included. Both
 # pictures end up as X arcs (FLTK's fl_pie/fl_arc, and Wine's X11 driver
@@ -28,12 +29,15 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 export WINE_DISPLAY=${WINE_DISPLAY:-${DISPLAY:-}}
 export WINEPREFIX=${WINEPREFIX:-$windows_build/wineprefix} WINEDEBUG=-all
 export PIPESERVER=$linux_build/app/pipeserver
-export XPROBE=$linux_build/tests/e2e-linux/xprobe TEXT_REF=$linux_build/tests/e2e-linux/status_text_ref
-for f in "$PIPESERVER" "$XPROBE" "$TEXT_REF" "$windows_build/tests/e2e-win/win_driver.exe"; do
-  [ -x "$f" ] || { echo "error: $f not built" >&2; exit 2; }
+export XPROBE=$linux_build/tests/linux_program/xprobe TEXT_REF=$linux_build/tests/linux_program/status_text_ref
+for f in "$PIPESERVER" "$XPROBE" "$TEXT_REF"; do
+  [ -x "$f" ] || { echo "skipped: $f is not built (cmake --build --preset linux)"; exit 77; }
 done
-[ -n "$WINE_DISPLAY" ] || { echo "error: no DISPLAY for Wine" >&2; exit 2; }
-source "$root/tests/e2e-linux/lib.sh"
+[ -x "$windows_build/tests/windows_program/win_driver.exe" ] ||
+  { echo "error: $windows_build/tests/windows_program/win_driver.exe is not built" >&2; exit 2; }
+[ -n "$WINE_DISPLAY" ] || { echo "skipped: no DISPLAY for Wine"; exit 77; }
+source "$root/tests/support/lib.sh"
+start_xvfb
 
 compare="$root/scripts/compare-client-areas.sh"
 
@@ -44,7 +48,7 @@ capture_windows() {
   local status=0
   DISPLAY=$WINE_DISPLAY PIPESERVER_EXE=$windows_build/app/pipeserver.exe \
     LIGHTSEND_EXE=$windows_build/tools/lightsend.exe \
-    timeout 60 wine "$windows_build/tests/e2e-win/win_driver.exe" capture-after-line "$(winpath "$2")" "$1" \
+    timeout 60 wine "$windows_build/tests/windows_program/win_driver.exe" capture-after-line "$(winpath "$2")" "$1" \
     </dev/null >"$WORK/driver.out" 2>&1 || status=$?
   tr -d '\r' <"$WORK/driver.out"
   [ "$status" -eq 0 ] && [ -s "$2" ]

@@ -1,5 +1,6 @@
-#include "tests/e2e-win/win_driver.h"
+#include "tests/support/win_driver.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,22 +40,6 @@ HANDLE ChildJob() {
   return job;
 }
 
-// Starts exe with the command tail; the process, or nothing on failure.
-PROCESS_INFORMATION Launch(const std::string& exe, const std::string& tail) {
-  std::string line = "\"" + exe + "\"";
-  if (!tail.empty()) line += " " + tail;
-  std::vector<char> buffer(line.begin(), line.end());
-  buffer.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
-    return {};
-  AssignProcessToJobObject(ChildJob(), process.hProcess);
-  return process;
-}
-
 long WaitForProcess(HANDLE process, DWORD ms) {
   if (WaitForSingleObject(process, ms) != WAIT_OBJECT_0) return -1;
   DWORD code = 0;
@@ -89,16 +74,52 @@ HWND FindVisibleWindow(DWORD pid, const char* className) {
 
 }  // namespace
 
-Server::Server(const std::string& tail, const std::string& exe) : process_(Launch(exe, tail)) {}
-
-Server::~Server() {
-  if (process_.hProcess == nullptr) return;
-  if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.hProcess, 99);
-    WaitForSingleObject(process_.hProcess, 5000);
+Process::Process(const std::string& exe, const std::string& tail, const std::string& inputFile) {
+  std::string line = "\"" + exe + "\"";
+  if (!tail.empty()) line += " " + tail;
+  std::vector<char> buffer(line.begin(), line.end());
+  buffer.push_back('\0');
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  if (!inputFile.empty()) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    input_ = CreateFileA(inputFile.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0,
+                         nullptr);
+    if (input_ == INVALID_HANDLE_VALUE) return;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input_;
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   }
-  CloseHandle(process_.hThread);
-  CloseHandle(process_.hProcess);
+  // Suspended until it is in the job: nothing it starts can escape it.
+  if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, input_ != INVALID_HANDLE_VALUE,
+                      CREATE_SUSPENDED, nullptr, nullptr, &startup, &process_)) {
+    process_ = {};
+    return;
+  }
+  AssignProcessToJobObject(ChildJob(), process_.hProcess);
+  ResumeThread(process_.hThread);
+}
+
+Process::~Process() {
+  if (process_.hProcess != nullptr) {
+    if (Running()) {
+      TerminateProcess(process_.hProcess, 99);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
+}
+
+bool Process::Running() const {
+  return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+long Process::WaitForExit(DWORD ms) const {
+  if (process_.hProcess == nullptr) return -1;
+  return WaitForProcess(process_.hProcess, ms);
 }
 
 HWND Server::WaitForWindow(DWORD ms) const {
@@ -107,7 +128,18 @@ HWND Server::WaitForWindow(DWORD ms) const {
   return window;
 }
 
-long Server::WaitForExit(DWORD ms) const { return WaitForProcess(process_.hProcess, ms); }
+void ServerTest::SetUp() {
+  ASSERT_EQ(FindWindowA("PipeWClass", nullptr), nullptr) << "a copy from before is still running";
+  server_ = std::make_unique<Server>("", exe_);
+  ASSERT_TRUE(server_->started()) << exe_;
+  window_ = server_->WaitForWindow(10000);
+  ASSERT_NE(window_, nullptr) << "no main window within 10 s";
+}
+
+void ServerTest::CloseAndExpectExit() {
+  if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(server_->WaitForExit(5000), 0);
+}
 
 HWND WaitForMessageBox(DWORD pid, DWORD ms) {
   HWND box = nullptr;
@@ -213,16 +245,12 @@ std::string WindowTitle(HWND window) { return TextOf(window); }
 long RunLightsend(const std::vector<std::string>& args, DWORD ms) {
   std::string tail;
   for (const std::string& arg : args) tail += (tail.empty() ? "" : " ") + ("\"" + arg + "\"");
-  PROCESS_INFORMATION process = Launch(ProgramPath("LIGHTSEND_EXE"), tail);
-  if (process.hProcess == nullptr) return -1;
-  long code = WaitForProcess(process.hProcess, ms);
-  if (code == -1) {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
+  const Process lightsend(ProgramPath("LIGHTSEND_EXE"), tail);
+  return lightsend.WaitForExit(ms);  // A hung one ends with the Process.
+}
+
+std::unique_ptr<Process> StartLightsend(const std::string& args, const std::string& inputFile) {
+  return std::make_unique<Process>(ProgramPath("LIGHTSEND_EXE"), args, inputFile);
 }
 
 PipeClient::PipeClient(DWORD ms) {
@@ -306,4 +334,44 @@ Pixels RenderStatusText(const char* text, int width, int height) {
   DeleteObject(bitmap);
   ReleaseDC(nullptr, screen);
   return pixels;
+}
+
+bool ShowsText(HWND window, const char* text) {
+  const Pixels client = CaptureClient(window);
+  if (client.width < kTextWidth || client.height < kTextHeight) return false;
+  const Pixels want = RenderStatusText(text, kTextWidth, kTextHeight);
+  for (int y = 0; y < kTextHeight; ++y)
+    for (int x = 0; x < kTextWidth; ++x)
+      if (client.At(x, y) != want.At(x, y)) return false;
+  return true;
+}
+
+std::string LampsDiffer(const Pixels& shown, unsigned value) {
+  if (shown.width < 256 || shown.height < 84) return "the picture is smaller than the lamps\n";
+  std::string differences;
+  for (int row = 0; row < 2; ++row) {
+    const unsigned bank = (value >> (8 * row)) & 0xFF;
+    const int top = 20 + 32 * row;
+    for (int column = 0; column < 8; ++column) {
+      const int left = 32 * column;
+      const bool lit = (bank >> (7 - column)) & 1;
+      const struct {
+        const char* what;
+        int x, y;
+        uint32_t want;
+      } points[] = {{"centre", left + 16, top + 16, lit ? kYellow : kBlack},
+                    {"top edge", left + 16, top, kGray},
+                    {"left edge", left, top + 16, kGray},
+                    {"between circles", left + 2, top + 2, kBlack}};
+      for (const auto& point : points) {
+        const uint32_t got = shown.At(point.x, point.y);
+        if (got == point.want) continue;
+        char line[128];
+        std::snprintf(line, sizeof line, "row %d, column %d, %s: %06X, want %06X\n", row + 1, column,
+                      point.what, unsigned(got), unsigned(point.want));
+        differences += line;
+      }
+    }
+  }
+  return differences;
 }

@@ -1,0 +1,297 @@
+# The one shell library of the end-to-end scripts: checks and their verdict,
+# processes that end with the script, a private network namespace and a
+# private Xvfb, the Linux program's window and pictures, real clients of the
+# pipe, and the following of a host's output line by line.
+#
+#   source tests/support/lib.sh           # in a private network namespace
+#   SHARED_NET=1 source tests/support/lib.sh   # Wine: the pipe is the prefix's
+#
+# Every wait is bounded; every process started through it is ended on exit.
+# Needs, by function: PIPESERVER (the program), XPROBE (xprobe), TEXT_REF
+# (status_text_ref).
+set -euo pipefail
+
+SUPPORT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# The abstract socket "tormelin" is global per network namespace and other
+# runs on this machine serve it too: the script runs again in a private one
+# (tests/support/private_net.sh), before it has started anything.
+if [ -z "${SHARED_NET:-}" ] && [ -z "${PIPESERVER_PRIVATE_NET:-}" ]; then
+  exec bash "$SUPPORT_DIR/private_net.sh" bash "$0" "$@"
+fi
+
+WORK=$(mktemp -d)
+STARTED_PIDS=()
+any_alive() { local pid; for pid; do kill -0 "$pid" 2>/dev/null && return 0; done; return 1; }
+cleanup() {
+  set +e
+  local pid
+  for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+  # Wine's processes take a moment to end.
+  for _ in $(seq 20); do any_alive "${STARTED_PIDS[@]}" || break; sleep 0.1; done
+  for pid in "${STARTED_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# started PID: ends the process with the script.
+started() { STARTED_PIDS+=("$1"); }
+
+FAILURES=0
+pass() { echo "ok: $*"; }
+fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
+# check_that WHAT COMMAND...: passes when the command succeeds.
+check_that() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
+# check_equal WHAT GOT WANT
+check_equal() {
+  if [ "$2" = "$3" ]; then pass "$1: $2"; else fail "$1: '$2', want '$3'"; fi
+}
+finish() {
+  # The program ends with _Exit, so a sanitizer's report does not change
+  # its exit code: look for reports in what it printed.
+  if grep -qE "Sanitizer|runtime error" "$WORK/program.out" 2>/dev/null; then
+    fail "the program printed a sanitizer report"
+    cat "$WORK/program.out"
+  fi
+  [ "$FAILURES" -eq 0 ] && { echo "all checks passed"; exit 0; }
+  echo "$FAILURES check(s) failed"
+  exit 1
+}
+
+# bounded COMMAND...: the command with a time limit (LIMIT, default 10 s).
+bounded() { timeout -k 2 "${LIMIT:-10}" "$@"; }
+
+# wait_until SECONDS COMMAND...: polls the command until it succeeds.
+wait_until() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# expect_ends PID: within 10 s the process ends; fails when it does not.
+expect_ends() {
+  wait_until 10 eval "! any_alive $1" && return 0
+  fail "process $1 still running after 10 s"
+  return 1
+}
+
+# expect_status WHAT WANT COMMAND...: the command's exit status is WANT.
+expect_status() {
+  local what=$1 want=$2 status=0; shift 2
+  "$@" || status=$?
+  check_equal "$what: exit status" "$status" "$want"
+}
+
+# --- a private display --------------------------------------------------
+
+# -noreset: without it the server resets each time its last client goes,
+# and a program started during the reset cannot connect.
+start_xvfb() {
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
+  started $!
+  wait_until 10 test -s "$WORK/display" || { echo "error: Xvfb did not start"; exit 1; }
+  export DISPLAY=":$(cat "$WORK/display")"
+  wait_until 10 xdpyinfo || { echo "error: cannot reach $DISPLAY"; exit 1; }
+}
+
+# --- real clients of the Linux socket -----------------------------------
+
+# send LINE...: one socat client that writes each line (with its line feed)
+# in one write, 0.2 s apart, then goes.
+send() {
+  local line
+  for line in "$@"; do printf '%s\n' "$line"; sleep 0.2; done |
+    timeout 10 socat -t 1 - ABSTRACT-CONNECT:tormelin
+}
+
+# send_raw BYTES: printf's BYTES as one write of one client, then it goes.
+send_raw() {
+  # shellcheck disable=SC2059 # BYTES holds printf's escapes on purpose.
+  printf "$1" | bounded socat - ABSTRACT-CONNECT:tormelin
+}
+
+# hold_client: a socat client that stays connected while the script holds
+# its FIFO open (descriptor 7); client_line LINE writes one line through
+# it; release_client lets it go.
+hold_client() {
+  mkfifo "$WORK/client"
+  socat -u - ABSTRACT-CONNECT:tormelin <"$WORK/client" &
+  CLIENT_PID=$!
+  started "$CLIENT_PID"
+  exec 7>"$WORK/client"
+}
+client_line() { printf '%s\n' "$1" >&7; }
+release_client() {
+  exec 7>&-
+  wait "$CLIENT_PID" 2>/dev/null || true
+  rm -f "$WORK/client"
+}
+
+# --- the Linux program --------------------------------------------------
+
+# start_program ARGS...: starts the program, its port accesses logged to
+# $WORK/port.log; sets PROGRAM_PID.
+start_program() {
+  : >"$WORK/port.log"
+  PIPESERVER_PORT_LOG="$WORK/port.log" "$PIPESERVER" "$@" >>"$WORK/program.out" 2>&1 &
+  PROGRAM_PID=$!
+  started "$PROGRAM_PID"
+}
+
+# find_window NAME-REGEX: the id of the first visible window whose whole
+# name matches, or nothing.
+find_window() { { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -n 1; }
+
+# wait_window NAME-REGEX [SECONDS]: prints the window's id once it shows.
+wait_window() {
+  local deadline=$((SECONDS + ${2:-10})) id
+  while :; do
+    id=$(find_window "$1")
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# main_window [SECONDS]: the program's main window; when it does not show,
+# says what became of the program.
+main_window() {
+  wait_window 'Pipe Server Vantrelle \(p:[0-9A-F]+\)' "${1:-10}" && return 0
+  if kill -0 "$PROGRAM_PID" 2>/dev/null; then
+    echo "the program runs, with no main window" >&2
+  else
+    local code=0
+    wait "$PROGRAM_PID" || code=$?
+    echo "the program ended with exit status $code" >&2
+  fi
+  sed 's/^/  program: /' "$WORK/program.out" >&2
+  return 1
+}
+
+# expect_title WINDOW TITLE WHAT
+expect_title() { check_equal "$3: title" "$(xdotool getwindowname "$1")" "$2"; }
+
+# box_text WINDOW, box_style WINDOW: what a message box carries in its
+# window properties (X lets no other program read a dialog's text).
+box_text() { "$XPROBE" prop "$1" _PIPESERVER_BOX_TEXT || true; }
+box_style() { "$XPROBE" prop "$1" _PIPESERVER_BOX_STYLE || true; }
+
+# close_box BOX: answers a message box with Return.
+close_box() { xdotool windowfocus --sync "$1" key Return; }
+
+# lamps_show WINDOW BANK0 BANK1 text|empty: the window's picture now.
+lamps_show() {
+  "$XPROBE" capture "$1" "$WORK/capture.ppm" && "$XPROBE" lamps "$WORK/capture.ppm" "$2" "$3" "$4"
+}
+
+# expect_lamps WINDOW BANK0 BANK1 WHAT: waits up to 5 s for the picture.
+expect_lamps() {
+  if wait_until 5 lamps_show "$1" "$2" "$3" text; then
+    pass "$4: lamps $2 $3"
+  else
+    fail "$4: lamps $2 $3"
+    lamps_show "$1" "$2" "$3" text || true
+  fi
+}
+
+# close_and_expect_exit WINDOW WHAT: asks the window to close; the program
+# must end within 5 s with exit code 0.
+close_and_expect_exit() {
+  "$XPROBE" close "$1"
+  if ! wait_until 5 eval "! any_alive $PROGRAM_PID"; then
+    fail "$2: still running 5 s after its window was closed"
+    return
+  fi
+  local code=0
+  wait "$PROGRAM_PID" || code=$?
+  check_equal "$2: exit code" "$code" 0
+}
+
+# reference_text TEXT FILE: a capture of TEXT drawn by status_text_ref.
+reference_text() {
+  "$TEXT_REF" "$1" &
+  local pid=$! window
+  window=$(wait_window 'status text reference' 10) && sleep 0.3 && "$XPROBE" capture "$window" "$2"
+  local status=$?
+  kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null || true
+  return $status
+}
+
+text_shows() {
+  "$XPROBE" capture "$1" "$WORK/text.ppm" && "$XPROBE" compare "$WORK/text.ppm" "$2" 0 0 256 20
+}
+
+# expect_text WINDOW TEXT: within 5 s, the window's text area (0,0)-(256,20)
+# is the reference picture of TEXT.
+expect_text() {
+  reference_text "$2" "$WORK/reference.ppm" || { fail "no reference picture of '$2'"; return; }
+  if wait_until 5 text_shows "$1" "$WORK/reference.ppm"; then
+    pass "status text '$2'"
+  else
+    fail "status text is not '$2'"
+    text_shows "$1" "$WORK/reference.ppm" || true
+  fi
+}
+
+# --- following a host's output line by line -----------------------------
+
+HOST_OUT=""  # The output file of the host being followed.
+SEEN=0       # Its lines checked so far.
+
+# follow FILE [SEEN]: follow another host's output from line SEEN on.
+follow() { HOST_OUT=$1 SEEN=${2:-0}; }
+
+# Complete lines of a host's output, without Windows' carriage returns.
+complete_lines() { tr -d '\r' <"$1" | sed -n "1,$(tr -d '\r' <"$1" | wc -l)p"; }
+
+# expect_next LINE: within 10 s the host's next complete line is LINE.
+expect_next() {
+  local want=$1 got="" _
+  for _ in $(seq 100); do
+    got=$(complete_lines "$HOST_OUT" | sed -n "$((SEEN + 1))p")
+    [ -n "$got" ] && break
+    sleep 0.1
+  done
+  SEEN=$((SEEN + 1))
+  if [ "$got" = "$want" ]; then pass "$want"; return 0; fi
+  fail "expected [$want], got [${got:-nothing in 10 s}]"
+  [ -n "$got" ] || finish  # Nothing more will come: the checks after this cannot pass.
+}
+
+# expect_eventually PATTERN: skips lines until one matches the glob (for
+# output whose length varies, such as a pattern's); fails after 10 s.
+expect_eventually() {
+  local want=$1 got _
+  for _ in $(seq 100); do
+    while [ "$(complete_lines "$HOST_OUT" | wc -l)" -gt "$SEEN" ]; do
+      SEEN=$((SEEN + 1))
+      got=$(complete_lines "$HOST_OUT" | sed -n "${SEEN}p")
+      # shellcheck disable=SC2053 # $want is a pattern.
+      if [[ $got == $want ]]; then pass "(after skipping) $got"; return 0; fi
+    done
+    sleep 0.1
+  done
+  fail "no line [$want] in 10 s"
+  finish
+}
+
+# expect_quiet SECONDS: the host prints nothing more for that long.
+expect_quiet() {
+  sleep "$1"
+  local count
+  count=$(complete_lines "$HOST_OUT" | wc -l)
+  if [ "$count" -eq "$SEEN" ]; then pass "nothing new for $1 s"; else
+    fail "unexpected output: $(complete_lines "$HOST_OUT" | sed -n "$((SEEN + 1)),\$p" | tr '\n' '|')"
+    SEEN=$count
+  fi
+}
+
+# expect_line_applied LINE BANK0 BANK1: the host shows the line, then, its
+# client gone, ">xxx" with the same lamps.
+expect_line_applied() {
+  expect_next "state status=\"$1\" lamps=$2 $3"
+  expect_next "state status=\">xxx\" lamps=$2 $3"
+}
