@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 #include <vector>
 
 #include "bench/latency_probe.h"
 #include "bench/latency_transport.h"
 #include "lights/light_control.h"
 #include "pipe/pipe_listener.h"
+#include "tests/support/test_threads.h"
 
 namespace {
 
@@ -67,9 +67,9 @@ void BareServe() {
 // order, so that a change in the machine's load falls on both alike.
 bool Measure(int lines, Run* bare, Run* listener) {
   if (!BareOpen()) return false;
-  std::thread(BareServe).detach();
+  StartDetachedThread([](void*) { BareServe(); }, nullptr);
   PortBase = 0x378;
-  std::thread([] { PipeListenThread(nullptr); }).detach();  // Never returns.
+  StartDetachedThread([](void*) { PipeListenThread(nullptr); }, nullptr);  // Never returns.
   if (!ClientConnect(Server::kBare) || !ClientConnect(Server::kListener)) return false;
 
   const int warmUp = std::min(kBlock, lines / 10);
