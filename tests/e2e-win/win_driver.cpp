@@ -37,10 +37,8 @@ HANDLE ChildJob() {
   return job;
 }
 
-// Starts exe with the command tail; the process, or nothing on failure.
-PROCESS_INFORMATION Launch(const std::string& exe, const std::string& tail) {
-  std::string line = "\"" + exe + "\"";
-  if (!tail.empty()) line += " " + tail;
+// Starts exe with exactly this command line; the process, or nothing on failure.
+PROCESS_INFORMATION LaunchLine(const std::string& exe, const std::string& line) {
   std::vector<char> buffer(line.begin(), line.end());
   buffer.push_back('\0');
   STARTUPINFOA startup = {};
@@ -51,6 +49,13 @@ PROCESS_INFORMATION Launch(const std::string& exe, const std::string& tail) {
     return {};
   AssignProcessToJobObject(ChildJob(), process.hProcess);
   return process;
+}
+
+// Starts exe with the command tail: its quoted path, a blank, the tail.
+PROCESS_INFORMATION Launch(const std::string& exe, const std::string& tail) {
+  std::string line = "\"" + exe + "\"";
+  if (!tail.empty()) line += " " + tail;
+  return LaunchLine(exe, line);
 }
 
 long WaitForProcess(HANDLE process, DWORD ms) {
@@ -88,6 +93,9 @@ HWND FindVisibleWindow(DWORD pid, const char* className) {
 }  // namespace
 
 Server::Server(const std::string& tail, const std::string& exe) : process_(Launch(exe, tail)) {}
+
+Server::Server(const RawCommandLine& line, const std::string& exe)
+    : process_(LaunchLine(exe, line.line)) {}
 
 Server::~Server() {
   if (process_.hProcess == nullptr) return;

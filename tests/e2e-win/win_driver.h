@@ -17,11 +17,18 @@ std::string ProgramPath(const char* variable);
 // Polls condition every 20 ms until it holds or ms have passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD ms);
 
+// A whole command line, program name included, exactly as CreateProcessA
+// hands it to the program.
+struct RawCommandLine {
+  std::string line;
+};
+
 // A running pipeserver.exe (or a copy of it) with a command tail. Whatever
 // happens in a test, the destructor leaves no process behind.
 class Server {
  public:
   explicit Server(const std::string& tail, const std::string& exe = ProgramPath("PIPESERVER_EXE"));
+  explicit Server(const RawCommandLine& line, const std::string& exe = ProgramPath("PIPESERVER_EXE"));
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
