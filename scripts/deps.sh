@@ -3,7 +3,7 @@
 PIPESERVER_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
-  wine wine64 xvfb xdotool x11-utils imagemagick socat libfltk1.3-dev
+  wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick socat libfltk1.3-dev
   util-linux procps psmisc python3 xfonts-base fonts-dejavu-core
 )
 
@@ -18,6 +18,8 @@ install_missing_packages() {
     echo "error: these packages are missing and installing them needs root" >&2
     return 1
   fi
+  # wine32 (the i686 build's tests) comes from the i386 architecture.
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   apt-get update -qq
   # With the recommended packages: Wine and Xvfb want their fonts and helpers.
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
