@@ -9,8 +9,12 @@ subsystem or OS version fields newer than those systems.
 """
 import argparse
 import re
+import os
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from import_counts import read_imports, summary  # noqa: E402
 
 
 def version(text):
@@ -36,26 +40,7 @@ def read_pe(objdump, exe):
     """The header fields and the imports, {dll: [function or #ordinal]}."""
     text = subprocess.run([objdump, "-p", exe], check=True, capture_output=True, text=True).stdout
     fields = dict(re.findall(r"^(\w+)\s+([0-9a-fA-F]+)\b", text, re.M))
-    imports, dll = {}, None
-    for line in text.splitlines():
-        named = re.match(r"\s*DLL Name: (\S+)", line)
-        if named:
-            dll = named.group(1)
-            imports[dll] = []
-            continue
-        if dll is None:
-            continue
-        if not line.strip() or line.startswith("The "):  # The table's end.
-            if line.startswith("The "):
-                dll = None
-            continue
-        entry = re.match(r"\s*[0-9a-f]+\s+(\d+)\s+(\S+)\s*$", line)
-        by_ordinal = re.match(r"\s*[0-9a-f]+\s+<none>\s+([0-9a-f]+)\s*$", line)
-        if entry:
-            imports[dll].append(entry.group(2))
-        elif by_ordinal:
-            imports[dll].append("#" + by_ordinal.group(1))
-    return fields, {d: f for d, f in imports.items()}
+    return fields, read_imports(text)
 
 
 def main():
@@ -95,8 +80,7 @@ def main():
             if args.needs_9x and nine_x not in ("95", "95-stub"):
                 faults.append(f"{dll} {function}: Windows 95 lacks it ({nine_x})")
 
-    counts = ", ".join(f"{dll} {len(functions)}" for dll, functions in imports.items())
-    print(f"{args.exe}: {sum(len(f) for f in imports.values())} imported functions ({counts}); "
+    print(f"{args.exe}: {summary(imports)}; "
           f"subsystem {fields.get('MajorSubsystemVersion')}.{fields.get('MinorSubsystemVersion')}, "
           f"OS {fields.get('MajorOSystemVersion')}.{fields.get('MinorOSystemVersion')}")
     for fault in faults:
