@@ -11,11 +11,6 @@ void StartUiThread();
 // True on the thread that called StartUiThread.
 bool OnUiThread();
 
-// Creates the main window (not shown yet) with the title, placed on the
-// screen in use, makes it the target of repaint requests and starts the
-// listener thread, as the Windows program does on WM_CREATE.
-Fl_Window* CreateMainWindow(const char* title);
-
 // The window that RequestRepaint redraws; nullptr until it exists.
 void SetRepaintTarget(Fl_Window* window);
 

@@ -9,8 +9,8 @@ add_library(pipeserver_front OBJECT
   message_box_fltk.cpp
   ui_ops_fltk.cpp
 )
-target_link_libraries(pipeserver_front PUBLIC app_core pipe_listener string_table paint_note_none fltk X11::X11)
+target_link_libraries(pipeserver_front PUBLIC app_core pipe_listener load_text_table paint_note_none fltk X11::X11)
 
-# With the real port back end (lights/port_io_linux.cpp: ppdev, else ioperm).
+# With the real port back end (port/port_io_linux.cpp: ppdev, else ioperm).
 add_executable(pipeserver)
 target_link_libraries(pipeserver PRIVATE pipeserver_front port_io)

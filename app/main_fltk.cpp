@@ -1,6 +1,5 @@
-// Start-up and shutdown of the Linux program, in the order of the Windows
-// one: state, command tail, port (and its hardware test, before any
-// window), title, window and listener, event loop.
+// The Linux program's entry and its window-system steps of start-up and
+// shutdown (app/shell_ops.h); the order is RunProgram's (app/program.cpp).
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
@@ -8,11 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/command_tail.h"
 #include "app/fltk_front.h"
-#include "app/main_window.h"
-#include "lights/light_control.h"
-#include "lights/parallel_port.h"
+#include "app/program.h"
+#include "app/shell_ops.h"
 
 namespace {
 
@@ -31,23 +28,36 @@ std::string JoinArguments(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  StartUiThread();
-  ClearDisplayState();
-  PortBase = 0;
+// The pipe's stand-in, the abstract socket, is there on every Linux.
+bool PlatformIsSupported() { return true; }
 
-  const CommandTail command = ReadCommandTail(JoinArguments(argc, argv).c_str());
-  PortBase = command.port;
-  StartPortOutput(command.hardwareTest);  // May fall back to the emulation mode.
+// FLTK draws with colours, not objects: nothing to create or delete.
+void CreateDrawingObjects() {}
+void DeleteDrawingObjects() {}
 
-  FormatMainWindowTitle(PortBase);
-  Fl_Window* window = CreateMainWindow(CaptionBuffer);
-  window->show();
+// The class name goes onto the window itself (WM_CLASS), when it is made.
+void RegisterMainWindowClass() {}
+
+// X has no system menu: the window's own pop-up menu carries "About".
+void AddAboutToSystemMenu(void*) {}
+
+void ShowMainWindow(void* window) { static_cast<Fl_Window*>(window)->show(); }
+
+// Ends when the main window is closed, with the code of a normal end.
+int RunMessageLoop() {
   Fl::run();
+  return 0;
+}
 
-  // The window is closed. The listener is neither signalled nor waited for:
-  // it may be blocked in accept or recv, or about to apply a line, so the
-  // process ends here without running static destructors under its feet.
+int main(int argc, char** argv) {
+  // First: FLTK's lock, so that the listener can wake the UI, and the note
+  // of which thread the UI is, which message boxes need from the start.
+  StartUiThread();
+  const int exitCode = RunProgram(JoinArguments(argc, argv).c_str());
+
+  // The listener is neither signalled nor waited for: it may be blocked in
+  // accept or recv, or about to apply a line, so the process ends here
+  // without running static destructors under its feet.
   std::fflush(nullptr);
-  std::_Exit(0);
+  std::_Exit(exitCode);
 }

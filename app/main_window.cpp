@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
-#include "lights/light_control.h"
-#include "lights/ui_ops.h"
+#include "app/caption.h"
+#include "pipe/pipe_name.h"
+#include "res/load_text.h"
 #include "res/strings.h"
+#include "res/version.h"
 
 WindowPlace MainWindowPlace(int screenWidth, int screenHeight) {
   // Integer division truncates toward zero, as the placement wants even on
@@ -19,9 +21,9 @@ void FormatMainWindowTitle(uint16_t port) {
 }
 
 const char* const kAboutText =
-    "Simple Pipe Server V1.02 for the Vantrelle plugin.\n"
+    "Simple Pipe Server V" VERSION_SHORT " for the Vantrelle plugin.\n"
     "Reading winamp data from the pipe:\n"
-    "\\\\.\\pipe\\tormelin\n"
+    PIPE_WINDOWS_PATH "\n"
     "\n"
     "Startup parameter:\n"
     "-p PortNr\n"

@@ -8,10 +8,12 @@
 
 #include <thread>
 
+#include "app/caption.h"
 #include "app/fltk_front.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
 #include "app/paint_note.h"
+#include "app/shell_ops.h"
 #include "lights/light_control.h"
 #include "lights/ui_ops.h"
 #include "pipe/pipe_listener.h"
@@ -94,7 +96,10 @@ void PaintLamps(int width, int height) {
   }
 }
 
-Fl_Window* CreateMainWindow(const char* title) {
+// Not shown yet: placed on the screen in use, made the target of repaint
+// requests, with the listener started, as the Windows program does on
+// WM_CREATE.
+void* CreateMainWindow(const char* title) {
   // On X the frame belongs to the window manager and its size is unknown
   // before the window is mapped, so the size that Windows gives the whole
   // window is the client area here: room for the 256 x 84 picture.
@@ -110,7 +115,7 @@ Fl_Window* CreateMainWindow(const char* title) {
 
   SetRepaintTarget(window);
   std::thread(PipeListenThread, static_cast<void*>(window)).detach();
-  return window;
+  return static_cast<Fl_Window*>(window);
 }
 
 void ShowAboutBox() {

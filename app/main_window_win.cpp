@@ -1,6 +1,7 @@
 // The main window: its procedure, the listener's start and the painting of
 // the status text and the sixteen lamps.
 #include "app/app_win.h"
+#include "app/caption.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
 #include "app/paint_note.h"

@@ -13,7 +13,6 @@
 
 #include "app/fltk_front.h"
 #include "lights/ui_ops.h"
-#include "res/string_table.h"
 
 namespace {
 
@@ -107,5 +106,3 @@ void ShowMessageBox(void* /*owner*/, const char* text, const char* caption, unsi
   std::unique_lock<std::mutex> hold(request.lock);
   request.closed.wait(hold, [&] { return request.done; });
 }
-
-int LoadText(unsigned id, char* buffer, int size) { return CopyStringTableText(id, buffer, size); }

@@ -11,7 +11,3 @@ void RequestRepaint() {
 void ShowMessageBox(void* owner, const char* text, const char* caption, unsigned style) {
   MessageBoxA(static_cast<HWND>(owner), text, caption, style);
 }
-
-int LoadText(unsigned id, char* buffer, int size) {
-  return LoadStringA(AppInstance, id, buffer, size);
-}

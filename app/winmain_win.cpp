@@ -1,30 +1,37 @@
-// The Windows program's entry: platform check, drawing objects, command
-// tail, port, main window, message loop and shutdown.
+// The Windows program's entry and its window-system steps of start-up and
+// shutdown (app/shell_ops.h); the order is RunProgram's (app/program.cpp).
 #include "app/app_win.h"
-#include "app/command_tail.h"
 #include "app/main_window.h"
-#include "lights/light_control.h"
-#include "lights/parallel_port.h"
-#include "res/strings.h"
+#include "app/program.h"
+#include "app/shell_ops.h"
 
 namespace {
 
-// The named pipe needs the NT family; anything else is told so and ends.
-bool RunningOnNt() {
+int ShowState = SW_SHOWDEFAULT;  // As WinMain was handed it.
+
+}  // namespace
+
+bool PlatformIsSupported() {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = 148;  // sizeof(OSVERSIONINFOA): the basic record.
   GetVersionExA(&version);
   return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-void RegisterMainWindowClass(HINSTANCE instance) {
+void CreateDrawingObjects() {
+  BlackBrush = CreateSolidBrush(0x000000);
+  YellowBrush = CreateSolidBrush(0x00FFFF);
+  GrayPen = CreatePen(PS_SOLID, 1, 0x808080);
+}
+
+void RegisterMainWindowClass() {
   WNDCLASSA windowClass = {};
   windowClass.style = 0;  // No redraw on resize: the picture has a fixed size.
   windowClass.lpfnWndProc = PipeWndProc;
   windowClass.cbClsExtra = 0;  // No extra class bytes.
   windowClass.cbWndExtra = 0;  // No extra window bytes.
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, "npserver");
+  windowClass.hInstance = AppInstance;
+  windowClass.hIcon = LoadIconA(AppInstance, "npserver");
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = BlackBrush;
   windowClass.lpszMenuName = "PipeMenu";  // No such menu: the window has no menu bar.
@@ -32,60 +39,45 @@ void RegisterMainWindowClass(HINSTANCE instance) {
   RegisterClassA(&windowClass);
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
+void* CreateMainWindow(const char* title) {
   const WindowPlace place =
       MainWindowPlace(GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN));
-  return CreateWindowExA(0,  // No extended style.
-                         "PipeWClass", CaptionBuffer, WS_OVERLAPPEDWINDOW, place.x, place.y,
-                         place.width, place.height,
-                         nullptr,  // No parent.
-                         nullptr,  // No menu.
-                         instance,
-                         nullptr);  // No creation data.
+  HWND window = CreateWindowExA(0,  // No extended style.
+                                "PipeWClass", title, WS_OVERLAPPEDWINDOW, place.x, place.y,
+                                place.width, place.height,
+                                nullptr,  // No parent.
+                                nullptr,  // No menu.
+                                AppInstance,
+                                nullptr);  // No creation data.
+  MainWindow.store(window);  // WM_CREATE stored it already, for the listener.
+  return window;
 }
 
-void AddAboutToSystemMenu(HWND window) {
-  HMENU menu = GetSystemMenu(window, FALSE);
+void AddAboutToSystemMenu(void* window) {
+  HMENU menu = GetSystemMenu(static_cast<HWND>(window), FALSE);
   if (menu == nullptr) return;
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(menu, MF_STRING | MF_BYPOSITION, IDM_ABOUT, "About");  // Appended: the position is the end.
 }
 
-}  // namespace
+void ShowMainWindow(void* window) { ShowWindow(static_cast<HWND>(window), ShowState); }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int showState) {
-  if (!RunningOnNt()) {
-    LoadStringA(instance, IDS_NOT_NT, CaptionBuffer, 255);
-    MessageBoxA(nullptr, CaptionBuffer, APP_TITLE, MB_ICONHAND | MB_OK);
-    return 0;
-  }
-
-  BlackBrush = CreateSolidBrush(0x000000);
-  YellowBrush = CreateSolidBrush(0x00FFFF);
-  GrayPen = CreatePen(PS_SOLID, 1, 0x808080);
-
-  AppInstance = instance;  // LoadText reads the string table through it.
-  ClearDisplayState();
-  PortBase = 0;
-  RegisterMainWindowClass(instance);
-
-  const CommandTail tail = ReadCommandTail(commandTail);
-  PortBase = tail.port;
-  // Before any window: the test's boxes describe the pins while they show,
-  // and a port without access falls back to the emulation mode here.
-  StartPortOutput(tail.hardwareTest);
-  FormatMainWindowTitle(PortBase);
-
-  HWND window = CreateMainWindow(instance);
-  MainWindow.store(window);
-  AddAboutToSystemMenu(window);
-  ShowWindow(window, showState);
-
+int RunMessageLoop() {
   MSG message = {};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+  return int(message.wParam);
+}
 
+void DeleteDrawingObjects() {
   DeleteObject(BlackBrush);
   DeleteObject(YellowBrush);
   DeleteObject(GrayPen);
-  return int(message.wParam);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int showState) {
+  // Set first: LoadText reads the string table through it, the refusal's
+  // text included.
+  AppInstance = instance;
+  ShowState = showState;
+  return RunProgram(commandTail);
 }

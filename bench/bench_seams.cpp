@@ -1,8 +1,7 @@
 #include <cstdio>
 
-#include "lights/port_io.h"
 #include "lights/ui_ops.h"
-#include "res/string_table.h"
+#include "port/port_io.h"
 
 // volatile so that the accesses are not optimised away.
 volatile uint8_t benchPortSink;
@@ -14,4 +13,3 @@ void PortWrite8(uint16_t, uint8_t value) { benchPortSink = value; }
 
 void RequestRepaint() {}
 void ShowMessageBox(void*, const char*, const char*, unsigned) {}
-int LoadText(unsigned id, char* buffer, int size) { return CopyStringTableText(id, buffer, size); }

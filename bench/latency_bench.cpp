@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "bench/latency_probe.h"
-#include "bench/latency_transport.h"
+#include "bench/latency_isolation.h"
 #include "lights/light_control.h"
+#include "pipe/pipe_client.h"
+#include "pipe/pipe_endpoint.h"
 #include "pipe/pipe_listener.h"
+#include "pipe/pipe_name.h"
 #include "tests/support/test_threads.h"
 
 namespace {
@@ -27,6 +30,24 @@ Summary Summarise(std::vector<double> us) {
 }
 
 constexpr int kBlock = 100;  // Lines per turn of each server.
+
+// Which server a client talks to: the real listener on its own name, or the
+// bare read loop on a name of its own, so that both can run at once and be
+// measured in turns under the same machine load.
+enum class Server { kBare, kListener };
+const char* const kServerNames[] = {PIPE_NAME "-bare", PIPE_NAME};  // By Server.
+PipeConnection* Clients[] = {nullptr, nullptr};                    // By Server.
+PipeServer* Bare = nullptr;
+
+// Connects, waiting for the server to appear.
+bool ClientConnect(Server server) {
+  return PipeConnectRetrying(kServerNames[int(server)], 5000, true, &Clients[int(server)], nullptr) ==
+         PipeStatus::kOk;
+}
+
+bool ClientWrite(Server server, const char* bytes, size_t count) {
+  return PipeWrite(Clients[int(server)], bytes, count, nullptr) == PipeStatus::kOk;
+}
 
 struct Run {
   Server server;
@@ -55,18 +76,21 @@ bool MeasureBlock(Run* run, int count, bool keep) {
   return true;
 }
 
-// The bare loop: reads until its client goes, reporting each read.
+// The bare loop, on the listener's own endpoint: reads until its client
+// goes, reporting each read. Its name stays taken until the process ends.
 void BareServe() {
-  if (!BareAccept()) return;
-  unsigned char bytes[18];
+  if (!PipeServerWaitClient(Bare)) return;
+  unsigned char bytes[kPipeReadSize];
   uint32_t reads = 0;
-  while (BareRead(bytes, sizeof bytes) >= 0) ProbeArrived(++reads);
+  while (PipeServerRead(Bare, bytes) >= 0) ProbeArrived(++reads);
 }
 
 // Both servers run at once and take turns of kBlock lines, in alternating
 // order, so that a change in the machine's load falls on both alike.
 bool Measure(int lines, Run* bare, Run* listener) {
-  if (!BareOpen()) return false;
+  long error = 0;
+  Bare = PipeServerCreate(kServerNames[int(Server::kBare)], &error);
+  if (Bare == nullptr) return false;
   StartDetachedThread([](void*) { BareServe(); }, nullptr);
   PortBase = 0x378;
   StartDetachedThread([](void*) { PipeListenThread(nullptr); }, nullptr);  // Never returns.
@@ -80,8 +104,8 @@ bool Measure(int lines, Run* bare, Run* listener) {
     Run* second = (turn % 2 == 0) ? listener : bare;
     if (!MeasureBlock(first, count, true) || !MeasureBlock(second, count, true)) return false;
   }
-  ClientClose(Server::kBare);
-  ClientClose(Server::kListener);
+  PipeDisconnect(Clients[int(Server::kBare)]);
+  PipeDisconnect(Clients[int(Server::kListener)]);
   return true;
 }
 
@@ -97,7 +121,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: latency_bench [lines: 1 to 60000]\n");
     return 2;
   }
-  if (!IsolateTransport()) return 1;
+  if (!IsolatePipeNames()) return 1;
   Run bare{Server::kBare, 1, {}}, listener{Server::kListener, 1, {}};
   if (!Measure(lines, &bare, &listener)) {
     std::fprintf(stderr, "latency_bench: the run failed\n");

@@ -5,9 +5,8 @@
 
 #include "bench/latency_probe.h"
 #include "lights/light_control.h"
-#include "lights/port_io.h"
 #include "lights/ui_ops.h"
-#include "res/string_table.h"
+#include "port/port_io.h"
 #include "tests/support/test_threads.h"
 
 namespace {
@@ -63,4 +62,3 @@ void PortWrite8(uint16_t address, uint8_t value) {
 
 void RequestRepaint() {}
 void ShowMessageBox(void*, const char* text, const char*, unsigned) { std::fprintf(stderr, "box: %s\n", text); }
-int LoadText(unsigned id, char* buffer, int size) { return CopyStringTableText(id, buffer, size); }

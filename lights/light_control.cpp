@@ -7,11 +7,12 @@
 #include "lights/parallel_port.h"
 #include "lights/ui_ops.h"
 
-DisplayStateRecord DisplayState;
 uint16_t PortBase;
-char CaptionBuffer[256];
 
 namespace {
+
+// Written by start-up before the listener exists, then only by the listener.
+DisplayStateRecord DisplayState;
 
 // Guards DisplayState between the listener's update and the painter's copy.
 // Held only for the copy, never across a port access or a platform call.

@@ -1,9 +1,9 @@
 // The program-wide state that the window shows, and the one place where a
-// received line changes it.
+// received line changes it. DisplayState itself is private to
+// light_control.cpp: start-up clears it, the listener changes it and the
+// painters copy it, each only through the functions below.
 #pragma once
 #include <cstdint>
-
-#define APP_TITLE "Pipe Server Vantrelle"
 
 struct DisplayStateRecord {
   char StatusText[9];  // The last line applied: at most 8 characters and a zero.
@@ -11,16 +11,9 @@ struct DisplayStateRecord {
   uint8_t LampBank1;   // Second row.
 };
 
-// Written by start-up before the listener exists, then only by the listener
-// through the functions below; painters read it through SnapshotDisplayState.
-extern DisplayStateRecord DisplayState;
-
 // I/O address of the parallel port's data register; 0 is the emulation mode
 // (no port access at all). Written once by start-up, read-only afterwards.
 extern uint16_t PortBase;
-
-// Window titles and message texts: at most 254 characters and a zero.
-extern char CaptionBuffer[256];
 
 // Empties the status text and zeroes both lamp bytes (start-up).
 void ClearDisplayState();

@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
+#include "app/caption.h"
 #include "lights/light_control.h"
-#include "lights/port_io.h"
 #include "lights/ui_ops.h"
+#include "port/port_io.h"
 
 namespace {
 

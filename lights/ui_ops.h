@@ -17,7 +17,3 @@ void RequestRepaint();
 // Shows a modal message box and returns when the user has closed it.
 // owner is a window handle, or nullptr for none.
 void ShowMessageBox(void* owner, const char* text, const char* caption, unsigned style);
-
-// Copies string-table entry id into buffer (at most size - 1 characters and a
-// terminating zero); returns the number of characters copied, 0 if unknown.
-int LoadText(unsigned id, char* buffer, int size);

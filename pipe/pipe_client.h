@@ -30,3 +30,18 @@ PipeStatus PipeWrite(PipeConnection* connection, const char* bytes, size_t count
 
 // Closes the connection; null is allowed.
 void PipeDisconnect(PipeConnection* connection);
+
+// As PipeConnect, to the server of another name (PIPE_NAME, pipe/pipe_name.h,
+// is the program's): a benchmark's bare server, for one.
+PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, std::string* detail);
+
+// As PipeConnectTo, but tries again every few milliseconds, for up to
+// waitMs, while the server is busy and, with whileAbsent, while nobody
+// serves the name yet. Returns the last attempt's status.
+PipeStatus PipeConnectRetrying(const char* name, int waitMs, bool whileAbsent,
+                               PipeConnection** connection, std::string* detail);
+
+// Waits until the server has read every byte written so far, for up to
+// about ten seconds; false when it has not or the connection failed. For
+// test drivers that make each write a read of its own.
+bool PipeWaitDrained(PipeConnection* connection);

@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
-#include "lights/light_control.h"
+#include "app/caption.h"
 #include "lights/ui_ops.h"
+#include "res/load_text.h"
 #include "res/strings.h"
 
 void ShowPipeError(void* owner, long code) {

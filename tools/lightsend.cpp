@@ -10,11 +10,19 @@
 
 #include "tools/lightsend_options.h"
 #include "tools/lightsend_patterns.h"
-#include "tools/lightsend_transport.h"
+#include "pipe/pipe_client.h"
+#include "pipe/pipe_name.h"
+#include "tools/interrupt.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The pipe has one instance: while another client holds it, or the server
+// has not yet let the last one go, try again for a while before giving up.
+constexpr int kBusyWaitMs = 3000;
+
+PipeConnection* Connection = nullptr;
 
 // Sleeps until the deadline, in short slices so that Ctrl-C ends it soon.
 void PauseUntil(Clock::time_point deadline) {
@@ -46,13 +54,14 @@ bool ReadStdinLines(std::vector<std::string>* lines) {
 // why when it could not.
 bool SendLine(const std::string& line) {
   std::string detail;
-  switch (SendBytes(line + "\n", &detail)) {
-    case SendStatus::kOk: return true;
-    case SendStatus::kServerGone:
-      std::fprintf(stderr, "lightsend: the pipe server on %s went away\n", ServerName());
+  const std::string bytes = line + "\n";
+  switch (PipeWrite(Connection, bytes.data(), bytes.size(), &detail)) {
+    case PipeStatus::kOk: return true;
+    case PipeStatus::kServerGone:
+      std::fprintf(stderr, "lightsend: the pipe server on %s went away\n", PipeDisplayName());
       return false;
     default:
-      std::fprintf(stderr, "lightsend: cannot write to %s: %s\n", ServerName(), detail.c_str());
+      std::fprintf(stderr, "lightsend: cannot write to %s: %s\n", PipeDisplayName(), detail.c_str());
       return false;
   }
 }
@@ -97,17 +106,21 @@ int main(int argc, char** argv) {
 
   InstallInterruptHandler();
   std::string detail;
-  switch (ConnectToServer(&detail)) {
-    case SendStatus::kOk: break;
-    case SendStatus::kNoServer:
-      std::fprintf(stderr, "lightsend: no pipe server is listening on %s\n", ServerName());
+  switch (PipeConnectRetrying(PIPE_NAME, kBusyWaitMs, false, &Connection, &detail)) {
+    case PipeStatus::kOk: break;
+    case PipeStatus::kNoServer:
+      std::fprintf(stderr, "lightsend: no pipe server is listening on %s\n", PipeDisplayName());
+      return 1;
+    case PipeStatus::kBusy:
+      std::fprintf(stderr, "lightsend: the pipe server on %s is busy with another client\n",
+                   PipeDisplayName());
       return 1;
     default:
-      std::fprintf(stderr, "lightsend: cannot connect to %s: %s\n", ServerName(), detail.c_str());
+      std::fprintf(stderr, "lightsend: cannot connect to %s: %s\n", PipeDisplayName(), detail.c_str());
       return 1;
   }
   const bool sent = options.pattern.empty() ? SendLines(options.lines, options.delayMs)
                                             : PlayPattern(options);
-  CloseConnection();
+  PipeDisconnect(Connection);
   return sent ? 0 : 1;
 }

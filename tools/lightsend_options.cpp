@@ -122,7 +122,8 @@ const char* LightsendHelp() {
       "\n"
       "A line is '>' and at most 7 more characters; for example >5L8001 lights\n"
       "the leftmost lamp of the second row and the rightmost of the first.\n"
-      "Every line is checked before anything is sent.\n"
+      "Every line is checked before anything is sent. A server busy with\n"
+      "another client is tried again for 3 seconds.\n"
       "\n"
-      "Exit status: 0 sent, 1 no server or it went away, 2 usage error.\n";
+      "Exit status: 0 sent, 1 no server, busy or it went away, 2 usage error.\n";
 }

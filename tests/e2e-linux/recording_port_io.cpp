@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "lights/port_io.h"
+#include "port/port_io.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // refusal of a non-NT platform and closing with a client connected.
 #include <gtest/gtest.h>
 
+#include "pipe/pipe_name.h"
 #include "tests/e2e-win/win_driver.h"
 
 namespace {
@@ -11,7 +12,7 @@ constexpr WPARAM kAbout = 0x6000;  // The system menu's "About".
 const char kAboutText[] =
     "Simple Pipe Server V1.02 for the Vantrelle plugin.\n"
     "Reading winamp data from the pipe:\n"
-    "\\\\.\\pipe\\tormelin\n"
+    PIPE_WINDOWS_PATH "\n"
     "\n"
     "Startup parameter:\n"
     "-p PortNr\n"

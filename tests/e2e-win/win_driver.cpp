@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "pipe/pipe_name.h"
+
 std::string ProgramPath(const char* variable) {
   const char* value = std::getenv(variable);
   std::string path = value != nullptr ? value : "";
@@ -234,7 +236,7 @@ long RunLightsend(const std::vector<std::string>& args, DWORD ms) {
 PipeClient::PipeClient(DWORD ms) {
   WaitUntil(
       [&] {
-        pipe_ = CreateFileA("\\\\.\\pipe\\tormelin", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        pipe_ = CreateFileA(PIPE_WINDOWS_PATH, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         return pipe_ != INVALID_HANDLE_VALUE;
       },
       ms);

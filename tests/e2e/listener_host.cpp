@@ -8,9 +8,9 @@
 #include <string>
 
 #include "lights/light_control.h"
-#include "lights/port_io.h"
 #include "lights/ui_ops.h"
 #include "pipe/pipe_listener.h"
+#include "port/port_io.h"
 #include "res/string_table.h"
 
 namespace {

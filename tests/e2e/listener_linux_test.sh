@@ -147,6 +147,34 @@ status=$?
 [ "$status" -eq 0 ] && pass "exit status 0" || fail "exit status $status, not 0"
 expect_eventually 'state status=">xxx" lamps=*'
 
+echo "--- while a client is served, another is refused at once, never queued"
+mkfifo "$WORK/first" "$WORK/second"
+socat -u - ABSTRACT-CONNECT:tormelin <"$WORK/first" &
+PIDS+=($!)
+exec 7>"$WORK/first"  # Held open: the first client stays connected.
+printf '>5L11\n' >&7
+expect_next 'state status=">5L11" lamps=11 00'
+socat - ABSTRACT-CONNECT:tormelin <"$WORK/second" >/dev/null 2>&1 &
+REFUSED=$!
+PIDS+=("$REFUSED")
+exec 8>"$WORK/second"  # Its input stays open too: only the server can end it.
+printf '>5L22\n' >&8
+expect_ends "$REFUSED" && pass "the second client was let go while the first is connected"
+exec 8>&-
+printf '>5L33\n' >&7  # The first is still served.
+expect_next 'state status=">5L33" lamps=33 00'
+bounded "$LIGHTSEND" '>5L44' 2>"$WORK/busy.err"
+status=$?
+[ "$status" -eq 1 ] && pass "lightsend: exit status 1" || fail "lightsend: exit status $status, not 1"
+grep -qx 'lightsend: the pipe server on the abstract socket @tormelin is busy with another client' \
+  "$WORK/busy.err" && pass "lightsend says busy" || fail "message: $(cat "$WORK/busy.err")"
+exec 7>&-
+expect_next 'state status=">xxx" lamps=33 00'
+expect_quiet 0.5  # Neither the refused socat's line nor lightsend's comes later.
+raw '>5L5\n'
+expect_next 'state status=">5L5" lamps=05 00'
+expect_next 'state status=">xxx" lamps=05 00'
+
 echo "--- the server goes away while lightsend plays"
 bounded "$LIGHTSEND" --pattern blink --rate 20 --seconds 8 2>"$WORK/gone.err" &
 SENDER=$!

@@ -71,6 +71,19 @@ expect_next 'state status=">xxx" lamps=02 00'
 expect_next 'state status=">5L7" lamps=07 00'
 expect_next 'state status=">xxx" lamps=07 00'
 
+echo "--- a client that finds the pipe busy for longer than it waits says so"
+send --delay 6000 '>5L1' '>5L2' &
+SENDER=$!
+PIDS+=("$SENDER")
+expect_next 'state status=">5L1" lamps=01 00'
+send '>5L9' 2>"$WORK/busy.err"
+status=$? said=$(tr -d '\r' <"$WORK/busy.err")
+if [ "$status" -eq 1 ] && [ "$said" = 'lightsend: the pipe server on \\.\pipe\tormelin is busy with another client' ]
+then pass "exit status 1, says busy"; else fail "exit status $status (not 1), message: $said"; fi
+wait "$SENDER" || fail "first client: status $?"
+expect_next 'state status=">5L2" lamps=02 00'
+expect_next 'state status=">xxx" lamps=02 00'
+
 echo "--- a second copy cannot create the pipe; the first keeps serving"
 HOST_OUT=$WORK/host2.out SEEN=0
 start_host "$HOST_OUT"

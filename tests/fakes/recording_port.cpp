@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <map>
 
-#include "lights/port_io.h"
+#include "port/port_io.h"
 
 namespace {
 std::vector<PortAccess> accesses;

@@ -1,5 +1,5 @@
 // FindParportDevice against made-up /proc trees.
-#include "lights/parport_proc.h"
+#include "port/parport_proc.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "lights/port_io.h"
+#include "port/port_io.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "lights/port_io.h"
-#include "lights/port_io_win.h"
+#include "port/port_io.h"
+#include "port/port_io_win.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "lights/light_control.h"
-#include "lights/port_io.h"
+#include "port/port_io.h"
 #include "tests/soak/latch_port.h"
 
 namespace {

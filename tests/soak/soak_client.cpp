@@ -12,9 +12,27 @@
 #include <cstring>
 #include <vector>
 
-#include "tests/soak/soak_client_transport.h"
+#include "pipe/pipe_client.h"
+#include "pipe/pipe_name.h"
+#include "tests/soak/listener_pacing.h"
 
 namespace {
+
+PipeConnection* Connection = nullptr;
+
+// Connects, waiting up to ten seconds for the server to take clients: it
+// may not be listening yet, or still serving the previous session's client.
+bool Connect() {
+  if (!FindListenerThread()) return false;
+  return PipeConnectRetrying(PIPE_NAME, 10000, true, &Connection, nullptr) == PipeStatus::kOk;
+}
+
+// One write, then a wait until the server has read all of it, so that the
+// next write starts a read of its own.
+bool WriteAndDrain(const unsigned char* bytes, size_t count) {
+  return PipeWrite(Connection, reinterpret_cast<const char*>(bytes), count, nullptr) == PipeStatus::kOk &&
+         PipeWaitDrained(Connection) && WaitListenerAsleep();
+}
 
 bool ParseHex(const char* text, std::vector<unsigned char>* bytes) {
   for (; text[0] != '\0' && text[0] != '\n' && text[0] != '\r'; text += 2) {
@@ -70,6 +88,6 @@ int main() {
     }
     Answer("ok\n");
   }
-  Disconnect();
+  PipeDisconnect(Connection);
   return 0;
 }

@@ -2,10 +2,12 @@
 
 #include <string>
 
+#include "app/caption.h"
 #include "app/command_tail.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
 #include "lights/light_control.h"
+#include "pipe/pipe_name.h"
 
 namespace {
 
@@ -124,7 +126,7 @@ TEST(MainWindow, AboutTextHasTenLines) {
   for (char ch : text) lines += (ch == '\n');
   EXPECT_EQ(lines, 10);
   EXPECT_EQ(text.find("Simple Pipe Server V1.02 for the Vantrelle plugin.\n"), 0u);
-  EXPECT_NE(text.find("\n\\\\.\\pipe\\tormelin\n\nStartup parameter:\n-p PortNr\n"), std::string::npos);
+  EXPECT_NE(text.find("\n" PIPE_WINDOWS_PATH "\n\nStartup parameter:\n-p PortNr\n"), std::string::npos);
   EXPECT_NE(text.find("\ncall it with upper case '-P PortNr' for HW test\n\n"), std::string::npos);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -37,11 +38,15 @@ struct LineCase {
 class LightLine : public testing::TestWithParam<LineCase> {
  protected:
   void SetUp() override {
+    // Lamps lit by an earlier command, in the emulation mode: DisplayState
+    // is reached only through light control's functions.
+    ClearDisplayState();
+    PortBase = 0;
+    char earlier[16];
+    std::snprintf(earlier, sizeof earlier, ">5L%02X%02X", kLampsBefore1, kLampsBefore0);
+    ApplyLightLine(earlier);
     fake_port::Reset();
     fake_ui::Reset();
-    ClearDisplayState();
-    DisplayState.LampBank0 = kLampsBefore0;
-    DisplayState.LampBank1 = kLampsBefore1;
   }
   void TearDown() override { PortBase = 0; }
 };

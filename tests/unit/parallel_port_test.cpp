@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/caption.h"
 #include "lights/light_control.h"
 #include "lights/ui_ops.h"
 #include "tests/fakes/recording_port.h"

@@ -16,8 +16,8 @@
 #include <cstring>
 #include <string>
 
-#include "lights/parport_proc.h"
-#include "lights/port_io.h"
+#include "port/parport_proc.h"
+#include "port/port_io.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>

@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lights/port_io.h"
-#include "lights/port_io_win.h"
+#include "port/port_io.h"
+#include "port/port_io_win.h"
 
 #ifndef PORT_DRIVER_DLL
 #error "PORT_DRIVER_DLL (the driver DLL's file name) comes from lights/CMakeLists.txt"
@@ -189,29 +189,21 @@ void FormatNoPortAccessMessage(uint16_t base, char* text, size_t size) {
   char folder[MAX_PATH];
   const char* exeName = nullptr;
   ExeFolderAndName(folder, sizeof folder, &exeName);
-  const char* const emu = "\n\nThe lamps are shown in the window only (EMU).";
-  switch (refusal) {
-    case Refusal::kDriverNotOpen:
-      std::snprintf(text, size,
-                    "No access to the parallel port at %X.\n\nThe port driver DLL %s is there, but "
-                    "its driver is not running. Start %s once as administrator so that the DLL "
-                    "can install its driver, then start it again.%s",
-                    base, PORT_DRIVER_DLL, exeName, emu);
-      break;
-    case Refusal::kDllUnusable:
-      std::snprintf(text, size,
-                    "No access to the parallel port at %X.\n\n%s beside %s could not be used: "
-                    "it must be the port driver DLL for this program's bitness, with Inp32 and "
-                    "Out32.%s",
-                    base, PORT_DRIVER_DLL, exeName, emu);
-      break;
-    default:
-      std::snprintf(text, size,
-                    "No access to the parallel port at %X.\n\nPut the port driver DLL %s beside "
-                    "%s (in %s) and start again.%s",
-                    base, PORT_DRIVER_DLL, exeName, folder, emu);
-      break;
-  }
+  // Each reason takes the DLL's name, the .exe's name and its folder, in
+  // this order, as far as it needs them.
+  const char* reason =
+      "Put the port driver DLL %s beside %s (in %s) and start again.";
+  if (refusal == Refusal::kDriverNotOpen)
+    reason = "The port driver DLL %s is there, but its driver is not running. Start %s once as "
+             "administrator so that the DLL can install its driver, then start it again.";
+  if (refusal == Refusal::kDllUnusable)
+    reason = "%s beside %s could not be used: it must be the port driver DLL for this program's "
+             "bitness, with Inp32 and Out32.";
+  char why[512];
+  std::snprintf(why, sizeof why, reason, PORT_DRIVER_DLL, exeName, folder);
+  std::snprintf(text, size,
+                "No access to the parallel port at %X.\n\n%s\n\nThe lamps are shown in the window only (EMU).",
+                base, why);
 }
 
 uint8_t PortRead8(uint16_t address) {

@@ -1,4 +1,4 @@
-#include "lights/parport_proc.h"
+#include "port/parport_proc.h"
 
 #include <cctype>
 #include <filesystem>

@@ -1,0 +1,3 @@
+#include "app/caption.h"
+
+char CaptionBuffer[256];

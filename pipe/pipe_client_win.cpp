@@ -1,0 +1,69 @@
+// The client side on Windows: the named pipe, opened for writing.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "pipe/pipe_client.h"
+#include "pipe/pipe_client_platform.h"
+#include "pipe/pipe_name.h"
+
+struct PipeConnection {
+  HANDLE pipe;
+};
+
+namespace {
+
+void Describe(DWORD error, std::string* detail) {
+  if (detail == nullptr) return;
+  char text[64];
+  std::snprintf(text, sizeof text, "error %lu", static_cast<unsigned long>(error));
+  *detail = text;
+}
+
+}  // namespace
+
+const char* PipeDisplayName() { return PIPE_WINDOWS_PATH; }
+
+PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, std::string* detail) {
+  *connection = nullptr;
+  const std::string path = std::string(PIPE_WINDOWS_PREFIX) + name;
+  HANDLE pipe = CreateFileA(path.c_str(),
+                            GENERIC_WRITE,
+                            0,              // No sharing.
+                            nullptr,        // Default security.
+                            OPEN_EXISTING,  // A pipe is never created here.
+                            0,              // No flags.
+                            nullptr);       // No template.
+  if (pipe != INVALID_HANDLE_VALUE) {
+    *connection = new PipeConnection{pipe};
+    return PipeStatus::kOk;
+  }
+  const DWORD error = GetLastError();
+  Describe(error, detail);
+  // The pipe has one instance: while it serves another client, or has not
+  // yet let the last one go, it is busy. No waiting here; callers decide.
+  if (error == ERROR_PIPE_BUSY) return PipeStatus::kBusy;
+  return error == ERROR_FILE_NOT_FOUND ? PipeStatus::kNoServer : PipeStatus::kFailed;
+}
+
+PipeStatus PipeWrite(PipeConnection* connection, const char* bytes, size_t count, std::string* detail) {
+  DWORD written = 0;
+  if (WriteFile(connection->pipe, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count)
+    return PipeStatus::kOk;
+  const DWORD error = GetLastError();
+  Describe(error, detail);
+  return (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED)
+             ? PipeStatus::kServerGone
+             : PipeStatus::kFailed;
+}
+
+// On a pipe, FlushFileBuffers returns when the server has read every byte.
+bool PipeWaitDrained(PipeConnection* connection) { return FlushFileBuffers(connection->pipe) != 0; }
+
+void PipeDisconnect(PipeConnection* connection) {
+  if (connection == nullptr) return;
+  CloseHandle(connection->pipe);
+  delete connection;
+}
+
+void PipeClientPause(int ms) { Sleep(DWORD(ms)); }

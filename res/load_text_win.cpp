@@ -1,0 +1,6 @@
+// LoadText from the program's own resources.
+#include "res/load_text.h"
+
+#include "app/app_win.h"
+
+int LoadText(unsigned id, char* buffer, int size) { return LoadStringA(AppInstance, id, buffer, size); }
