@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the linux, windows and windows-x86 presets and prints the
-# benchmark figures: both pipeserver.exe sizes and import counts, the light-line and framing micro-benchmarks, the end-to-end latency
+# benchmark figures: both pipeserver.exe sizes and import counts, the
+# light-line and framing micro-benchmarks, the end-to-end latency
 # (Linux socket, and the Windows named pipe under Wine), the listener's
 # idle CPU and its memory over 100,000 lines, and the machine they ran on.
 #   bash scripts/bench.sh            (LATENCY_RUNS=3 runs of 10,000 lines each)
