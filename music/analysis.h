@@ -26,6 +26,10 @@ struct Frame {
 struct AnalyzerOptions {
   int sampleRate = 48000;  // 22050 to 96000.
   int channels = 2;        // 1 or 2; stereo input is interleaved.
+  // FeedSpectrum only: the bin magnitude of a full-scale sine on the caller's
+  // scale (the player's 0-255 spectrum: about 255), so that the fixed floors
+  // mean the same on both paths.
+  float spectrumFullScale = 1;
 };
 
 class Analyzer {

@@ -5,6 +5,8 @@ PIPESERVER_PACKAGES=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick socat libfltk1.3-dev
   util-linux procps psmisc python3 xfonts-base fonts-dejavu-core
+  libpulse-dev libsndfile1-dev pulseaudio pulseaudio-utils sox
+  libkissfft-dev aubio-tools python3-mir-eval wesnoth-1.16-music
 )
 
 install_missing_packages() {

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# lightbeat's latency through a real sound server: a private pulseaudio with
+# a null sink, paplay of a click track into it, lightbeat capturing the
+# sink's monitor, and a listener on the real transport (the abstract socket,
+# read 18 bytes at a time as the program reads). Beside it, in the same run,
+# the reference: a bare read loop (parec at 5 ms) on the same monitor that
+# notes when each click arrives. One command, from the top of the tree:
+#   bash bench/lightbeat_latency.sh [CLICKS]      (default 40)
+# Needs root for 'unshare --net' (the socket name is global per namespace).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ -z "${LIGHTBEAT_PRIVATE_NET:-}" ]; then
+  [ -x build/linux/tools/lightbeat ] || {
+    cmake --preset linux >/dev/null && cmake --build --preset linux -j2 --target lightbeat >/dev/null; }
+  export LIGHTBEAT_PRIVATE_NET=1
+  exec unshare --net -- bash "$0" "$@"
+fi
+source tests/support/pulse.sh
+WORK=$(mktemp -d)
+trap 'stop_pulse; rm -rf "$WORK"' EXIT
+start_pulse "$WORK/pulse"
+python3 bench/lightbeat_latency.py build/linux/tools/lightbeat "$WORK" "${1:-40}"

@@ -1,0 +1,595 @@
+// The analysis chain, one step at a time:
+//   PCM hop -> 8-hop Hann FFT (bands) + 2-hop FFT (onsets) -> Process()
+//   player spectrum (for both) ----------------------------> Process()
+// Process(): 16 band levels against per-band thresholds taken from the last
+// few seconds, the silence gate, spectral-flux onsets and the tempo/beat
+// tracker. Everything is causal: nothing waits for samples not yet heard.
+#include "music/analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdint>
+
+#include <kissfft.hh>
+
+namespace music {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kLowHz = 40, kHighHz = 16000;
+constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
+                                // fine enough to tell a new note from the ones
+                                // that ring on.
+constexpr float kFluxKnee = 3e-5f;  // -90 dB.
+
+// Silence gate on the louder channel: opens at kGateOpenDb, closes below
+// kGateCloseDb after kGateHangSeconds, so a note's tail does not flicker it.
+constexpr float kGateOpenDb = -60, kGateCloseDb = -63;
+constexpr double kGateHangSeconds = 0.15;
+// A band this far below a full-scale sine is dark whatever its history: the
+// thresholds adapt, but never so far down that the noise floor lights up.
+constexpr float kBandFloorDb = -78;
+// How much of the bands' common rise or fall is taken out of each (1: all).
+constexpr float kCommonShare = 0.85f;
+
+// Band thresholds: each band's level is sampled every kHistoryStep seconds
+// into a window of kHistoryLength samples (3 s); the threshold is its median.
+constexpr double kHistoryStep = 0.05;
+constexpr int kHistoryLength = 60;
+constexpr float kBandReleaseDbPerSecond = 30;  // Peak follower of each band: up at
+                                               // once, down slowly, so no flicker.
+
+// Onsets: the flux must pass kOnsetDelta + kOnsetMedian * the median +
+// kOnsetLambda * the mean flux of the last kOnsetWindow seconds, having
+// fallen below that since the last onset; no two come closer than kMinIoi.
+constexpr float kOnsetDelta = 1.5f, kOnsetMedian = 3, kOnsetLambda = 0.5f;
+constexpr double kOnsetWindow = 0.5, kMinIoi = 0.045, kOnsetSettleSeconds = 0.1;
+
+// Tempo: the onset strength on a regular 10 ms grid (the player's steps are
+// irregular), its autocorrelation over the last kTempoCells.
+constexpr double kCell = 0.01;
+constexpr int kTempoCells = 600;  // 6 s.
+constexpr int kRingCells = 1024;
+constexpr double kMinBpm = 70, kMaxBpm = 180;
+constexpr int kMaxLagCells = 260;  // Comb terms up to 2.6 s.
+constexpr int kTempoEveryCells = 10;  // Re-estimate ten times a second.
+constexpr int kTempoMinCells = 150;   // First estimate after 1.5 s.
+constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
+constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
+
+// Bin-to-band weights: bin i covers [i - 1/2, i + 1/2) * binHz; a band takes
+// the part of each bin that lies inside it, so a band narrower than a bin
+// still gets its share instead of nothing.
+struct BandMap {
+  struct Entry {
+    int bin, band;
+    float weight;
+  };
+  std::vector<Entry> entries;
+  size_t bins = 0;
+  double binHz = 0;
+
+  int bandCount = 0;
+
+  // Log-spaced bands from kLowHz to kHighHz; none narrower than minBins bins.
+  void Build(size_t binCount, double hz, int bands, double minBins) {
+    bins = binCount;
+    binHz = hz;
+    entries.clear();
+    const double ratio = std::pow(kHighHz / kLowHz, 1.0 / bands);
+    double lo = kLowHz;
+    bandCount = 0;
+    for (int b = 0; lo < kHighHz * 0.999; ++b) {
+      const double hi = std::min(kHighHz, std::max(lo * ratio, lo + minBins * hz));
+      for (size_t i = 0; i < binCount; ++i) {
+        const double a = std::max(lo, (i - 0.5) * hz), z = std::min(hi, (i + 0.5) * hz);
+        if (z > a) entries.push_back({static_cast<int>(i), b, static_cast<float>((z - a) / hz)});
+      }
+      lo = hi;
+      bandCount = b + 1;
+    }
+  }
+  void Apply(const float* power, float* out) const {
+    std::fill(out, out + bandCount, 0.0f);
+    for (const Entry& e : entries) out[e.band] += e.weight * power[e.bin];
+  }
+};
+
+float ToDb(double power) { return static_cast<float>(10 * std::log10(power + 1e-14)); }
+
+// Median and quartiles of a small window (the band histories).
+void Quartiles(const float* values, int count, float* q1, float* median, float* q3) {
+  float sorted[kHistoryLength];
+  std::copy(values, values + count, sorted);
+  std::sort(sorted, sorted + count);
+  *q1 = sorted[count / 4];
+  *median = sorted[count / 2];
+  *q3 = sorted[(3 * count) / 4];
+}
+
+// The power spectrum of the newest `size` samples of a ring of samples,
+// scaled so that a full-scale sine peaks at 1.
+struct Spectrum {
+  int size = 0;
+  std::vector<float> window, frame, power;
+  std::vector<std::complex<float>> out;
+  kissfft<float> fft{1, false};
+
+  // fall < 0: a symmetric Hann window; else a half-Hann rise and a half-Hann
+  // fall over the last `fall` samples.
+  void Init(int n, int fall) {
+    size = n;
+    fft.assign(n / 2, false);
+    window.resize(n);
+    const int rise = fall < 0 ? n : n - fall;
+    double sum = 0;
+    for (int i = 0; i < n; ++i) {
+      const double w = fall < 0 ? 0.5 - 0.5 * std::cos(2 * kPi * i / n)
+                       : i < rise ? 0.5 - 0.5 * std::cos(kPi * i / rise)
+                                  : 0.5 + 0.5 * std::cos(kPi * (i - rise) / fall);
+      window[i] = static_cast<float>(w);
+      sum += w;
+    }
+    scale = static_cast<float>(4 / (sum * sum));
+    frame.resize(n);
+    out.resize(n / 2);
+    power.resize(n / 2 + 1);
+  }
+
+  void Compute(const std::vector<float>& ring, size_t newest) {
+    const size_t r = ring.size();
+    size_t at = (newest + r - size) % r;  // The oldest sample used.
+    for (int i = 0; i < size; ++i, at = at + 1 == r ? 0 : at + 1) frame[i] = ring[at] * window[i];
+    fft.transform_real(frame.data(), out.data());
+    const int half = size / 2;
+    power[0] = 0;  // DC carries no music.
+    for (int k = 1; k < half; ++k) power[k] = std::norm(out[k]) * scale;
+    power[half] = out[0].imag() * out[0].imag() * scale;
+  }
+
+  float scale = 1;
+};
+
+}  // namespace
+
+struct Analyzer::State {
+  AnalyzerOptions options;
+  // PCM path: a long symmetric window for the bands (a tone stays in its
+  // band), a short one for the onsets (an attack shows at once).
+  int hop = 256, size = 2048;
+  std::vector<float> ring;
+  Spectrum bandSpectrum, onsetSpectrum;
+  size_t ringPos = 0, inHop = 0;
+  uint64_t samplesDone = 0;
+  double sumSquares[2] = {0, 0};
+
+  // Bands.
+  BandMap bandMap, fluxMap;
+  size_t fluxBins = 0;
+  double fluxBinHz = 0;
+  float bandPower[kBandCount] = {}, envelope[kBandCount];
+  float history[kBandCount][kHistoryLength];
+  int historyCount = 0, historyPos = 0;
+  float bandMedian[kBandCount], bandSpread[kBandCount];  // Of the history.
+  double nextHistory = 0;
+
+  // Gate.
+  bool gateOpen = false;
+  double lastLoud = -1e9;
+
+  // Onsets.
+  std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
+  std::vector<float> fluxWeight;
+  float tempoFlux = 0;  // Unweighted: the drums' low end counts as much as the cymbals.
+  int fluxSteps = 0;
+  std::vector<std::pair<double, float>> fluxHistory;  // (time, flux), kOnsetWindow long.
+  double fluxSum = 0;
+  std::vector<float> recent;
+  size_t fluxFirst = 0;
+  bool onsetArmed = true;
+  double lastOnset = -1e9;
+
+  // Tempo.
+  float cells[kRingCells] = {};
+  int64_t cellIndex = -1;  // The cell being filled.
+  int64_t cellsDone = 0;
+  float bpm = 0, candidateBpm = 0;
+  int candidateVotes = 0, phaseMisses = 0;
+  double period = 0, nextBeat = 0, lastBeat = 0;
+  double previousTime = 0;
+
+  explicit State(const AnalyzerOptions& o) : options(o) {
+    options.sampleRate = std::clamp(options.sampleRate, 8000, 192000);
+    options.channels = std::clamp(options.channels, 1, 2);
+    // A hop of about 5 ms (a power of two), a band window of eight hops.
+    hop = 128;
+    while (hop * 2 <= options.sampleRate / 150) hop *= 2;
+    size = hop * 8;
+    bandSpectrum.Init(size, -1);
+    // The onset window: two hops, falling over the newest half hop only, so
+    // the newest samples weigh nearly fully.
+    onsetSpectrum.Init(2 * hop, hop / 2);
+    ring.assign(size, 0);
+    std::fill(envelope, envelope + kBandCount, -140.0f);
+  }
+
+  void MapFor(size_t bins, double binHz, size_t onsetBins, double onsetBinHz) {
+    if (bandMap.bins != bins || bandMap.binHz != binHz) bandMap.Build(bins, binHz, kBandCount, 0);
+    if (fluxMap.bins != onsetBins || fluxMap.binHz != onsetBinHz) {
+      fluxMap.Build(onsetBins, onsetBinHz, kFluxBands, 1.0f);
+      for (auto& v : fluxLog) v.assign(fluxMap.bandCount, 0);
+      // A wide band averages its noise away, so its rise is the surer sign:
+      // weigh each band by the root of its width in bins.
+      fluxWeight.assign(fluxMap.bandCount, 0);
+      for (const BandMap::Entry& e : fluxMap.entries) fluxWeight[e.band] += e.weight;
+      double total = 0;
+      for (float& w : fluxWeight) total += w = std::pow(w, 0.5f);
+      for (float& w : fluxWeight) w = static_cast<float>(w * fluxWeight.size() / total);
+      fluxSteps = 0;
+    }
+  }
+
+  void Gate(Frame* f) {
+    const float level = std::max(f->levelDb[0], f->levelDb[1]);
+    if (level >= kGateOpenDb) {
+      gateOpen = true;
+      lastLoud = f->time;
+    } else if (level >= kGateCloseDb && gateOpen) {
+      lastLoud = f->time;
+    } else if (f->time - lastLoud > kGateHangSeconds) {
+      gateOpen = false;
+    }
+    f->silent = !gateOpen;
+  }
+
+  void Bands(const float* pw, double dt, Frame* f) {
+    bandMap.Apply(pw, bandPower);
+    float level[kBandCount];
+    for (int b = 0; b < kBandCount; ++b) {
+      level[b] = ToDb(bandPower[b]);
+      envelope[b] = std::max(level[b], envelope[b] - static_cast<float>(kBandReleaseDbPerSecond * dt));
+    }
+    // Silence is not music: the history keeps what it learnt before it.
+    if (!f->silent && f->time >= nextHistory) {
+      nextHistory = f->time + kHistoryStep;
+      for (int b = 0; b < kBandCount; ++b) history[b][historyPos] = envelope[b];
+      historyPos = (historyPos + 1) % kHistoryLength;
+      historyCount = std::min(historyCount + 1, kHistoryLength);
+      for (int b = 0; b < kBandCount; ++b) {
+        float q1, q3;
+        Quartiles(history[b], historyCount, &q1, &bandMedian[b], &q3);
+        bandSpread[b] = std::clamp(q3 - q1, 3.0f, 12.0f);
+      }
+    }
+    if (f->silent || historyCount == 0) return;
+
+    // Each band against its own recent median, in units of its spread; then
+    // the common part of all bands is taken partly out, so that a crescendo
+    // does not light everything and a diminuendo does not darken everything.
+    float deviation[kBandCount], sortedDev[kBandCount], spectralMedian[kBandCount];
+    int live = 0;
+    for (int b = 0; b < kBandCount; ++b) {
+      deviation[b] = (envelope[b] - bandMedian[b]) / bandSpread[b];
+      spectralMedian[b] = envelope[b];
+      if (envelope[b] > kBandFloorDb) sortedDev[live++] = deviation[b];
+    }
+    std::nth_element(spectralMedian, spectralMedian + kBandCount / 2, spectralMedian + kBandCount);
+    const float typical = spectralMedian[kBandCount / 2];
+    const float loudest = *std::max_element(envelope, envelope + kBandCount);
+    float common = 0;
+    if (live > 0) {
+      std::nth_element(sortedDev, sortedDev + live / 2, sortedDev + live);
+      common = sortedDev[live / 2];
+    }
+    for (int b = 0; b < kBandCount; ++b) {
+      if (envelope[b] <= kBandFloorDb) continue;
+      // A band that towers over the rest (a held tone) stays lit even when
+      // its own history has caught up with it.
+      const float towering = envelope[b] >= loudest - 3 ? std::max(0.0f, (envelope[b] - typical - 20) / 6) : 0;
+      const float score = deviation[b] - kCommonShare * common + towering;
+      f->band[b] = score > 0 ? 1 - std::exp(-score) : 0;
+    }
+  }
+
+  // Spectral flux on log band levels: the rise of each band over the step
+  // before last, against the larger of its neighbours then (so a vibrato or
+  // a glide is not a new note), summed over the bands.
+  float Flux(const float* pw) {
+    const int n = fluxMap.bandCount;
+    fluxBands.resize(n);
+    fluxNow.resize(n);
+    fluxMap.Apply(pw, fluxBands.data());
+    std::vector<float>& older = fluxLog[fluxSteps % 2];  // Two steps back.
+    float flux = 0;
+    tempoFlux = 0;
+    // Log compression with its knee at -90 dB: a hit stands out at any level;
+    // hiss is kept out by the threshold, which follows the flux's median.
+    for (int b = 0; b < n; ++b) fluxNow[b] = std::log(1 + std::sqrt(fluxBands[b]) / kFluxKnee);
+    if (fluxSteps >= 2) {
+      for (int b = 0; b < n; ++b) {
+        float before = older[b];
+        if (b > 0) before = std::max(before, older[b - 1]);
+        if (b + 1 < n) before = std::max(before, older[b + 1]);
+        const float rise = std::max(0.0f, fluxNow[b] - before);
+        flux += fluxWeight[b] * rise;
+        tempoFlux += rise;
+      }
+    }
+    older.swap(fluxNow);
+    ++fluxSteps;
+    return flux;
+  }
+
+  void Onset(Frame* f) {
+    while (fluxFirst < fluxHistory.size() && fluxHistory[fluxFirst].first < f->time - kOnsetWindow) {
+      fluxSum -= fluxHistory[fluxFirst].second;
+      ++fluxFirst;
+    }
+    if (fluxFirst > 256) {
+      fluxHistory.erase(fluxHistory.begin(), fluxHistory.begin() + fluxFirst);
+      fluxFirst = 0;
+    }
+    const size_t n = fluxHistory.size() - fluxFirst;
+    const float mean = n ? static_cast<float>(fluxSum / n) : 0;
+    float median = 0;
+    if (n) {
+      recent.resize(n);
+      for (size_t i = 0; i < n; ++i) recent[i] = fluxHistory[fluxFirst + i].second;
+      std::nth_element(recent.begin(), recent.begin() + n / 2, recent.end());
+      median = recent[n / 2];
+    }
+    const float threshold = kOnsetDelta + kOnsetMedian * median + kOnsetLambda * mean;
+    if (f->flux <= threshold) onsetArmed = true;
+    // Until the threshold has seen a tenth of a second of flux it does not
+    // know the signal's own level (a stream may begin in the middle of hiss).
+    const bool known = n > 0 && f->time - fluxHistory[fluxFirst].first >= kOnsetSettleSeconds;
+    if (!f->silent && known && onsetArmed && f->flux > threshold && f->time - lastOnset >= kMinIoi) {
+      f->onset = true;
+      onsetArmed = false;
+      lastOnset = f->time;
+    }
+    fluxHistory.emplace_back(f->time, f->flux);
+    fluxSum += f->flux;
+  }
+
+  float Cell(int64_t i) const { return cells[((i % kRingCells) + kRingCells) % kRingCells]; }
+  // The onset strength near a fractional cell: the larger of the two cells
+  // around it. (Interpolating would halve a hit that falls between them.)
+  float CellAt(double i) const {
+    const int64_t fl = static_cast<int64_t>(std::floor(i));
+    return std::max(Cell(fl), Cell(fl + 1));
+  }
+
+  // The phase: the offset whose beats collect the most onset strength, the
+  // recent beats counting more. In cells back from `last`.
+  double BestPhase(double p, int64_t first, int64_t last) const {
+    double bestPhase = 0, phaseScore = -1;
+    for (double phase = 0; phase < p; phase += 1) {
+      double s = 0, weight = 1;
+      for (double at = last - phase; at >= first + 1; at -= p, weight *= 0.8) s += weight * CellAt(at);
+      if (s > phaseScore) phaseScore = s, bestPhase = phase;
+    }
+    return bestPhase;
+  }
+
+  // Autocorrelation of the onset strength, then a comb over its multiples
+  // for every tempo from 70 to 180 BPM. The comb's sum is divided by the
+  // root of its number of terms: a tempo whose every multiple matches beats
+  // its half (fewer terms) and its double (half of its terms miss).
+  void EstimateTempo(int64_t last) {
+    const int count = static_cast<int>(std::min<int64_t>(cellsDone, kTempoCells));
+    const int64_t first = last - count + 1;
+    float mean = 0;
+    for (int64_t i = first; i <= last; ++i) mean += Cell(i);
+    mean /= count;
+    std::vector<float> o(count);
+    for (int i = 0; i < count; ++i) o[i] = std::max(0.0f, Cell(first + i) - mean);
+    const int maxLag = std::min(kMaxLagCells, count - 50);
+    std::vector<float> acf(maxLag + 2, 0);
+    const int minLag = static_cast<int>(60 / (kMaxBpm * kCell)) - 1;
+    for (int lag = minLag; lag <= maxLag + 1 && lag < count; ++lag) {
+      double s = 0;
+      for (int i = lag; i < count; ++i) s += o[i] * o[i - lag];
+      acf[lag] = static_cast<float>(s / (count - lag));
+    }
+    auto acfAt = [&](double lag) {
+      const int l = static_cast<int>(lag);
+      const double frac = lag - l;
+      return acf[l] + static_cast<float>(frac) * (acf[l + 1] - acf[l]);
+    };
+    auto score = [&](double b) {
+      const double lag = 60 / (b * kCell);
+      double s = 0;
+      int terms = 0;
+      for (int k = 1; k * lag <= maxLag; ++k, ++terms) s += acfAt(k * lag);
+      if (terms == 0) return 0.0;
+      // A gentle preference for the middle of the range breaks exact ties.
+      const double octaves = std::log2(b / 115);
+      return s / std::sqrt(terms) * (1 - 0.08 * octaves * octaves);
+    };
+    double best = 0, bestScore = 0, total = 0;
+    int candidates = 0;
+    for (double b = kMinBpm; b <= kMaxBpm; b += 0.5, ++candidates) {
+      const double s = score(b);
+      total += s;
+      if (s > bestScore) bestScore = s, best = b;
+    }
+    if (bestScore <= 0 || bestScore < 1.5 * total / candidates) return;
+    for (double b = best - 0.5; b <= best + 0.5; b += 0.05) {
+      const double s = score(b);
+      if (s > bestScore) bestScore = s, best = b;
+    }
+    // Eighth notes as strong as the beats make the double tempo score as
+    // well as the true one; but the beats are the stronger half of them.
+    if (best / 2 >= kMinBpm) {
+      const double p = 60 / (best * kCell);
+      const double phase = BestPhase(p, first, last);
+      double even = 0, odd = 0, weight = 1;
+      for (double at = last - phase; at - p >= first + 1; at -= 2 * p, weight *= 0.8) {
+        even += weight * CellAt(at);
+        odd += weight * CellAt(at - p);
+      }
+      if (std::max(even, odd) > 1.2f * std::min(even, odd)) best /= 2;
+    }
+    // A new tempo must win three times in a row (the first one: twice); a
+    // small change is followed at once.
+    bool changed = false;
+    if (bpm > 0 && std::fabs(best / bpm - 1) < 0.03) {
+      bpm = static_cast<float>(0.7 * bpm + 0.3 * best);
+      candidateVotes = 0;
+    } else if (candidateBpm > 0 && std::fabs(best / candidateBpm - 1) < 0.03) {
+      // Half or double the tempo we follow: the metre is ambiguous, and
+      // flipping between the two would be worse than either, so it takes a
+      // second of agreement.
+      const double ratio = best / std::max(1.0f, bpm);
+      const bool octave = std::fabs(ratio - 2) < 0.06 || std::fabs(ratio - 0.5) < 0.015;
+      if (++candidateVotes >= (bpm <= 0 ? 2 : octave ? 10 : 3)) {
+        bpm = static_cast<float>(best);
+        candidateVotes = 0;
+        changed = true;
+      }
+    } else {
+      candidateBpm = static_cast<float>(best);
+      candidateVotes = 1;
+    }
+    if (bpm <= 0) return;
+    double bestPhase = BestPhase(60 / (bpm * kCell), first, last);
+    period = 60.0 / bpm;
+    const double beatTime = (last - bestPhase + 0.5) * kCell;
+    double predicted = beatTime;
+    while (predicted <= previousTime) predicted += period;
+    if (nextBeat <= 0 || changed) {
+      nextBeat = predicted;
+      phaseMisses = 0;
+    } else {
+      // Follow a small drift at once, a large one only when it persists.
+      const double d = std::remainder(predicted - nextBeat, period);
+      if (std::fabs(d) < 0.2 * period) {
+        nextBeat += 0.4 * d;
+        phaseMisses = 0;
+      } else if (++phaseMisses >= 3) {
+        nextBeat += d;
+        phaseMisses = 0;
+      }
+    }
+    while (nextBeat - lastBeat < 0.6 * period) nextBeat += period;
+  }
+
+  void Tempo(Frame* f) {
+    const int64_t index = static_cast<int64_t>(std::floor(f->time / kCell));
+    if (cellIndex < 0) cellIndex = index;
+    while (cellIndex < index) {
+      ++cellIndex;
+      ++cellsDone;
+      cells[cellIndex % kRingCells] = 0;
+      if (cellsDone >= kTempoMinCells && cellsDone % kTempoEveryCells == 0) EstimateTempo(cellIndex - 1);
+    }
+    float& cell = cells[cellIndex % kRingCells];
+    cell = std::max(cell, f->silent ? 0.0f : tempoFlux);
+
+    if (f->time - lastLoud > kTempoForgetSeconds) {
+      // A long silence: the next piece has a tempo of its own.
+      bpm = candidateBpm = 0;
+      nextBeat = lastBeat = 0;
+      candidateVotes = 0;
+    }
+    f->bpm = bpm;
+    if (bpm > 0 && nextBeat > 0) {
+      if (f->time >= nextBeat) {
+        // The quiet between a metronome's clicks is still in time; only a
+        // real pause (below) stops the beats.
+        f->beat = f->time - lastLoud < kBeatPauseSeconds;
+        lastBeat = nextBeat;
+        while (nextBeat <= f->time) nextBeat += period;
+      }
+      f->beatPhase = static_cast<float>(std::clamp((f->time - lastBeat) / period, 0.0, 0.999));
+    }
+    previousTime = f->time;
+  }
+
+  Frame Process(const float* pw, size_t bins, double binHz, const float* onsetPw, size_t onsetBins,
+                double onsetBinHz, const float levelDb[2], double time) {
+    Frame f;
+    f.time = time;
+    f.levelDb[0] = levelDb[0];
+    f.levelDb[1] = levelDb[1];
+    const double dt = std::clamp(time - previousTime, 0.0, 0.1);
+    MapFor(bins, binHz, onsetBins, onsetBinHz);
+    Gate(&f);
+    Bands(pw, dt, &f);
+    f.flux = Flux(onsetPw);
+    Onset(&f);
+    Tempo(&f);
+    return f;
+  }
+
+  void Step(std::vector<Frame>* out) {
+    const size_t newest = ringPos;  // One past the newest sample.
+    bandSpectrum.Compute(ring, newest);
+    onsetSpectrum.Compute(ring, newest);
+    float levels[2];
+    for (int c = 0; c < 2; ++c) {
+      const double ms = sumSquares[c] / hop;
+      levels[c] = ms > 0 ? static_cast<float>(10 * std::log10(ms) + 3.0103) : -120;
+      levels[c] = std::max(levels[c], -120.0f);
+      sumSquares[c] = 0;
+    }
+    const double time = static_cast<double>(samplesDone) / options.sampleRate;
+    const double rate = options.sampleRate;
+    out->push_back(Process(bandSpectrum.power.data(), bandSpectrum.power.size(), rate / bandSpectrum.size,
+                           onsetSpectrum.power.data(), onsetSpectrum.power.size(), rate / onsetSpectrum.size,
+                           levels, time));
+  }
+};
+
+Analyzer::Analyzer(const AnalyzerOptions& options) : state_(new State(options)) {}
+Analyzer::~Analyzer() = default;
+
+void Analyzer::Feed(const float* interleaved, size_t frames, std::vector<Frame>* out) {
+  State& s = *state_;
+  const int ch = s.options.channels;
+  for (size_t i = 0; i < frames; ++i) {
+    const float* x = interleaved + i * ch;
+    const float left = x[0], right = ch == 2 ? x[1] : x[0];
+    s.sumSquares[0] += static_cast<double>(left) * left;
+    s.sumSquares[1] += static_cast<double>(right) * right;
+    s.ring[s.ringPos] = 0.5f * (left + right);
+    s.ringPos = (s.ringPos + 1) % s.size;
+    ++s.samplesDone;
+    if (++s.inHop == static_cast<size_t>(s.hop)) {
+      s.inHop = 0;
+      s.Step(out);
+    }
+  }
+}
+
+Frame Analyzer::FeedSpectrum(const float* magnitudes, size_t bins, double binHz,
+                             const float levelDb[2], double time) {
+  State& s = *state_;
+  const float scale = s.options.spectrumFullScale > 0 ? 1 / s.options.spectrumFullScale : 1;
+  std::vector<float> pw(bins);
+  for (size_t i = 0; i < bins; ++i) {
+    const float m = magnitudes[i] * scale;
+    pw[i] = i == 0 ? 0 : m * m;
+  }
+  return s.Process(pw.data(), bins, binHz, pw.data(), bins, binHz, levelDb, time);
+}
+
+double Analyzer::StepSeconds() const {
+  return static_cast<double>(state_->hop) / state_->options.sampleRate;
+}
+
+float RmsDb(const float* samples, size_t count, size_t stride) {
+  if (count == 0) return -120;
+  double sum = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const double v = samples[i * stride];
+    sum += v * v;
+  }
+  const double ms = sum / count;
+  // Referenced to a full-scale sine (0 dBFS), as level meters read.
+  return ms > 0 ? std::max(-120.0f, static_cast<float>(10 * std::log10(ms) + 3.0103)) : -120.0f;
+}
+
+}  // namespace music

@@ -1,0 +1,274 @@
+// The analysis and the lamp styles on generated signals: what must stay
+// dark, what must light, where the onsets fall, the meter's scale and the
+// tempo of a metronome.
+#include "music/analysis.h"
+#include "music/lamp_styles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+using music::Frame;
+using music::LampBits;
+using music::Style;
+
+constexpr double kPi = 3.14159265358979323846;
+
+double Gain(double db) { return std::pow(10.0, db / 20); }
+
+// Interleaved samples of `seconds`, each channel from its own generator.
+template <typename Gen>
+std::vector<float> Make(int rate, int channels, double seconds, Gen gen) {
+  const size_t n = static_cast<size_t>(seconds * rate);
+  std::vector<float> pcm(n * channels);
+  for (size_t i = 0; i < n; ++i) {
+    for (int c = 0; c < channels; ++c) pcm[i * channels + c] = static_cast<float>(gen(i, c));
+  }
+  return pcm;
+}
+
+// Feeds the signal in fragments of 10 ms, as a capture would.
+std::vector<Frame> Analyse(const std::vector<float>& pcm, int rate, int channels) {
+  music::Analyzer analyzer({rate, channels});
+  std::vector<Frame> frames;
+  const size_t step = rate / 100;
+  const size_t total = pcm.size() / channels;
+  for (size_t at = 0; at < total; at += step) {
+    analyzer.Feed(pcm.data() + at * channels, std::min(step, total - at), &frames);
+  }
+  return frames;
+}
+
+int Count(LampBits bits) {
+  int n = 0;
+  for (; bits; bits &= bits - 1) ++n;
+  return n;
+}
+
+// The lamp of band or position i: row 1 from the left, then row 2.
+LampBits Lamp(int i) { return static_cast<LampBits>(1u << (i < 8 ? 7 - i : 23 - i)); }
+
+// ---- Silence and hiss light nothing, in any style, at any rate.
+
+struct QuietCase {
+  int rate, channels;
+  double noiseDb;  // -200: digital silence.
+};
+
+class QuietInput : public testing::TestWithParam<QuietCase> {};
+
+TEST_P(QuietInput, LightsNothingInAnyStyle) {
+  const QuietCase& c = GetParam();
+  std::mt19937 rng(7);
+  // Reads noiseDb on a meter: the RMS of a sine of that peak level.
+  std::normal_distribution<double> noise(0, Gain(c.noiseDb) * std::sqrt(0.5));
+  const auto frames = Analyse(Make(c.rate, c.channels, 3, [&](size_t, int) { return noise(rng); }),
+                              c.rate, c.channels);
+  ASSERT_GT(frames.size(), 100u);
+  for (int s = 0; s < music::kStyleCount; ++s) {
+    music::Styler styler(static_cast<Style>(s), 0.05);
+    int lit = 0, onsets = 0, beats = 0;
+    for (const Frame& f : frames) {
+      lit += styler.Next(f) != 0;
+      onsets += f.onset;
+      beats += f.beat;
+    }
+    EXPECT_EQ(lit, 0) << music::StyleName(static_cast<Style>(s));
+    EXPECT_EQ(onsets, 0);
+    EXPECT_EQ(beats, 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SilenceAndHiss, QuietInput, testing::Values(
+    QuietCase{48000, 2, -200}, QuietCase{44100, 1, -200}, QuietCase{22050, 2, -200},
+    QuietCase{96000, 1, -200}, QuietCase{48000, 2, -66}, QuietCase{44100, 2, -63},
+    QuietCase{22050, 1, -70}, QuietCase{96000, 2, -64}));
+
+// ---- A held tone in band k lights lamp k, and no other lamp for long.
+
+struct ToneCase {
+  int band, rate;
+};
+
+class Tone : public testing::TestWithParam<ToneCase> {};
+
+TEST_P(Tone, LightsItsOwnBand) {
+  const ToneCase& c = GetParam();
+  // The band's centre on the log scale from 40 Hz to 16 kHz.
+  const double hz = 40 * std::pow(400.0, (c.band + 0.5) / music::kBandCount);
+  const auto frames = Analyse(Make(c.rate, 2, 4, [&](size_t i, int) {
+                                return Gain(-12) * std::sin(2 * kPi * hz * i / c.rate);
+                              }), c.rate, 2);
+  music::Styler styler(Style::kSpectrum, 0.05);
+  int own = 0, counted = 0;
+  int others[16] = {};
+  for (const Frame& f : frames) {
+    const LampBits bits = styler.Next(f);
+    // Held: long after its start, which is news in the bands beside it too.
+    if (f.time < 2) continue;
+    ++counted;
+    own += (bits & Lamp(c.band)) != 0;
+    for (int b = 0; b < 16; ++b) others[b] += b != c.band && (bits & Lamp(b));
+  }
+  EXPECT_GE(own, counted * 95 / 100) << hz << " Hz";
+  for (int b = 0; b < 16; ++b) EXPECT_LE(others[b], counted / 20) << "lamp " << b << " at " << hz << " Hz";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryBand, Tone, testing::Values(
+    ToneCase{0, 48000}, ToneCase{1, 48000}, ToneCase{2, 44100}, ToneCase{3, 48000},
+    ToneCase{4, 22050}, ToneCase{5, 48000}, ToneCase{6, 96000}, ToneCase{7, 48000},
+    ToneCase{8, 44100}, ToneCase{9, 48000}, ToneCase{10, 48000}, ToneCase{11, 22050},
+    ToneCase{12, 48000}, ToneCase{13, 44100}, ToneCase{14, 48000}, ToneCase{15, 96000}));
+
+// ---- A click track: one onset per click, within one step of it.
+
+struct ClickCase {
+  int rate;
+  double levelDb;
+};
+
+class Clicks : public testing::TestWithParam<ClickCase> {};
+
+TEST_P(Clicks, OnsetAtEachClickWithinOneStep) {
+  const ClickCase& c = GetParam();
+  // Irregular gaps, so that no rhythm can be guessed.
+  const std::vector<double> clicks = {0.50, 0.81, 1.02, 1.55, 1.70, 2.33, 2.52, 3.10, 3.21, 3.90};
+  const double decay = 0.004 * c.rate;
+  const auto pcm = Make(c.rate, 1, 4.3, [&](size_t i, int) {
+    double x = 0;
+    for (double t : clicks) {
+      const double k = i - t * c.rate;
+      if (k >= 0 && k < 20 * decay) x += Gain(c.levelDb) * std::exp(-k / decay) * std::sin(2 * kPi * 2500 * k / c.rate);
+    }
+    return x;
+  });
+  music::Analyzer analyzer({c.rate, 1});
+  std::vector<Frame> frames;
+  analyzer.Feed(pcm.data(), pcm.size(), &frames);
+  std::vector<double> onsets;
+  for (const Frame& f : frames) {
+    if (f.onset) onsets.push_back(f.time);
+  }
+  ASSERT_EQ(onsets.size(), clicks.size());
+  for (size_t i = 0; i < clicks.size(); ++i) {
+    EXPECT_GE(onsets[i], clicks[i]) << "click " << i;
+    EXPECT_LE(onsets[i] - clicks[i], analyzer.StepSeconds() + 1e-9) << "click " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(RatesAndLevels, Clicks, testing::Values(
+    ClickCase{48000, -6}, ClickCase{48000, -40}, ClickCase{44100, -20},
+    ClickCase{22050, -6}, ClickCase{96000, -30}));
+
+// ---- The meter: -50 dBFS lights the first lamp, every 6.25 dB one more.
+
+struct MeterCase {
+  double leftDb, rightDb;
+  int left, right;  // Lamps lit in row 1 and row 2.
+};
+
+class Meter : public testing::TestWithParam<MeterCase> {};
+
+TEST_P(Meter, BarFollowsEachChannel) {
+  const MeterCase& c = GetParam();
+  const auto pcm = Make(48000, 2, 1.5, [&](size_t i, int ch) {
+    return Gain(ch == 0 ? c.leftDb : c.rightDb) * std::sin(2 * kPi * 997 * i / 48000.0);
+  });
+  music::Styler styler(Style::kMeter, 0.05);
+  LampBits bits = 0;
+  for (const Frame& f : Analyse(pcm, 48000, 2)) bits = styler.Next(f);
+  EXPECT_EQ(Count(bits & 0xFF), c.left);
+  EXPECT_EQ(Count(bits >> 8), c.right);
+  // A bar from the left: its lamps are the leftmost ones.
+  EXPECT_EQ(bits & 0xFF, static_cast<LampBits>(0xFF00 >> c.left) & 0xFF);
+  EXPECT_EQ(bits >> 8, (0xFF00 >> c.right) & 0xFF);
+}
+
+INSTANTIATE_TEST_SUITE_P(MinusFiftyToZero, Meter, testing::Values(
+    MeterCase{-58, -58, 0, 0}, MeterCase{-49, -52, 1, 0}, MeterCase{-43, -40, 2, 2},
+    MeterCase{-36, -30, 3, 4}, MeterCase{-24, -17, 5, 6}, MeterCase{-11, -5, 7, 8},
+    MeterCase{0, -1, 8, 8}, MeterCase{-3, -45, 8, 1}));
+
+// ---- Tempo of a metronome, and its beats.
+
+class Metronome : public testing::TestWithParam<double> {};
+
+TEST_P(Metronome, LocksWithinFourSecondsNeitherHalfNorDouble) {
+  const double bpm = GetParam();
+  const int rate = 44100;
+  const double period = 60 / bpm;
+  const auto pcm = Make(rate, 1, 10, [&](size_t i, int) {
+    const double t = std::fmod(i / static_cast<double>(rate), period);
+    return t < 0.03 ? Gain(-6) * std::exp(-t / 0.006) * std::sin(2 * kPi * 1200 * t) : 0.0;
+  });
+  double lastBeat = -1;
+  int beats = 0;
+  for (const Frame& f : Analyse(pcm, rate, 1)) {
+    if (f.time < 4) continue;
+    EXPECT_NEAR(f.bpm, bpm, 0.02 * bpm) << "at " << f.time << " s";
+    if (f.beat) {
+      if (lastBeat > 0) {
+        EXPECT_NEAR(f.time - lastBeat, period, 0.03 * period) << "at " << f.time << " s";
+      }
+      lastBeat = f.time;
+      ++beats;
+    }
+    if (HasFailure()) return;
+  }
+  EXPECT_NEAR(beats, 6 / period, 1.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(SeventyTo180, Metronome, testing::Values(70.0, 84.0, 97.0, 120.0, 133.0, 150.0, 166.0, 180.0));
+
+}  // namespace
+
+namespace {
+
+// ---- The player's path: its own spectrum, at irregular steps.
+
+class PlayerSpectrum : public testing::TestWithParam<int> {};
+
+TEST_P(PlayerSpectrum, APeakInBandKLightsLampKAndSilenceNothing) {
+  const int band = GetParam();
+  music::AnalyzerOptions options;
+  options.sampleRate = 44100;
+  options.spectrumFullScale = 255;
+  music::Analyzer analyzer(options);
+  music::Styler styler(Style::kSpectrum, 0.05);
+  const double binHz = 44100.0 / 1024;
+  const double hz = 40 * std::pow(400.0, (band + 0.5) / music::kBandCount);
+  std::vector<float> bins(576);
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> step(0.010, 0.040);
+  double t = 0;
+  int lit = 0, own = 0, others = 0, counted = 0;
+  while (t < 6) {
+    t += step(rng);
+    const bool playing = t >= 1 && t < 5;
+    for (size_t i = 0; i < bins.size(); ++i) {
+      // A peak two bins wide at the band's centre, a little noise elsewhere.
+      const double d = std::fabs(i * binHz - hz) / binHz;
+      bins[i] = playing ? static_cast<float>(d < 1 ? 200 * (1 - d / 2) : 2) : 0;
+    }
+    const float levels[2] = {playing ? -12.0f : -120.0f, playing ? -12.0f : -120.0f};
+    const LampBits bits = styler.Next(analyzer.FeedSpectrum(bins.data(), bins.size(), binHz, levels, t));
+    if (!playing) {
+      lit += bits != 0 && t > 5.25;  // After the gate's hang (0.15 s) and a step.
+    } else if (t > 3) {
+      ++counted;
+      own += (bits & Lamp(band)) != 0;
+      others += (bits & ~Lamp(band)) != 0;
+    }
+  }
+  EXPECT_GE(own, counted * 95 / 100);
+  EXPECT_LE(others, counted / 20);
+  EXPECT_EQ(lit, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(SomeBands, PlayerSpectrum, testing::Values(2, 6, 9, 13));
+
+}  // namespace

@@ -1,0 +1,197 @@
+// plugin_host: a player of our own for vis_vantrelle.dll. With no command
+// it runs its tests (GoogleTest); "bench" measures Render and how closely
+// the program's lamps follow; "show" plays music into the spectrum module
+// for a picture of the program's window.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "host_lamps.h"
+#include "plugin/lamp_feed.h"
+#include "vis_host.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: plugin_host [GoogleTest options]   run the tests\n"
+               "       plugin_host bench [SECONDS]        Render's time and the lamps' lag\n"
+               "       plugin_host show OUT.ppm [SECONDS] music into the spectrum module, then\n"
+               "                                          the program's window as a picture\n"
+               "VIS_DLL names the plug-in, PIPESERVER_EXE the program (Unix or Windows paths).\n");
+  return 2;
+}
+
+int Fail(const char* message) {
+  std::fprintf(stderr, "plugin_host: %s\n", message);
+  return 1;
+}
+
+void PrintTimes(const char* what, const RenderTimes& t) {
+  size_t over = 0;  // Calls of 1 ms or more: the goal is none.
+  for (double us : t.micros) over += us >= 1000;
+  std::printf("%-44s %7zu %9.1f %9.1f %9.1f %6zu\n", what, t.micros.size(), t.Percentile(50),
+              t.Percentile(99), t.Max(), over);
+}
+
+// The analysis alone, in this process: what Render cannot be faster than.
+RenderTimes ReferenceTimes(int frames) {
+  plugin::LampFeed feed(music::Style::kMeter, 0.05, 44100);
+  winampVisModule module = {};
+  module.spectrumNch = module.waveformNch = 2;
+  std::vector<float> history(2 * 4096);
+  RenderTimes times;
+  for (int f = 0; f < frames; ++f) {
+    for (size_t i = 0; i < 4096; ++i)
+      history[2 * i] = history[2 * i + 1] =
+          (f / 25) % 2 ? float(0.5 * std::sin(2 * 3.14159265 * 440 * (f * 882 + i) / 44100.0)) : 0;
+    ComputePlayerData(history.data(), 4096, &module);
+    const LONGLONG before = NowTicks();
+    feed.Next(module, f * 0.02);
+    times.micros.push_back(TicksToMicros(NowTicks() - before));
+  }
+  return times;
+}
+
+// Toggles the signal between a tone and silence every 500 ms for seconds;
+// with a window, measures from the first Render of each change to the
+// screen showing it. Returns the lags in ms.
+std::vector<double> Toggle(PlayerThread& player, HWND window, double seconds) {
+  std::vector<double> lags;
+  const int toggles = int(seconds * 2);
+  for (int i = 0; i < toggles; ++i) {
+    const bool on = i % 2 == 0;
+    player.Play(on ? Signal::kBoth : Signal::kSilence);
+    const LONGLONG start = NowTicks();
+    bool seen = false;
+    while (TicksToMicros(NowTicks() - start) < 500000) {
+      if (window != nullptr && !seen) {
+        const unsigned lamps = ReadLamps(CaptureClient(window));
+        const LONGLONG shownAt = NowTicks();
+        if (on ? lamps != 0 : lamps == 0) {
+          const LONGLONG rendered = player.FirstRenderOfSignal();
+          if (rendered != 0) {
+            lags.push_back(TicksToMicros(shownAt - rendered) / 1000);
+            seen = true;
+          }
+        }
+      } else {
+        Sleep(10);
+      }
+    }
+  }
+  return lags;
+}
+
+double Quantile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, size_t(p / 100 * (v.size() - 1) + 0.5))];
+}
+
+int Bench(double seconds) {
+  VisDll dll(PluginPath());
+  if (!dll.loaded() || dll.modules().size() < 2) return Fail("cannot load the plug-in (VIS_DLL)");
+  winampVisModule* meter = dll.modules()[1];
+  std::printf("Render of the meter module, 44.1 kHz stereo, every %d ms, %.0f s per case;\n"
+              "a tone and silence take turns every 500 ms. Microseconds:\n\n", meter->delayMs, seconds);
+  std::printf("%-44s %7s %9s %9s %9s %6s\n", "case", "calls", "median", "p99", "max", ">=1ms");
+  PrintTimes("reference: the analysis alone (no DLL)", ReferenceTimes(int(seconds * 50)));
+
+  std::vector<double> lags;
+  {
+    Server server("");
+    HWND window = server.WaitForWindow(30000);  // A loaded machine can take long.
+    if (window == nullptr) return Fail("pipeserver.exe showed no window (PIPESERVER_EXE)");
+    PlayerThread player(meter);
+    if (!player.Start()) return Fail("Init failed");
+    Sleep(300);
+    lags = Toggle(player, window, seconds);
+    player.Quit();
+    PrintTimes("pipeserver.exe running", player.Times());
+  }
+  {
+    PlayerThread player(meter);
+    if (!player.Start()) return Fail("Init failed");
+    Toggle(player, nullptr, seconds);
+    player.Quit();
+    PrintTimes("no program (connects again every second)", player.Times());
+  }
+  double quitMs = 0;
+  {
+    StallingServer stall;
+    PlayerThread player(meter);
+    if (!player.Start()) return Fail("Init failed");
+    Toggle(player, nullptr, seconds);
+    player.Quit();
+    quitMs = player.QuitMillis();
+    PrintTimes("a server that never reads (writes block)", player.Times());
+  }
+  std::printf("\nQuit with the sender blocked in a write: %.0f ms (bound 1500 ms)\n", quitMs);
+  std::printf("Lamps on pipeserver.exe's screen after the first Render of a change "
+              "(screen polled): %zu of %d changes seen, median %.0f ms, p95 %.0f ms, max %.0f ms\n",
+              lags.size(), int(seconds * 2), Quantile(lags, 50), Quantile(lags, 95),
+              Quantile(lags, 100));
+  return 0;
+}
+
+bool WritePpm(const char* path, const Pixels& pixels) {
+  FILE* out = std::fopen(path, "wb");
+  if (out == nullptr) return false;
+  std::fprintf(out, "P6\n%d %d\n255\n", pixels.width, pixels.height);
+  for (uint32_t c : pixels.colours) {
+    const unsigned char rgb[3] = {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)};
+    std::fwrite(rgb, 1, 3, out);
+  }
+  return std::fclose(out) == 0;
+}
+
+int Show(const char* path, double seconds) {
+  VisDll dll(PluginPath());
+  if (!dll.loaded()) return Fail("cannot load the plug-in (VIS_DLL)");
+  Server server("");
+  HWND window = server.WaitForWindow(10000);
+  if (window == nullptr) return Fail("pipeserver.exe showed no window (PIPESERVER_EXE)");
+  PlayerThread player(dll.modules()[0]);
+  if (!player.Start()) return Fail("Init failed");
+  player.Play(Signal::kMusic);
+  const LONGLONG start = NowTicks();
+  unsigned last = 0x10000;
+  int changes = 0;
+  Pixels shown;
+  while (TicksToMicros(NowTicks() - start) < seconds * 1e6) {
+    shown = CaptureClient(window);
+    const unsigned lamps = ReadLamps(shown);
+    if (lamps != last) ++changes;
+    last = lamps;
+    Sleep(20);
+  }
+  // A picture with lamps lit, taken on a beat when one comes soon.
+  for (int i = 0; i < 100 && ReadLamps(shown) == 0; ++i) {
+    Sleep(10);
+    shown = CaptureClient(window);
+  }
+  player.Quit();
+  std::printf("%s: %d lamp changes seen in %.0f s; the picture shows %s\n", dll.modules()[0]->description,
+              changes, seconds, LampText(ReadLamps(shown)).c_str());
+  return WritePpm(path, shown) ? 0 : Fail("cannot write the picture");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "bench") == 0)
+    return argc > 3 ? Usage() : Bench(argc == 3 ? std::atof(argv[2]) : 10);
+  if (argc > 1 && std::strcmp(argv[1], "show") == 0)
+    return argc < 3 || argc > 4 ? Usage() : Show(argv[2], argc == 4 ? std::atof(argv[3]) : 6);
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    Usage();
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

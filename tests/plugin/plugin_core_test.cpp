@@ -1,0 +1,229 @@
+// The plug-in's platform-free part: when lines go out, the settings' texts,
+// and the player's data through the analysis.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "plugin/lamp_feed.h"
+#include "plugin/lamp_schedule.h"
+#include "plugin/plugin_settings.h"
+
+namespace plugin {
+namespace {
+
+// One scripted call on a schedule and what it must give.
+struct Op {
+  enum Kind { kPush, kStop, kNext, kOffline, kLost } kind;
+  int64_t time;
+  unsigned bits = 0;     // kPush: the lamps; kNext: the line expected.
+  bool write = false;    // kNext, kOffline: a line expected.
+};
+
+Op Push(int64_t t, unsigned bits) { return {Op::kPush, t, bits}; }
+Op Stop(int64_t t) { return {Op::kStop, t, 0}; }
+Op Writes(int64_t t, unsigned bits) { return {Op::kNext, t, bits, true}; }
+Op Quiet(int64_t t) { return {Op::kNext, t, 0, false}; }
+Op Offline(int64_t t) { return {Op::kOffline, t, 0, false}; }
+Op Lost(int64_t t) { return {Op::kLost, t}; }
+
+struct Script {
+  const char* name;
+  int delayMs;
+  std::vector<Op> ops;
+};
+
+// A kNext that writes is taken as written, as the sender does.
+void RunScript(const Script& script) {
+  SCOPED_TRACE(script.name);
+  ScheduleOptions options;
+  options.delayMs = script.delayMs;
+  LampSchedule schedule(options);
+  for (size_t i = 0; i < script.ops.size(); ++i) {
+    const Op& op = script.ops[i];
+    SCOPED_TRACE("step " + std::to_string(i) + " at " + std::to_string(op.time) + " ms");
+    switch (op.kind) {
+      case Op::kPush: schedule.Push(op.time, music::LampBits(op.bits), false); break;
+      case Op::kStop: schedule.Push(op.time, 0, true); break;
+      case Op::kLost: schedule.Lost(); break;
+      case Op::kOffline: EXPECT_FALSE(schedule.Next(op.time, false).write); break;
+      case Op::kNext: {
+        const ScheduleStep step = schedule.Next(op.time, true);
+        EXPECT_EQ(step.write, op.write);
+        if (step.write) {
+          EXPECT_EQ(step.bits, op.bits);
+          schedule.Written(op.time, step.bits);
+        }
+        break;
+      }
+    }
+  }
+}
+
+TEST(LampSchedule, LinesOnlyWhenTheLampsChange) {
+  RunScript({"same lamps, one line", 0,
+       {Push(0, 0x1), Writes(0, 0x1), Push(20, 0x1), Quiet(20), Push(40, 0x2), Writes(40, 0x2)}});
+}
+
+TEST(LampSchedule, AtMostOneLinePerSlotAndTheNewestStateGoes) {
+  RunScript({"20 ms slots", 0,
+       {Push(0, 0x1), Writes(0, 0x1), Push(5, 0x2), Quiet(5), Quiet(19), Writes(20, 0x2),
+        Push(21, 0x3), Push(22, 0x4), Quiet(22), Writes(40, 0x4), Quiet(60)}});
+}
+
+TEST(LampSchedule, DelayShiftsEveryState) {
+  // On a new connection the lamps go dark first: what was lit is unknown.
+  RunScript({"100 ms later", 100,
+       {Push(0, 0x1), Writes(0, 0x0), Push(30, 0x2), Quiet(99), Writes(100, 0x1), Quiet(129),
+        Writes(130, 0x2)}});
+}
+
+TEST(LampSchedule, StopFrameAndPauseTurnTheLampsOff) {
+  RunScript({"stop with lamps lit", 0, {Push(0, 0x8001), Writes(0, 0x8001), Stop(30), Writes(30, 0)}});
+  RunScript({"stop when already dark: the off line still goes", 0,
+       {Push(0, 0x0), Writes(0, 0), Stop(30), Writes(30, 0), Quiet(600), Quiet(2000)}});
+  RunScript({"pause: no Render for half a second", 0,
+       {Push(0, 0x5), Writes(0, 0x5), Quiet(499), Writes(500, 0), Quiet(600), Quiet(5000),
+        Push(5100, 0x5), Writes(5100, 0x5)}});
+  RunScript({"pause after the delay", 200,
+       {Push(0, 0x5), Writes(200, 0x5), Quiet(699), Writes(700, 0)}});
+}
+
+TEST(LampSchedule, ConnectionLostThenMadeSendsTheCurrentState) {
+  RunScript({"reconnect", 0,
+       {Push(0, 0x7), Writes(0, 0x7), Lost(10), Push(10, 0x7), Offline(10), Offline(300),
+        Writes(300, 0x7), Quiet(320)}});
+  RunScript({"nothing while offline, the newest after", 0,
+       {Push(0, 0x1), Offline(0), Push(20, 0x2), Offline(20), Writes(30, 0x2)}});
+}
+
+// The sender polls while frames come and sleeps otherwise.
+TEST(LampSchedule, RenderingUntilStopOrPause) {
+  ScheduleOptions options;
+  LampSchedule schedule(options);
+  EXPECT_FALSE(schedule.Rendering());
+  schedule.Push(0, 0x1, false);
+  EXPECT_TRUE(schedule.Rendering());
+  schedule.Push(20, 0, true);
+  EXPECT_FALSE(schedule.Rendering()) << "stopped";
+  EXPECT_EQ(schedule.Next(20, false).wakeAt, kNever) << "stopped: nothing to wait for";
+  schedule.Push(40, 0x1, false);
+  EXPECT_TRUE(schedule.Rendering());
+  EXPECT_EQ(schedule.Next(100, false).wakeAt, 540) << "the pause check";
+  schedule.Next(540, false);
+  EXPECT_FALSE(schedule.Rendering()) << "paused";
+}
+
+TEST(FormatLampLine, TwoBankCommandWithFourDigits) {
+  const struct {
+    unsigned bits;
+    const char* line;
+  } cases[] = {{0x1234, ">5L1234\n"}, {0x0000, ">5L0000\n"}, {0xFFFF, ">5LFFFF\n"},
+               {0x00A0, ">5L00A0\n"}};
+  for (const auto& c : cases) {
+    char line[kLampLineLength];
+    FormatLampLine(music::LampBits(c.bits), line);
+    EXPECT_EQ(std::string(line, sizeof line), c.line);
+  }
+}
+
+TEST(Settings, FromTheIniTexts) {
+  const struct {
+    const char *style, *hold, *delay;
+    bool own;
+    music::Style named;
+    int holdMs, delayMs;
+  } cases[] = {
+      {"", "", "", true, music::Style::kSpectrum, 50, 0},
+      {"own", "120", "300", true, music::Style::kSpectrum, 120, 300},
+      {"beat", "0", "2000", false, music::Style::kBeat, 0, 2000},
+      {"bogus", "abc", "12x", true, music::Style::kSpectrum, 50, 0},
+      {"meter", "5000", "-7", false, music::Style::kMeter, 1000, 0},
+      {"bass", " 75 ", "99999999999", false, music::Style::kBass, 75, 2000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.style) + "|" + c.hold + "|" + c.delay);
+    const PluginSettings s = SettingsFromTexts(c.style, c.hold, c.delay);
+    EXPECT_EQ(s.ownStyle, c.own);
+    if (!c.own) {
+      EXPECT_EQ(s.style, c.named);
+    }
+    EXPECT_EQ(s.holdMs, c.holdMs);
+    EXPECT_EQ(s.delayMs, c.delayMs);
+  }
+}
+
+TEST(Settings, DialogNumbersAreStrict) {
+  const struct {
+    const char* text;
+    bool ok;
+    int value;
+  } cases[] = {{"20", true, 20}, {" 20 ", true, 20}, {"0", true, 0}, {"2000", true, 2000},
+               {"2001", false, 0}, {"-1", false, 0}, {"", false, 0}, {"2x", false, 0},
+               {"1e3", false, 0}};
+  for (const auto& c : cases) {
+    int value = -99;
+    EXPECT_EQ(ParseMs(c.text, 0, 2000, &value), c.ok) << c.text;
+    EXPECT_EQ(value, c.ok ? c.value : -99) << c.text;
+  }
+}
+
+TEST(Settings, IniFileBesideTheDll) {
+  EXPECT_EQ(IniPathBeside("C:\\Player\\Plugins\\vis_vantrelle.dll"),
+            "C:\\Player\\Plugins\\vis_vantrelle.ini");
+  EXPECT_EQ(IniPathBeside("Z:/a.b/vis_x"), "Z:/a.b/vis_x.ini");
+}
+
+// The player's waveform bytes: signed 8-bit stored as unsigned char.
+TEST(LampFeed, DecodesTheWaveformBytes) {
+  const struct {
+    unsigned char byte;
+    int sample;
+  } cases[] = {{0, 0}, {1, 1}, {127, 127}, {128, -128}, {255, -1}, {200, -56}};
+  for (const auto& c : cases) EXPECT_EQ(DecodeWaveform(c.byte), c.sample) << int(c.byte);
+}
+
+// A player's frame: a sine of amplitude left/right (0 to 1) in the waveform
+// and its line in the spectrum (index near frequency * 1024 / rate).
+void FillFrame(winampVisModule* m, double left, double right, int rate, double hz) {
+  *m = {};
+  m->sRate = rate;
+  m->nCh = 2;
+  m->spectrumNch = m->waveformNch = 2;
+  const double amplitude[2] = {left, right};
+  for (int c = 0; c < 2; ++c) {
+    for (int i = 0; i < kVisValues; ++i) {
+      const int s = int(std::lround(127 * amplitude[c] * std::sin(2 * 3.14159265358979 * hz * i / rate)));
+      m->waveformData[c][i] = static_cast<unsigned char>(static_cast<signed char>(s));
+    }
+    const int bin = int(std::lround(hz * 1024 / rate));
+    m->spectrumData[c][bin] = static_cast<unsigned char>(std::lround(255 * amplitude[c]));
+  }
+}
+
+TEST(LampFeed, MeterFollowsEachChannelAndTheStopFrameIsDark) {
+  LampFeed feed(music::Style::kMeter, 0.05, 44100);
+  winampVisModule m;
+  FeedResult result;
+  double t = 0;
+  for (int i = 0; i < 50; ++i, t += 0.02) {
+    FillFrame(&m, 0.9, 0, 44100, 1000);
+    result = feed.Next(m, t);
+  }
+  EXPECT_FALSE(result.zeroed);
+  EXPECT_NE(result.bits & 0x00FF, 0) << "left channel: row 1 lit";
+  EXPECT_EQ(result.bits & 0xFF00, 0) << "right channel silent: row 2 dark";
+  FillFrame(&m, 0, 0.9, 44100, 1000);
+  for (int i = 0; i < 100; ++i, t += 0.02) result = feed.Next(m, t);  // The meter falls 40 dB/s.
+  EXPECT_EQ(result.bits & 0x00FF, 0);
+  EXPECT_NE(result.bits & 0xFF00, 0);
+  winampVisModule zero = {};
+  zero.spectrumNch = zero.waveformNch = 2;
+  result = feed.Next(zero, t);
+  EXPECT_TRUE(result.zeroed);
+  EXPECT_EQ(result.bits, 0) << "the stop frame waits for no hold";
+}
+
+}  // namespace
+}  // namespace plugin

@@ -1,0 +1,97 @@
+// A stand-in for the media player: loads a visualization DLL as the player
+// does and plays a generated signal into one of its modules, computing
+// spectrumData and waveformData as the player does, on a render thread of
+// its own (Init, Render every delayMs, Quit, all on that thread).
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/vis_module.h"
+
+// A plug-in DLL: LoadLibrary, winampVisGetHeader, getModule(i) until null.
+class VisDll {
+ public:
+  explicit VisDll(const std::string& path);
+  ~VisDll();
+  VisDll(const VisDll&) = delete;
+  VisDll& operator=(const VisDll&) = delete;
+
+  bool loaded() const { return header_ != nullptr; }
+  winampVisHeader* header() const { return header_; }
+  const std::vector<winampVisModule*>& modules() const { return modules_; }
+  // Never unloads: for a test whose call into the DLL has not returned.
+  void KeepLoaded() { library_ = nullptr; }
+
+ private:
+  HMODULE library_ = nullptr;
+  winampVisHeader* header_ = nullptr;
+  std::vector<winampVisModule*> modules_;
+};
+
+// What the player plays.
+enum class Signal : LONG {
+  kSilence,
+  kBoth,   // A 440 Hz sine at -6 dBFS in both channels.
+  kLeft,   // The same in the left channel only.
+  kRight,
+  kMusic,  // A chord with a kick drum at 120 BPM, for pictures.
+};
+
+// The player's data from the newest samples: a 512-point FFT of the last
+// 1024 samples (Hann window), linear magnitude scaled so that a full-scale
+// sine gives 255, for values 0 to 511 (index i near i * rate / 1024 Hz; the
+// rest 0); the last 576 samples as signed 8-bit. history holds at least
+// 1024 samples per channel, interleaved stereo, newest last.
+void ComputePlayerData(const float* history, size_t frames, winampVisModule* module);
+
+struct RenderTimes {
+  std::vector<double> micros;  // Every Render's duration.
+  double Max() const;
+  double Percentile(double p) const;
+};
+
+class PlayerThread {
+ public:
+  PlayerThread(winampVisModule* module, int sampleRate = 44100);
+  ~PlayerThread();  // Quits when still running.
+  PlayerThread(const PlayerThread&) = delete;
+  PlayerThread& operator=(const PlayerThread&) = delete;
+
+  // Starts the thread, which calls Init; true when Init returned 0.
+  bool Start();
+  void Play(Signal signal);  // Renders (again) with this signal.
+  void Pause();              // No Render until Play.
+  void Stop();               // One Render with zeroed data, then none until Play.
+  // Quit on the render thread; the thread's end, or false after ms.
+  bool Quit(DWORD ms = 10000);
+  // The Render durations so far (a copy, taken while the thread waits).
+  RenderTimes Times();
+  // QueryPerformanceCounter at the first Render with the signal set by the
+  // last Play, or 0 while none has come.
+  LONGLONG FirstRenderOfSignal() const;
+  // Milliseconds the last Quit call took inside the plug-in.
+  double QuitMillis() const { return quitMillis_; }
+
+ private:
+  static DWORD WINAPI Main(void* self);
+  void Loop();
+
+  winampVisModule* module_;
+  int rate_;
+  HANDLE thread_ = nullptr;
+  HANDLE initDone_ = nullptr;
+  volatile LONG initResult_ = -1;
+  volatile LONG command_ = 0;  // Command below.
+  volatile LONG signal_ = 0;
+  volatile LONG generation_ = 0;     // Bumped by Play.
+  volatile LONGLONG firstRender_ = 0;
+  CRITICAL_SECTION timesLock_;
+  RenderTimes times_;
+  double quitMillis_ = 0;
+};
+
+// Microseconds of QueryPerformanceCounter ticks.
+double TicksToMicros(LONGLONG ticks);
+LONGLONG NowTicks();

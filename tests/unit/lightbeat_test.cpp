@@ -1,0 +1,389 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/fakes/scripted_pipe_client.h"
+#include "tools/light_link.h"
+#include "tools/light_schedule.h"
+#include "tools/lightbeat_options.h"
+#include "tools/lightbeat_status.h"
+#include "tools/pcm_convert.h"
+#include "tools/wav_reader.h"
+
+namespace {
+
+const auto kName = [](const auto& info) { return std::string(info.param.name); };
+
+// --- The command line -------------------------------------------------------
+
+struct ArgsCase {
+  const char* name;
+  std::vector<std::string> args;
+  LightbeatParse outcome;
+  const char* errorHas;  // Part of the error text; "" when none expected.
+};
+
+void PrintTo(const ArgsCase& c, std::ostream* os) { *os << c.name; }
+
+class LightbeatArgs : public testing::TestWithParam<ArgsCase> {};
+
+TEST_P(LightbeatArgs, GiveTheOutcome) {
+  LightbeatOptions options;
+  std::string error;
+  EXPECT_EQ(ParseLightbeatArguments(GetParam().args, &options, &error), GetParam().outcome);
+  EXPECT_NE(error.find(GetParam().errorHas), std::string::npos) << error;
+  EXPECT_EQ(error.empty(), GetParam().outcome != LightbeatParse::kUsageError) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Accepted, LightbeatArgs, testing::Values(
+    ArgsCase{"Nothing", {}, LightbeatParse::kRun, ""},
+    ArgsCase{"Source", {"--source", "alsa_input.usb"}, LightbeatParse::kRun, ""},
+    ArgsCase{"ListSources", {"--list-sources"}, LightbeatParse::kRun, ""},
+    ArgsCase{"FileRealtime", {"--file", "a.wav", "--realtime"}, LightbeatParse::kRun, ""},
+    ArgsCase{"Onsets", {"--onsets", "--file", "a.ogg"}, LightbeatParse::kRun, ""},
+    ArgsCase{"AllTuning", {"--style", "pulse", "--hold", "0", "--delay", "5000", "--rate", "1",
+                           "--mode", "3", "--quiet"}, LightbeatParse::kRun, ""},
+    ArgsCase{"InlineValue", {"--rate=25.5", "--style=beat"}, LightbeatParse::kRun, ""},
+    ArgsCase{"HelpWins", {"--bogus", "-h"}, LightbeatParse::kUsageError, "--bogus"},
+    ArgsCase{"Help", {"--style", "meter", "--help"}, LightbeatParse::kHelp, ""}), kName);
+
+INSTANTIATE_TEST_SUITE_P(Refused, LightbeatArgs, testing::Values(
+    ArgsCase{"Unknown", {"--colour"}, LightbeatParse::kUsageError, "unknown option --colour"},
+    ArgsCase{"Stray", {"song.wav"}, LightbeatParse::kUsageError, "--file"},
+    ArgsCase{"NoValue", {"--rate"}, LightbeatParse::kUsageError, "needs a value"},
+    ArgsCase{"RateZero", {"--rate", "0"}, LightbeatParse::kUsageError, "--rate"},
+    ArgsCase{"RateText", {"--rate", "fast"}, LightbeatParse::kUsageError, "--rate"},
+    ArgsCase{"RateInfinite", {"--rate", "inf"}, LightbeatParse::kUsageError, "--rate"},
+    ArgsCase{"ModeFour", {"--mode", "4"}, LightbeatParse::kUsageError, "--mode"},
+    ArgsCase{"DelayNegative", {"--delay", "-1"}, LightbeatParse::kUsageError, "--delay"},
+    ArgsCase{"DelayFraction", {"--delay", "1.5"}, LightbeatParse::kUsageError, "--delay"},
+    ArgsCase{"HoldTooLong", {"--hold", "2001"}, LightbeatParse::kUsageError, "--hold"},
+    ArgsCase{"BadStyle", {"--style", "disco"}, LightbeatParse::kUsageError, "disco"},
+    ArgsCase{"FlagWithValue", {"--quiet=yes"}, LightbeatParse::kUsageError, "takes no value"},
+    ArgsCase{"ReportWithoutFile", {"--beats"}, LightbeatParse::kUsageError, "need --file"},
+    ArgsCase{"TwoReports", {"--file", "a", "--beats", "--lines"}, LightbeatParse::kUsageError,
+             "exclude"},
+    ArgsCase{"RealtimeLive", {"--realtime"}, LightbeatParse::kUsageError, "needs --file"},
+    ArgsCase{"SourceAndFile", {"--source", "x", "--file", "a"}, LightbeatParse::kUsageError,
+             "exclude"},
+    ArgsCase{"ListWithFile", {"--list-sources", "--file", "a"}, LightbeatParse::kUsageError,
+             "alone"}), kName);
+
+TEST(LightbeatArgsValues, AreKept) {
+  LightbeatOptions options;
+  std::string error;
+  ASSERT_EQ(ParseLightbeatArguments({"--file", "x.flac", "--lines", "--mode", "3", "--rate=20",
+                                     "--delay", "120", "--style", "bass", "--hold", "80"},
+                                    &options, &error),
+            LightbeatParse::kRun);
+  EXPECT_EQ(options.file, "x.flac");
+  EXPECT_EQ(options.report, LightbeatReport::kLines);
+  EXPECT_EQ(options.mode, 3);
+  EXPECT_EQ(options.rate, 20);
+  EXPECT_EQ(options.delayMs, 120);
+  EXPECT_EQ(options.style, music::Style::kBass);
+  EXPECT_EQ(options.holdMs, 80);
+  LightbeatOptions defaults;
+  EXPECT_EQ(defaults.rate, 50);
+  EXPECT_EQ(defaults.holdMs, 50);
+  EXPECT_EQ(defaults.mode, 5);
+}
+
+// --- The schedule of lines --------------------------------------------------
+
+struct Sent {
+  double time;
+  unsigned bits;
+  bool operator==(const Sent& o) const { return std::abs(time - o.time) < 1e-9 && bits == o.bits; }
+};
+void PrintTo(const Sent& s, std::ostream* os) { *os << s.time << ":" << std::hex << s.bits; }
+
+struct ScheduleCase {
+  const char* name;
+  double rate;
+  double delay;
+  std::vector<Sent> offers;  // The analysis's states, in time order.
+  bool drain;                // At the end: play out the delayed states first.
+  std::vector<Sent> sent;    // The lines, each at the moment it goes out.
+};
+
+// Runs the schedule as --lines does: every line at the first moment it may go.
+std::vector<Sent> RunSchedule(const ScheduleCase& c) {
+  LightSchedule schedule(c.rate, c.delay);
+  std::vector<Sent> sent;
+  auto sendDue = [&](double until) {
+    music::LampBits bits;
+    for (double t; (t = schedule.NextTime()) <= until && t < LightSchedule::kNever;)
+      if (schedule.Take(t, &bits)) sent.push_back({t, bits});
+  };
+  for (const Sent& offer : c.offers) {
+    sendDue(offer.time);
+    schedule.Offer(offer.time, music::LampBits(offer.bits));
+    sendDue(offer.time);
+  }
+  schedule.Finish(c.drain);
+  sendDue(LightSchedule::kNever);
+  EXPECT_TRUE(schedule.Done());
+  return sent;
+}
+
+void PrintTo(const ScheduleCase& c, std::ostream* os) { *os << c.name; }
+
+class LightbeatSchedule : public testing::TestWithParam<ScheduleCase> {};
+
+TEST_P(LightbeatSchedule, SendsTheseLines) { EXPECT_EQ(RunSchedule(GetParam()), GetParam().sent); }
+
+INSTANTIATE_TEST_SUITE_P(Lines, LightbeatSchedule, testing::Values(
+    ScheduleCase{"OnlyChanges", 50, 0, {{0, 0x1}, {0.1, 0x1}, {0.2, 0x2}, {0.3, 0x2}}, true,
+                 {{0, 0x1}, {0.2, 0x2}, {0.22, 0}}},
+    ScheduleCase{"FirstStateEvenWhenDark", 50, 0, {{0.5, 0}, {0.6, 0x8000}}, true,
+                 {{0.5, 0}, {0.6, 0x8000}, {0.62, 0}}},
+    ScheduleCase{"AtMostRatePerSecondNewestWins", 50, 0,
+                 {{0, 0x1}, {0.005, 0x2}, {0.01, 0x3}, {0.015, 0x4}}, true,
+                 {{0, 0x1}, {0.02, 0x4}, {0.04, 0}}},
+    ScheduleCase{"LastStateNotLost", 10, 0, {{0, 0x1}, {0.05, 0x2}}, true,
+                 {{0, 0x1}, {0.1, 0x2}, {0.2, 0}}},
+    ScheduleCase{"BackToSentStateWithinSlot", 50, 0, {{0, 0x1}, {0.005, 0x2}, {0.01, 0x1}}, true,
+                 {{0, 0x1}, {0.02, 0}}},
+    ScheduleCase{"DelayShiftsLater", 50, 0.1, {{0, 0x1}, {0.05, 0x2}}, true,
+                 {{0.1, 0x1}, {0.15, 0x2}, {0.17, 0}}},
+    ScheduleCase{"InterruptedDropsTheDelayed", 50, 0.1, {{0, 0x1}, {0.05, 0x2}}, false,
+                 {{0.05, 0}}},
+    ScheduleCase{"NoSecondAllOff", 50, 0, {{0, 0xFFFF}, {0.1, 0}}, true,
+                 {{0, 0xFFFF}, {0.1, 0}}},
+    ScheduleCase{"EmptyInputStillAllOff", 50, 0, {}, true, {{0, 0}}}), kName);
+
+TEST(LightbeatScheduleConnection, NewConnectionGetsTheCurrentState) {
+  LightSchedule schedule(50, 0);
+  music::LampBits bits = 0;
+  schedule.Offer(0, 0x0F0F);
+  ASSERT_TRUE(schedule.Take(0, &bits));
+  EXPECT_FALSE(schedule.Take(1, &bits));  // Unchanged: nothing to send.
+  schedule.ForgetSent();
+  ASSERT_TRUE(schedule.Take(1, &bits));
+  EXPECT_EQ(bits, 0x0F0F);
+}
+
+TEST(LightbeatScheduleConnection, WhileDisconnectedOnlyTheNewestCounts) {
+  LightSchedule schedule(50, 0);
+  for (int i = 1; i <= 5; ++i) {
+    schedule.Offer(i * 0.1, music::LampBits(i));
+    schedule.Advance(i * 0.1);
+  }
+  music::LampBits bits = 0;
+  ASSERT_TRUE(schedule.Take(0.6, &bits));
+  EXPECT_EQ(bits, 5);
+  EXPECT_FALSE(schedule.Take(0.7, &bits));
+}
+
+TEST(LightbeatLines, AreTheCommandsTheServerReads) {
+  EXPECT_EQ(FormatLightLine(5, 0x1234), ">5L1234");
+  EXPECT_EQ(FormatLightLine(3, 0x00AB), ">3L00AB");
+  EXPECT_EQ(FormatLightLine(5, 0), ">5L0000");
+}
+
+// --- The connection ---------------------------------------------------------
+
+class LightbeatLink : public testing::Test {
+ protected:
+  void SetUp() override { Pipe() = ScriptedPipe(); }
+};
+
+TEST_F(LightbeatLink, NoServerIsSaidOnceAndTriedEverySecond) {
+  Pipe().connects = {PipeStatus::kNoServer, PipeStatus::kNoServer, PipeStatus::kBusy,
+                     PipeStatus::kOk};
+  LightLink link(5, 50, 0);
+  link.Offer(0, 0x0001);
+  std::vector<std::string> notes;
+  double t = 0;
+  for (int i = 0; i < 4; ++i) {
+    const double next = link.Step(t);
+    for (auto& n : link.TakeNotes()) notes.push_back(n);
+    if (i < 3) {
+      EXPECT_DOUBLE_EQ(next, t + 1);
+    }
+    t = next;
+  }
+  EXPECT_EQ(Pipe().connectCalls, 4);
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_NE(notes[0].find("no pipe server"), std::string::npos) << notes[0];
+  EXPECT_NE(notes[1].find("busy"), std::string::npos) << notes[1];
+  EXPECT_NE(notes[2].find("connected"), std::string::npos) << notes[2];
+  EXPECT_EQ(Pipe().written, std::vector<std::string>{">5L0001\n"});
+}
+
+TEST_F(LightbeatLink, ServerGoneThenBackGetsTheStateAgain) {
+  Pipe().writes = {PipeStatus::kOk, PipeStatus::kServerGone};
+  LightLink link(3, 50, 0);
+  link.Offer(0, 0x0001);
+  link.Step(0);
+  link.Offer(0.1, 0x0002);
+  EXPECT_DOUBLE_EQ(link.Step(0.1), 1.1);  // The write failed: again in a second.
+  EXPECT_EQ(Pipe().openConnections, 0);
+  std::vector<std::string> notes = link.TakeNotes();
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_NE(notes[1].find("went away"), std::string::npos) << notes[1];
+  link.Step(0.5);  // Not yet.
+  EXPECT_EQ(Pipe().connectCalls, 1);
+  link.Step(1.1);
+  EXPECT_EQ(Pipe().written, (std::vector<std::string>{">3L0001\n", ">3L0002\n"}));
+  link.Finish(true);
+  for (double t = 1.1; !link.Done() && t < 2; t = std::max(link.Step(t), t)) {}
+  EXPECT_TRUE(link.Done());
+  EXPECT_EQ(Pipe().written.back(), ">3L0000\n");
+  EXPECT_EQ(link.LinesSent(), 3);
+}
+
+TEST_F(LightbeatLink, FinishingWithoutServerTriesOnceAndEnds) {
+  Pipe().connects = {PipeStatus::kNoServer, PipeStatus::kNoServer};
+  LightLink link(5, 50, 0);
+  link.Offer(0, 0x00FF);
+  link.Step(0);
+  link.Finish(false);
+  double t = 0.2;
+  for (int i = 0; i < 3 && !link.Done(); ++i) t = link.Step(t);
+  EXPECT_TRUE(link.Done());
+  EXPECT_EQ(Pipe().connectCalls, 2);
+  EXPECT_TRUE(Pipe().written.empty());
+}
+
+TEST_F(LightbeatLink, SenderThreadDeliversAndTurnsOff) {
+  LightSender sender(5, 1000, 0);
+  sender.Offer(0, 0x1111);
+  EXPECT_TRUE(sender.Finish(true, 5));
+  ASSERT_FALSE(Pipe().written.empty());
+  EXPECT_EQ(Pipe().written.front(), ">5L1111\n");
+  EXPECT_EQ(Pipe().written.back(), ">5L0000\n");
+  EXPECT_EQ(sender.LinesSent(), int(Pipe().written.size()));
+}
+
+// --- Samples and WAV files --------------------------------------------------
+
+struct PcmCase {
+  const char* name;
+  PcmLayout layout;
+  std::vector<unsigned char> bytes;  // One frame.
+  std::vector<float> samples;
+};
+
+void PrintTo(const PcmCase& c, std::ostream* os) { *os << c.name; }
+
+class LightbeatPcm : public testing::TestWithParam<PcmCase> {};
+
+TEST_P(LightbeatPcm, ConvertsToFloats) {
+  const PcmCase& c = GetParam();
+  ASSERT_TRUE(PcmLayoutSupported(c.layout));
+  std::vector<float> out;
+  ConvertToFloat(c.bytes.data(), 1, c.layout, &out);
+  ASSERT_EQ(out.size(), c.samples.size());
+  for (size_t i = 0; i < out.size(); ++i) EXPECT_NEAR(out[i], c.samples[i], 1e-6) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, LightbeatPcm, testing::Values(
+    PcmCase{"Int16Stereo", {2, 2, 16, false}, {0x00, 0x40, 0x00, 0x80}, {0.5f, -1.0f}},
+    PcmCase{"Uint8Mono", {1, 1, 8, false}, {0xC0}, {0.5f}},
+    PcmCase{"Int24", {1, 3, 24, false}, {0x00, 0x00, 0xC0}, {-0.5f}},
+    PcmCase{"Int24In32", {1, 4, 24, false}, {0xFF, 0x00, 0x00, 0x40}, {0.5f}},
+    PcmCase{"Float32", {1, 4, 32, true}, {0x00, 0x00, 0x00, 0x3F}, {0.5f}},
+    PcmCase{"Float32Clipped", {1, 4, 32, true}, {0x00, 0x00, 0x00, 0x40}, {1.0f}},
+    PcmCase{"Float64", {1, 8, 64, true}, {0, 0, 0, 0, 0, 0, 0xE0, 0xBF}, {-0.5f}},
+    PcmCase{"SurroundKeepsFrontPair", {3, 2, 16, false}, {0x00, 0x20, 0x00, 0xE0, 0xFF, 0x7F},
+            {0.25f, -0.25f}}), kName);
+
+// A WAV file in memory: the RIFF header, the given fmt body, then data.
+std::vector<unsigned char> Wav(std::vector<unsigned char> fmt, std::vector<unsigned char> data,
+                               bool withData = true) {
+  auto le32 = [](std::vector<unsigned char>* v, uint32_t x) {
+    for (int i = 0; i < 4; ++i) v->push_back((x >> (8 * i)) & 0xFF);
+  };
+  std::vector<unsigned char> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  file.insert(file.end(), {'L', 'I', 'S', 'T', 2, 0, 0, 0, 'x', 'y'});  // Skipped.
+  file.insert(file.end(), {'f', 'm', 't', ' '});
+  le32(&file, uint32_t(fmt.size()));
+  file.insert(file.end(), fmt.begin(), fmt.end());
+  if (withData) {
+    file.insert(file.end(), {'d', 'a', 't', 'a'});
+    le32(&file, uint32_t(data.size()));
+    file.insert(file.end(), data.begin(), data.end());
+  }
+  return file;
+}
+
+// The fmt body of a plain WAV file.
+std::vector<unsigned char> Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
+                               uint16_t block) {
+  return {uint8_t(tag), uint8_t(tag >> 8), uint8_t(channels), 0, uint8_t(rate),
+          uint8_t(rate >> 8), uint8_t(rate >> 16), 0, 0, 0, 0, 0, uint8_t(block), 0,
+          uint8_t(bits), 0};
+}
+
+std::FILE* FileWith(const std::vector<unsigned char>& bytes) {
+  std::FILE* file = std::tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::rewind(file);
+  return file;
+}
+
+TEST(LightbeatWav, ReadsPcmAfterOtherChunks) {
+  WavReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open(FileWith(Wav(Fmt(1, 2, 44100, 16, 4),
+                                       {0x00, 0x40, 0x00, 0xC0, 0xFF, 0x7F, 0x00, 0x00})),
+                          &error)) << error;
+  EXPECT_EQ(reader.sampleRate(), 44100);
+  std::vector<float> samples;
+  EXPECT_EQ(reader.Read(10, &samples), 2u);
+  ASSERT_EQ(samples.size(), 4u);
+  EXPECT_FLOAT_EQ(samples[0], 0.5f);
+  EXPECT_FLOAT_EQ(samples[1], -0.5f);
+  EXPECT_EQ(reader.Read(10, &samples), 0u);
+}
+
+TEST(LightbeatWav, ReadsExtensibleFloat) {
+  std::vector<unsigned char> fmt = Fmt(0xFFFE, 1, 48000, 32, 4);
+  fmt.insert(fmt.end(), {22, 0, 32, 0, 4, 0, 0, 0, 3, 0});  // cbSize, valid bits, mask, GUID...
+  fmt.resize(40, 0);
+  WavReader reader;
+  std::string error;
+  ASSERT_TRUE(reader.Open(FileWith(Wav(fmt, {0x00, 0x00, 0x80, 0xBE})), &error)) << error;
+  std::vector<float> samples;
+  ASSERT_EQ(reader.Read(4, &samples), 1u);
+  EXPECT_FLOAT_EQ(samples[0], -0.25f);
+}
+
+struct WavRefusal {
+  const char* name;
+  std::vector<unsigned char> file;
+  const char* errorHas;
+};
+
+void PrintTo(const WavRefusal& c, std::ostream* os) { *os << c.name; }
+
+class LightbeatWavRefused : public testing::TestWithParam<WavRefusal> {};
+
+TEST_P(LightbeatWavRefused, SaysWhy) {
+  WavReader reader;
+  std::string error;
+  EXPECT_FALSE(reader.Open(FileWith(GetParam().file), &error));
+  EXPECT_NE(error.find(GetParam().errorHas), std::string::npos) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LightbeatWavRefused, testing::Values(
+    WavRefusal{"NotRiff", {'O', 'g', 'g', 'S', 0, 0, 0, 0, 0, 0, 0, 0}, "not a WAV"},
+    WavRefusal{"Adpcm", Wav(Fmt(2, 1, 8000, 4, 1), {}), "not supported"},
+    WavRefusal{"BlockMismatch", Wav(Fmt(1, 2, 8000, 16, 2), {}), "block size"},
+    WavRefusal{"NoData", Wav(Fmt(1, 1, 8000, 16, 2), {}, false), "no data"}), kName);
+
+// --- The status line --------------------------------------------------------
+
+TEST(LightbeatStatus, ShowsLeftmostLampFirstAndTheFigures) {
+  EXPECT_EQ(FormatStatusLine(0x0180, -12.34f, 120.0f, 7, false),
+            "O....... .......O   -12.3 dBFS  120.0 BPM  7 lines");
+  EXPECT_EQ(FormatStatusLine(0, -120, 0, 0, false),
+            "........ ........    -inf dBFS    --- BPM  0 lines");
+}
+
+}  // namespace

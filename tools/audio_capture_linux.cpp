@@ -1,0 +1,217 @@
+// Capture on Linux: PulseAudio (or PipeWire's PulseAudio service) through
+// libpulse, and sound files through libsndfile.
+#include "tools/audio_capture.h"
+
+#include <pulse/error.h>
+#include <pulse/pulseaudio.h>
+#include <pulse/simple.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// 5 ms pieces: the analysis sees the sound soon after it plays, and the
+// server is woken 200 times a second, which it handles easily.
+constexpr int kLiveRate = 48000;
+constexpr int kLiveChannels = 2;
+constexpr int kLiveFrames = kLiveRate / 200;
+constexpr int kFileFrames = 480;
+
+// The first two channels of a file with more (surround): left and right.
+void KeepTwoChannels(const std::vector<float>& in, int channels, std::vector<float>* out) {
+  const size_t frames = in.size() / channels;
+  out->resize(frames * 2);
+  for (size_t i = 0; i < frames; ++i) {
+    (*out)[2 * i] = in[i * channels];
+    (*out)[2 * i + 1] = in[i * channels + 1];
+  }
+}
+
+}  // namespace
+
+struct CaptureStream {
+  pa_simple* pulse = nullptr;
+  SNDFILE* file = nullptr;
+  int fileChannels = 0;
+  int sampleRate = 0;
+  bool realtime = false;
+  long long framesOut = 0;
+  std::chrono::steady_clock::time_point start;
+  std::vector<float> buffer;
+};
+
+CaptureStatus OpenLiveCapture(const std::string& source, CaptureStream** stream,
+                              CaptureFormat* format, std::string* error) {
+  pa_sample_spec spec;
+  spec.format = PA_SAMPLE_FLOAT32NE;
+  spec.rate = kLiveRate;
+  spec.channels = kLiveChannels;
+  pa_buffer_attr attr;
+  attr.maxlength = uint32_t(-1);
+  attr.tlength = uint32_t(-1);
+  attr.prebuf = uint32_t(-1);
+  attr.minreq = uint32_t(-1);
+  attr.fragsize = kLiveFrames * kLiveChannels * sizeof(float);  // Asks for low latency.
+  int code = 0;
+  const char* device = source.empty() ? "@DEFAULT_MONITOR@" : source.c_str();
+  pa_simple* pulse = pa_simple_new(nullptr, "lightbeat", PA_STREAM_RECORD, device,
+                                   "lamps following the music", &spec, nullptr, &attr, &code);
+  if (!pulse) {
+    *error = std::string("cannot capture ") +
+             (source.empty() ? "what the default output plays" : "the source " + source) +
+             " through PulseAudio: " + pa_strerror(code);
+    return CaptureStatus::kFailed;
+  }
+  *stream = new CaptureStream;
+  (*stream)->pulse = pulse;
+  (*stream)->sampleRate = kLiveRate;
+  format->sampleRate = kLiveRate;
+  format->channels = kLiveChannels;
+  return CaptureStatus::kOk;
+}
+
+CaptureStatus OpenFileCapture(const std::string& path, bool realtime, CaptureStream** stream,
+                              CaptureFormat* format, std::string* error) {
+  SF_INFO info = {};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) {
+    *error = "cannot read " + path + ": " + sf_strerror(nullptr);
+    return CaptureStatus::kFailed;
+  }
+  if (info.channels < 1) {
+    sf_close(file);
+    *error = path + " has no channels";
+    return CaptureStatus::kFailed;
+  }
+  CaptureStream* s = new CaptureStream;
+  s->file = file;
+  s->fileChannels = info.channels;
+  s->sampleRate = info.samplerate;
+  s->realtime = realtime;
+  s->start = std::chrono::steady_clock::now();
+  format->sampleRate = info.samplerate;
+  format->channels = info.channels >= 2 ? 2 : 1;
+  *stream = s;
+  return CaptureStatus::kOk;
+}
+
+CaptureStatus ReadCapture(CaptureStream* stream, std::vector<float>* samples,
+                          std::string* error) {
+  if (stream->pulse) {
+    samples->resize(kLiveFrames * kLiveChannels);
+    int code = 0;
+    if (pa_simple_read(stream->pulse, samples->data(), samples->size() * sizeof(float),
+                       &code) < 0) {
+      *error = std::string("capture through PulseAudio failed: ") + pa_strerror(code);
+      return CaptureStatus::kFailed;
+    }
+    return CaptureStatus::kOk;
+  }
+  if (stream->realtime) {  // Hand the piece out when it would have played.
+    std::this_thread::sleep_until(
+        stream->start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(double(stream->framesOut) /
+                                                          stream->sampleRate)));
+  }
+  std::vector<float>& buffer = stream->fileChannels > 2 ? stream->buffer : *samples;
+  buffer.resize(size_t(kFileFrames) * stream->fileChannels);
+  const sf_count_t got = sf_readf_float(stream->file, buffer.data(), kFileFrames);
+  if (got < 0) {
+    *error = std::string("reading the file failed: ") + sf_strerror(stream->file);
+    return CaptureStatus::kFailed;
+  }
+  if (got == 0) return CaptureStatus::kEnd;
+  buffer.resize(size_t(got) * stream->fileChannels);
+  if (stream->fileChannels > 2) KeepTwoChannels(buffer, stream->fileChannels, samples);
+  stream->framesOut += got;
+  return CaptureStatus::kOk;
+}
+
+double CaptureLatency(CaptureStream* stream) {
+  if (!stream->pulse) return 0;
+  int code = 0;
+  const pa_usec_t usec = pa_simple_get_latency(stream->pulse, &code);
+  return usec == pa_usec_t(-1) ? 0 : usec / 1e6;
+}
+
+void CloseCapture(CaptureStream* stream) {
+  if (!stream) return;
+  if (stream->pulse) pa_simple_free(stream->pulse);
+  if (stream->file) sf_close(stream->file);
+  delete stream;
+}
+
+// --- Listing the sources: one round trip through the asynchronous API -------
+
+namespace {
+
+struct Listing {
+  std::vector<CaptureSource>* sources = nullptr;
+  std::string defaultSink;
+  int pending = 0;
+  bool failed = false;
+};
+
+void OnSource(pa_context*, const pa_source_info* info, int eol, void* data) {
+  Listing* listing = static_cast<Listing*>(data);
+  if (eol) {
+    listing->failed |= eol < 0;
+    --listing->pending;
+    return;
+  }
+  CaptureSource source;
+  source.name = info->name;
+  source.description = info->description ? info->description : "";
+  source.isDefault = info->monitor_of_sink != PA_INVALID_INDEX && info->monitor_of_sink_name &&
+                     listing->defaultSink == info->monitor_of_sink_name;
+  listing->sources->push_back(source);
+}
+
+void OnServer(pa_context* context, const pa_server_info* info, void* data) {
+  Listing* listing = static_cast<Listing*>(data);
+  if (info && info->default_sink_name) listing->defaultSink = info->default_sink_name;
+  pa_operation* op = pa_context_get_source_info_list(context, OnSource, data);
+  if (op) {
+    pa_operation_unref(op);
+  } else {
+    listing->failed = true;
+    --listing->pending;
+  }
+}
+
+}  // namespace
+
+bool ListCaptureSources(std::vector<CaptureSource>* sources, std::string* error) {
+  pa_mainloop* loop = pa_mainloop_new();
+  pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "lightbeat");
+  bool ok = false;
+  if (pa_context_connect(context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0) {
+    Listing listing;
+    listing.sources = sources;
+    bool asked = false;
+    for (;;) {
+      const pa_context_state_t state = pa_context_get_state(context);
+      if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) break;
+      if (state == PA_CONTEXT_READY && !asked) {
+        asked = true;
+        listing.pending = 1;
+        pa_operation* op = pa_context_get_server_info(context, OnServer, &listing);
+        if (!op) break;
+        pa_operation_unref(op);
+      }
+      if (asked && listing.pending == 0) {
+        ok = !listing.failed;
+        break;
+      }
+      if (pa_mainloop_iterate(loop, 1, nullptr) < 0) break;
+    }
+  }
+  if (!ok) *error = std::string("cannot list PulseAudio's sources: ") +
+                    pa_strerror(pa_context_errno(context));
+  pa_context_disconnect(context);
+  pa_context_unref(context);
+  pa_mainloop_free(loop);
+  return ok;
+}

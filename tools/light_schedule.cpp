@@ -1,0 +1,64 @@
+#include "tools/light_schedule.h"
+
+#include <algorithm>
+#include <cstdio>
+
+std::string FormatLightLine(int mode, music::LampBits bits) {
+  char text[16];
+  std::snprintf(text, sizeof text, ">%dL%04X", mode == 3 ? 3 : 5, unsigned(bits));
+  return text;
+}
+
+LightSchedule::LightSchedule(double rate, double delaySeconds)
+    : interval_(1.0 / rate), delay_(delaySeconds) {}
+
+void LightSchedule::Offer(double time, music::LampBits bits) {
+  if (finishing_ || int(bits) == lastOffered_) return;
+  lastOffered_ = bits;
+  latest_ = std::max(latest_, time);
+  queue_.push_back({time + delay_, bits});
+}
+
+void LightSchedule::Advance(double now) {
+  latest_ = std::max(latest_, now);
+  while (!queue_.empty() && queue_.front().due <= now) {
+    pending_ = queue_.front().bits;
+    havePending_ = true;
+    queue_.pop_front();
+  }
+}
+
+void LightSchedule::ForgetSent() { lastSent_ = -1; }
+
+void LightSchedule::Finish(bool drain) {
+  finishing_ = true;
+  drain_ = drain;
+  if (!drain) queue_.clear();
+}
+
+bool LightSchedule::Take(double now, music::LampBits* bits) {
+  if (done_) return false;
+  Advance(now);
+  if (now < lastSentTime_ + interval_) return false;
+  const bool unsent = havePending_ && int(pending_) != lastSent_;
+  if (finishing_ && queue_.empty() && !(drain_ && unsent)) {
+    done_ = true;
+    if (lastSent_ == 0) return false;  // Already all off.
+    *bits = 0;
+  } else if (unsent) {
+    *bits = pending_;
+  } else {
+    return false;
+  }
+  lastSent_ = *bits;
+  lastSentTime_ = now;
+  return true;
+}
+
+double LightSchedule::NextTime() const {
+  if (done_) return kNever;
+  double next = queue_.empty() ? kNever : queue_.front().due;
+  if ((havePending_ && int(pending_) != lastSent_) || (finishing_ && queue_.empty()))
+    next = std::min(next, std::max(lastSentTime_ + interval_, latest_));
+  return next;
+}

@@ -1,0 +1,207 @@
+// lightbeat: makes the pipe server's lamps follow the music. Captures what
+// the system plays (or a source, or a file), analyses it (music/) and sends
+// a light command whenever the lamps change. See LightbeatHelp().
+//
+// Threads: this one reads the capture (it blocks for at most a few ms of
+// sound), runs the analysis and keeps the terminal; LightSender's thread
+// owns the connection, so a stalled server never holds up the capture.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "music/analysis.h"
+#include "music/lamp_styles.h"
+#include "tools/audio_capture.h"
+#include "tools/interrupt.h"
+#include "tools/light_link.h"
+#include "tools/light_schedule.h"
+#include "tools/lightbeat_options.h"
+#include "tools/lightbeat_platform.h"
+#include "tools/lightbeat_status.h"
+
+namespace {
+
+constexpr int kMinRate = 22050, kMaxRate = 96000;
+
+int ListSources() {
+  std::vector<CaptureSource> sources;
+  std::string error;
+  if (!ListCaptureSources(&sources, &error)) {
+    std::fprintf(stderr, "lightbeat: %s\n", error.c_str());
+    return 1;
+  }
+  for (const CaptureSource& source : sources)
+    std::printf("%s%s\n    %s\n", source.name.c_str(), source.isDefault ? "  (default)" : "",
+                source.description.c_str());
+  return 0;
+}
+
+// --onsets, --beats, --lines: the whole file as fast as it reads.
+int Report(const LightbeatOptions& options, int channels, CaptureStream* stream, music::Analyzer* analyzer,
+           music::Styler* styler) {
+  LightSchedule schedule(options.rate, options.delayMs / 1000.0);
+  auto printDue = [&](double until) {
+    music::LampBits bits;
+    for (double t; (t = schedule.NextTime()) <= until && t < LightSchedule::kNever;) {
+      if (schedule.Take(t, &bits))
+        std::printf("%.3f %s\n", t, FormatLightLine(options.mode, bits).c_str());
+    }
+  };
+  std::vector<float> samples;
+  std::vector<music::Frame> frames;
+  std::string error;
+  for (;;) {
+    const CaptureStatus status = ReadCapture(stream, &samples, &error);
+    if (status == CaptureStatus::kEnd) break;
+    if (status == CaptureStatus::kFailed) {
+      std::fprintf(stderr, "lightbeat: %s\n", error.c_str());
+      return 1;
+    }
+    frames.clear();
+    analyzer->Feed(samples.data(), samples.size() / channels, &frames);
+    for (const music::Frame& frame : frames) {
+      const music::LampBits bits = styler->Next(frame);
+      switch (options.report) {
+        case LightbeatReport::kOnsets:
+          if (frame.onset) std::printf("%.3f\n", frame.time);
+          break;
+        case LightbeatReport::kBeats:
+          if (frame.beat) std::printf("%.3f\n", frame.time);
+          break;
+        default:
+          printDue(frame.time);
+          schedule.Offer(frame.time, bits);
+          printDue(frame.time);
+      }
+    }
+  }
+  if (options.report == LightbeatReport::kLines) {
+    schedule.Finish(true);
+    printDue(LightSchedule::kNever);
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+class StatusLine {
+ public:
+  explicit StatusLine(bool shown) : shown_(shown), utf8_(TerminalTakesUtf8()) {}
+
+  void Show(const std::string& text) {
+    if (!shown_) return;
+    std::string line = "\r" + text;
+    if (text.size() < width_) line += std::string(width_ - text.size(), ' ');
+    width_ = text.size();
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+  // Messages go on a line of their own, above the status line.
+  void Say(const std::string& message) {
+    Clear();
+    std::fprintf(stderr, "lightbeat: %s\n", message.c_str());
+  }
+  void Clear() {
+    if (!drawn_) return;
+    std::fprintf(stderr, "\r%s\r", std::string(width_, ' ').c_str());
+    drawn_ = false;
+    width_ = 0;
+  }
+  bool utf8() const { return utf8_; }
+
+ private:
+  bool shown_;
+  bool utf8_;
+  bool drawn_ = false;
+  size_t width_ = 0;
+};
+
+int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, music::Analyzer* analyzer,
+          music::Styler* styler) {
+  InstallInterruptHandler();
+  StatusLine status(!options.quiet && StderrIsTerminal() && StdoutIsTerminal());
+  LightSender sender(options.mode, options.rate, options.delayMs / 1000.0);
+  std::vector<float> samples;
+  std::vector<music::Frame> frames;
+  std::string error;
+  int lastBits = -1;
+  music::LampBits shown = 0;
+  float levelDb = -120, bpm = 0;
+  double nextStatus = 0;
+  bool ended = false, failed = false;
+  while (!Interrupted()) {
+    const CaptureStatus got = ReadCapture(stream, &samples, &error);
+    if (got != CaptureStatus::kOk) {
+      ended = got == CaptureStatus::kEnd;
+      failed = !ended;
+      break;
+    }
+    frames.clear();
+    analyzer->Feed(samples.data(), samples.size() / channels, &frames);
+    const double now = MonotonicSeconds();
+    for (const music::Frame& frame : frames) {
+      shown = styler->Next(frame);
+      if (int(shown) != lastBits) sender.Offer(now, shown);
+      lastBits = shown;
+      levelDb = std::max(frame.levelDb[0], frame.levelDb[1]);
+      bpm = frame.bpm;
+    }
+    for (const std::string& note : sender.TakeNotes()) status.Say(note);
+    if (now >= nextStatus) {  // At most ten times a second.
+      status.Show(FormatStatusLine(shown, levelDb, bpm, sender.LinesSent(), status.utf8()));
+      nextStatus = now + 0.1;
+    }
+  }
+  if (failed) status.Say(error);
+  const bool finished = sender.Finish(ended, ended ? 3 + options.delayMs / 1000.0 : 2);
+  for (const std::string& note : sender.TakeNotes()) status.Say(note);
+  status.Clear();
+  if (!finished) status.Say("the server did not take the last line in time");
+  return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  LightbeatOptions options;
+  std::string error;
+  switch (ParseLightbeatArguments(std::vector<std::string>(argv + 1, argv + argc), &options,
+                                  &error)) {
+    case LightbeatParse::kHelp:
+      std::fputs(LightbeatHelp(), stdout);
+      return 0;
+    case LightbeatParse::kUsageError:
+      std::fprintf(stderr, "lightbeat: %s\nTry 'lightbeat --help'.\n", error.c_str());
+      return 2;
+    case LightbeatParse::kRun:
+      break;
+  }
+  if (options.listSources) return ListSources();
+
+  CaptureStream* stream = nullptr;
+  CaptureFormat format;
+  const CaptureStatus opened =
+      options.file.empty() ? OpenLiveCapture(options.source, &stream, &format, &error)
+                           : OpenFileCapture(options.file, options.realtime, &stream, &format,
+                                             &error);
+  if (opened != CaptureStatus::kOk) {
+    std::fprintf(stderr, "lightbeat: %s\n", error.c_str());
+    return 1;
+  }
+  if (format.sampleRate < kMinRate || format.sampleRate > kMaxRate) {
+    std::fprintf(stderr, "lightbeat: %d Hz is not supported (%d to %d Hz)\n", format.sampleRate,
+                 kMinRate, kMaxRate);
+    CloseCapture(stream);
+    return 1;
+  }
+  music::AnalyzerOptions analysis;
+  analysis.sampleRate = format.sampleRate;
+  analysis.channels = format.channels;
+  music::Analyzer analyzer(analysis);
+  music::Styler styler(options.style, options.holdMs / 1000.0);
+  const int code = options.report != LightbeatReport::kNone
+                       ? Report(options, format.channels, stream, &analyzer, &styler)
+                       : Drive(options, format.channels, stream, &analyzer, &styler);
+  CloseCapture(stream);
+  return code;
+}

@@ -1,0 +1,148 @@
+#include "tools/lightbeat_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+bool ReadNumber(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  *value = std::strtod(text.c_str(), &end);
+  return errno == 0 && *end == '\0' && std::isfinite(*value);
+}
+
+bool ReadInteger(const std::string& text, long* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  *value = std::strtol(text.c_str(), &end, 10);
+  return errno == 0 && *end == '\0';
+}
+
+bool TakesValue(const std::string& option) {
+  return option == "--source" || option == "--file" || option == "--mode" ||
+         option == "--rate" || option == "--delay" || option == "--style" ||
+         option == "--hold";
+}
+
+}  // namespace
+
+LightbeatParse ParseLightbeatArguments(const std::vector<std::string>& args,
+                                       LightbeatOptions* options, std::string* error) {
+  auto fail = [error](const std::string& why) {
+    *error = why;
+    return LightbeatParse::kUsageError;
+  };
+  bool sourceGiven = false;
+  int reports = 0;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string option = args[i];
+    std::string value;
+    bool inlineValue = false;
+    const size_t equals = option.find('=');
+    if (option.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      value = option.substr(equals + 1);
+      option.resize(equals);
+      inlineValue = true;
+    }
+    if (option == "--help" || option == "-h") return LightbeatParse::kHelp;
+    if (TakesValue(option)) {
+      if (!inlineValue) {
+        if (i + 1 == args.size()) return fail(option + " needs a value");
+        value = args[++i];
+      }
+    } else if (inlineValue) {
+      return fail(option + " takes no value");
+    }
+
+    double number = 0;
+    long integer = 0;
+    if (option == "--source") {
+      if (value.empty()) return fail("--source needs a source's name (see --list-sources)");
+      options->source = value;
+      sourceGiven = true;
+    } else if (option == "--list-sources") {
+      options->listSources = true;
+    } else if (option == "--file") {
+      if (value.empty()) return fail("--file needs a file's path");
+      options->file = value;
+    } else if (option == "--realtime") {
+      options->realtime = true;
+    } else if (option == "--mode") {
+      if (!ReadInteger(value, &integer) || (integer != 3 && integer != 5))
+        return fail("--mode takes 3 (one bank) or 5 (two banks)");
+      options->mode = int(integer);
+    } else if (option == "--rate") {
+      if (!ReadNumber(value, &number) || number < 1 || number > 1000)
+        return fail("--rate takes lines per second, 1 to 1000");
+      options->rate = number;
+    } else if (option == "--delay") {
+      if (!ReadInteger(value, &integer) || integer < 0 || integer > 5000)
+        return fail("--delay takes milliseconds, 0 to 5000");
+      options->delayMs = int(integer);
+    } else if (option == "--style") {
+      if (!music::ParseStyle(value.c_str(), &options->style))
+        return fail("unknown style " + value + " (spectrum, meter, beat, pulse, bass)");
+    } else if (option == "--hold") {
+      if (!ReadInteger(value, &integer) || integer < 0 || integer > 2000)
+        return fail("--hold takes milliseconds, 0 to 2000");
+      options->holdMs = int(integer);
+    } else if (option == "--quiet" || option == "-q") {
+      options->quiet = true;
+    } else if (option == "--onsets" || option == "--beats" || option == "--lines") {
+      options->report = option == "--onsets" ? LightbeatReport::kOnsets
+                        : option == "--beats" ? LightbeatReport::kBeats
+                                              : LightbeatReport::kLines;
+      ++reports;
+    } else if (option.size() > 1 && option[0] == '-') {
+      return fail("unknown option " + option);
+    } else {
+      return fail("unexpected argument " + option + " (a file goes after --file)");
+    }
+  }
+
+  if (reports > 1) return fail("--onsets, --beats and --lines exclude each other");
+  if (reports == 1 && options->file.empty())
+    return fail("--onsets, --beats and --lines need --file");
+  if (options->realtime && options->file.empty()) return fail("--realtime needs --file");
+  if (sourceGiven && !options->file.empty()) return fail("--source and --file exclude each other");
+  if (options->listSources && (sourceGiven || !options->file.empty() || reports > 0))
+    return fail("--list-sources goes alone");
+  return LightbeatParse::kRun;
+}
+
+const char* LightbeatHelp() {
+  return
+      "Usage: lightbeat [OPTION]...\n"
+      "Makes the pipe server's lamps follow the music: captures what this computer\n"
+      "plays (or a source, or a file), analyses it and sends light commands.\n"
+      "\n"
+      "Input:\n"
+      "  --source NAME    capture this source instead of what the default output\n"
+      "                   plays (a microphone, another output's monitor)\n"
+      "  --list-sources   list the sources' names and exit\n"
+      "  --file PATH      analyse a sound file (WAV, FLAC, OGG; on Windows WAV)\n"
+      "  --realtime       with --file: at playing speed (else as fast as it can)\n"
+      "\n"
+      "Lamps:\n"
+      "  --style NAME     spectrum (default), meter, beat, pulse or bass\n"
+      "  --hold MS        minimum on and off time of each lamp (default 50)\n"
+      "  --delay MS       light the lamps this much later, for speakers that lag\n"
+      "                   (default 0, at most 5000)\n"
+      "  --mode 3|5       one-bank (>3L) or two-bank (>5L, default) commands\n"
+      "  --rate HZ        at most this many lines a second (default 50)\n"
+      "\n"
+      "Output:\n"
+      "  -q, --quiet      no status line (there is none when output is not a terminal)\n"
+      "  --onsets         with --file, no server: print each onset's time (s), exit\n"
+      "  --beats          the same for the beats\n"
+      "  --lines          the same for every line it would send: SECONDS LINE\n"
+      "  -h, --help       this text\n"
+      "\n"
+      "Lines go out only when the lamps change. With no server, or when it goes\n"
+      "away, lightbeat says so and tries again every second. Ctrl-C or the end\n"
+      "of the file turns every lamp off (>5L0000).\n";
+}
