@@ -8,8 +8,9 @@
 add_library(app_win OBJECT main_window_win.cpp ui_ops_win.cpp ${PROJECT_SOURCE_DIR}/res/load_text_win.cpp)
 target_link_libraries(app_win PUBLIC app_core paint_note_none)
 
-add_executable(pipeserver WIN32 winmain_win.cpp ${PROJECT_SOURCE_DIR}/res/pipeserver.rc)
+add_executable(pipeserver WIN32 winmain_win.cpp format_win.cpp ${PROJECT_SOURCE_DIR}/res/pipeserver.rc)
 # The listener calls into lights, and lights into the port back end.
 target_link_libraries(pipeserver PRIVATE app_win pipe_listener lights port_io)
 # windres finds npserver.ico and strings.h beside the script.
 target_include_directories(pipeserver PRIVATE ${PROJECT_SOURCE_DIR}/res)
+target_link_options(pipeserver PRIVATE ${PIPESERVER_PROGRAM_LINK_OPTIONS})

@@ -1,6 +1,7 @@
 // The Windows program's entry and its window-system steps of start-up and
 // shutdown (app/shell_ops.h); the order is RunProgram's (app/program.cpp).
 #include "app/app_win.h"
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/shell_ops.h"
@@ -8,6 +9,8 @@
 namespace {
 
 int ShowState = SW_SHOWDEFAULT;  // As WinMain was handed it.
+
+bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 }  // namespace
 
@@ -74,10 +77,13 @@ void DeleteDrawingObjects() {
   DeleteObject(GrayPen);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int showState) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
   // Set first: LoadText reads the string table through it, the refusal's
   // text included.
   AppInstance = instance;
   ShowState = showState;
-  return RunProgram(commandTail);
+  // The tail by the system's rule, from the whole command line: mingw's
+  // start-up code cuts its own differently (after "name"-p 378 it keeps
+  // only 378, and it stops an unquoted name at a byte above 0x7F).
+  return RunProgram(CommandTailOf(GetCommandLineA(), IsLeadByte));
 }

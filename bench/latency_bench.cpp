@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 #include <vector>
 
 #include "bench/latency_probe.h"
@@ -16,6 +15,7 @@
 #include "pipe/pipe_endpoint.h"
 #include "pipe/pipe_listener.h"
 #include "pipe/pipe_name.h"
+#include "tests/support/test_threads.h"
 
 namespace {
 
@@ -91,9 +91,9 @@ bool Measure(int lines, Run* bare, Run* listener) {
   long error = 0;
   Bare = PipeServerCreate(kServerNames[int(Server::kBare)], &error);
   if (Bare == nullptr) return false;
-  std::thread(BareServe).detach();
+  StartDetachedThread([](void*) { BareServe(); }, nullptr);
   PortBase = 0x378;
-  std::thread([] { PipeListenThread(nullptr); }).detach();  // Never returns.
+  StartDetachedThread([](void*) { PipeListenThread(nullptr); }, nullptr);  // Never returns.
   if (!ClientConnect(Server::kBare) || !ClientConnect(Server::kListener)) return false;
 
   const int warmUp = std::min(kBlock, lines / 10);

@@ -1,20 +1,19 @@
 // The latency benchmark's side of the link-time seams: a port whose data
 // register stamps each completed two-bank output, and UI operations that do
 // nothing (the repaint request stays on the path, as a no-op).
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 
 #include "bench/latency_probe.h"
 #include "lights/light_control.h"
 #include "lights/ui_ops.h"
 #include "port/port_io.h"
+#include "tests/support/test_threads.h"
 
 namespace {
 
-std::mutex ProbeLock;
-std::condition_variable ProbeSignal;
-uint32_t Awaited = 0;  // Guarded by ProbeLock, as are the two below.
+TestLock ProbeLock;
+TestSignal ProbeSignal;  // Raised when the awaited key has arrived.
+uint32_t Awaited = 0;    // Guarded by ProbeLock, as are the two below.
 bool Arrived = false;
 LatencyClock::time_point ArrivalTime;
 
@@ -25,25 +24,24 @@ uint8_t FirstByte = 0;
 }  // namespace
 
 void ProbeExpect(uint32_t key) {
-  std::lock_guard<std::mutex> hold(ProbeLock);
+  TestLockHold hold(ProbeLock);
   Awaited = key;
   Arrived = false;
+  ProbeSignal.Clear();
 }
 
 void ProbeArrived(uint32_t key) {
   const LatencyClock::time_point now = LatencyClock::now();
-  // Notified under the lock: the client cannot return from its wait, and
-  // the program end destroy the condition, while this thread still uses it.
-  std::lock_guard<std::mutex> hold(ProbeLock);
+  TestLockHold hold(ProbeLock);
   if (key != Awaited || Arrived) return;
   Arrived = true;
   ArrivalTime = now;
-  ProbeSignal.notify_one();
+  ProbeSignal.Raise();
 }
 
 bool ProbeWait(LatencyClock::time_point* arrival) {
-  std::unique_lock<std::mutex> hold(ProbeLock);
-  if (!ProbeSignal.wait_for(hold, std::chrono::seconds(5), [] { return Arrived; })) return false;
+  if (!ProbeSignal.Wait(5000)) return false;
+  TestLockHold hold(ProbeLock);
   *arrival = ArrivalTime;
   return true;
 }

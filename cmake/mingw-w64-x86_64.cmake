@@ -4,9 +4,12 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(MINGW_TRIPLE x86_64-w64-mingw32)
 
-# The posix thread model gives std::mutex and std::thread in GCC 12.
-find_program(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-posix REQUIRED)
-find_program(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-posix REQUIRED)
+# The win32 thread model: the posix model's thread library (winpthreads)
+# imports GetTickCount64, so its programs need Vista. GCC 12's win32 model
+# has no std::thread, std::mutex or std::condition_variable: Windows code
+# uses Win32 threads and critical sections (README, "Builds").
+find_program(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-win32 REQUIRED)
+find_program(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-win32 REQUIRED)
 find_program(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres REQUIRED)
 find_program(WINE_PROGRAM wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})

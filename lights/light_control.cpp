@@ -1,8 +1,8 @@
 #include "lights/light_control.h"
 
 #include <cstring>
-#include <mutex>
 
+#include "lights/display_lock.h"
 #include "lights/hex_number.h"
 #include "lights/parallel_port.h"
 #include "lights/ui_ops.h"
@@ -14,27 +14,27 @@ namespace {
 // Written by start-up before the listener exists, then only by the listener.
 DisplayStateRecord DisplayState;
 
-// Guards DisplayState between the listener's update and the painter's copy.
-// Held only for the copy, never across a port access or a platform call.
-std::mutex DisplayLock;
+// DisplayState is guarded by the display lock (lights/display_lock.h)
+// between the listener's update and the painter's copy: held only for the
+// copy, never across a port access or a platform call.
 
 enum class Mode { kNone, kOneBank, kTwoBanks };
 
 }  // namespace
 
 void ClearDisplayState() {
-  std::lock_guard<std::mutex> hold(DisplayLock);
+  DisplayLockHold hold;
   DisplayState = DisplayStateRecord{};
 }
 
 void ClearLampBanks() {
-  std::lock_guard<std::mutex> hold(DisplayLock);
+  DisplayLockHold hold;
   DisplayState.LampBank0 = 0;
   DisplayState.LampBank1 = 0;
 }
 
 DisplayStateRecord SnapshotDisplayState() {
-  std::lock_guard<std::mutex> hold(DisplayLock);
+  DisplayLockHold hold;
   return DisplayState;
 }
 
@@ -56,7 +56,7 @@ void ApplyLightLine(const char* line) {
   const uint8_t bank1 = uint8_t((value >> 8) & 0xFF);
 
   {
-    std::lock_guard<std::mutex> hold(DisplayLock);
+    DisplayLockHold hold;
     std::memcpy(DisplayState.StatusText, text, sizeof text);
     if (mode != Mode::kNone) {
       // Both bytes for both modes: a one-bank command still draws row two.

@@ -7,7 +7,10 @@
 //   on a system that grants the process I/O rights. Where it has none, the
 //   first one raises STATUS_PRIVILEGED_INSTRUCTION; one probing read at
 //   start-up finds that out under a vectored handler instead of ending the
-//   process, and the program then runs without the port.
+//   process, and the program then runs without the port. Vectored handlers
+//   came with Windows XP: before it (NT 4.0, 2000) the process's last-chance
+//   filter does the same work for the probe, so both are looked up, never
+//   imported.
 #include <windows.h>
 
 #include <atomic>
@@ -78,16 +81,48 @@ LONG CALLBACK ProbeFaultHandler(EXCEPTION_POINTERS* info) {
   return EXCEPTION_CONTINUE_EXECUTION;
 }
 
+template <typename Fn>
+Fn Export(HMODULE dll, const char* name) {
+  // Through void(*)(): the one cast to another function type GCC accepts quietly.
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
+}
+
+// Where there are no vectored handlers, the filter that was there before
+// the probe's own keeps every other exception.
+LPTOP_LEVEL_EXCEPTION_FILTER filterBeforeProbe = nullptr;
+bool lastChanceFilterOnly = false;  // Tests: as on a system without vectored handlers.
+
+LONG WINAPI ProbeLastChanceFilter(EXCEPTION_POINTERS* info) {
+  const LONG answer = ProbeFaultHandler(info);
+  if (answer != EXCEPTION_CONTINUE_SEARCH || filterBeforeProbe == nullptr) return answer;
+  return filterBeforeProbe(info);
+}
+
+typedef LONG(CALLBACK* VectoredHandlerFn)(EXCEPTION_POINTERS* info);
+typedef void*(WINAPI* AddVectoredHandlerFn)(ULONG first, VectoredHandlerFn handler);
+typedef ULONG(WINAPI* RemoveVectoredHandlerFn)(void* handle);
+
 // One read of the control register (reading is harmless): does the
 // processor let this process use the ports?
 bool ProbeDirectAccess(uint16_t base) {
-  void* handler = AddVectoredExceptionHandler(1, ProbeFaultHandler);  // First in line.
-  if (handler == nullptr) return false;  // Unprotected, the probe could end the process.
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  auto add = Export<AddVectoredHandlerFn>(kernel, "AddVectoredExceptionHandler");
+  auto remove = Export<RemoveVectoredHandlerFn>(kernel, "RemoveVectoredExceptionHandler");
+  void* handler = nullptr;
+  if (add != nullptr && remove != nullptr && !lastChanceFilterOnly) {
+    handler = add(1, ProbeFaultHandler);  // First in line.
+    if (handler == nullptr) return false;  // Unprotected, the probe could end the process.
+  } else {
+    filterBeforeProbe = SetUnhandledExceptionFilter(ProbeLastChanceFilter);
+  }
   probeFaulted = false;
   probingThread = GetCurrentThreadId();
   InstructionIn(uint16_t(base + 2));
   probingThread = 0;
-  RemoveVectoredExceptionHandler(handler);
+  if (handler != nullptr)
+    remove(handler);
+  else
+    SetUnhandledExceptionFilter(filterBeforeProbe);
   return !probeFaulted;
 }
 
@@ -112,12 +147,6 @@ bool DriverDllPath(char* path, size_t size) {
   if (folder[0] == '\0') return false;
   std::snprintf(path, size, "%s%s", folder, PORT_DRIVER_DLL);
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-template <typename Fn>
-Fn Export(HMODULE dll, const char* name) {
-  // Through void(*)(): the one cast to another function type GCC accepts quietly.
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
 }
 
 Refusal AskDriverDll(HMODULE dll) {
@@ -191,3 +220,5 @@ void PortWrite8(uint16_t address, uint8_t value) {
 }
 
 uint32_t LastProbeException() { return probeException; }
+
+void ProbeWithLastChanceFilterOnly(bool only) { lastChanceFilterOnly = only; }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the linux and windows presets and prints the benchmark figures:
-# the light-line and framing micro-benchmarks, the end-to-end latency
+# Builds the linux, windows and windows-x86 presets and prints the
+# benchmark figures: both pipeserver.exe sizes and import counts, the
+# light-line and framing micro-benchmarks, the end-to-end latency
 # (Linux socket, and the Windows named pipe under Wine), the listener's
 # idle CPU and its memory over 100,000 lines, and the machine they ran on.
 #   bash scripts/bench.sh            (LATENCY_RUNS=3 runs of 10,000 lines each)
@@ -12,7 +13,7 @@ install_missing_packages
 trap 'stop_wine' EXIT
 runs=${LATENCY_RUNS:-3}
 
-for preset in linux windows; do
+for preset in linux windows windows-x86; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null
 done
@@ -21,6 +22,15 @@ echo "=== machine"
 echo "cores: $(nproc); CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
 echo "memory: $(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo);" \
      "OS: $(. /etc/os-release && echo "$PRETTY_NAME"), kernel $(uname -r); $(wine --version 2>/dev/null || true)"
+
+echo "=== pipeserver.exe: size (goal: at most 64 KB = 65536 bytes) and imports; reference: the smallest program that shows a box, built the same way"
+for preset in windows windows-x86; do
+  objdump=$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "build/$preset/CMakeCache.txt")
+  for exe in build/$preset/app/pipeserver.exe build/$preset/bench/size_floor.exe; do
+    echo "$preset $(basename "$exe"): $(stat -c %s "$exe") bytes;" \
+      "$("$objdump" -p "$exe" | python3 tests/imports/import_counts.py)"
+  done
+done
 
 echo "=== light and framing micro-benchmarks (Linux)"
 build/linux/bench/light_bench --benchmark_min_time=0.2 2>/dev/null

@@ -52,6 +52,19 @@ TEST_P(NoDriverDll, ProbeIsRefusedAsAPrivilegedInstruction) {
   EXPECT_EQ(LastProbeException(), kPrivilegedInstruction);
 }
 
+LONG WINAPI FilterBeforeTheProbe(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+
+// Before Windows XP there are no vectored handlers: the last-chance filter
+// catches the probe's fault, and the filter that was there comes back.
+TEST_P(NoDriverDll, ProbeSurvivesWithTheLastChanceFilterOnly) {
+  LPTOP_LEVEL_EXCEPTION_FILTER original = SetUnhandledExceptionFilter(FilterBeforeTheProbe);
+  ProbeWithLastChanceFilterOnly(true);
+  EXPECT_FALSE(PortAccessOpen(GetParam().base));
+  ProbeWithLastChanceFilterOnly(false);
+  EXPECT_EQ(LastProbeException(), kPrivilegedInstruction);
+  EXPECT_EQ(SetUnhandledExceptionFilter(original), &FilterBeforeTheProbe);
+}
+
 TEST_P(NoDriverDll, LaterFaultsAreNotSwallowed) {
   // Outside the probe the back end catches nothing: a refused port
   // instruction afterwards reaches the process's own handlers.

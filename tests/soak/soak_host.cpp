@@ -7,9 +7,8 @@
 //   quit      -> ends the process
 // One line per write, under a lock, so the two threads' lines never mix.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "lights/light_control.h"
 #include "lights/parallel_port.h"
@@ -19,13 +18,14 @@
 #include "tests/soak/latch_port.h"
 #include "tests/soak/host_platform.h"
 #include "tests/support/escape.h"
+#include "tests/support/test_threads.h"
 
 namespace {
 
-std::mutex OutputLock;
+TestLock OutputLock;
 
 void PrintLine(const char* line) {
-  std::lock_guard<std::mutex> hold(OutputLock);
+  TestLockHold hold(OutputLock);
   std::fputs(line, stdout);
   std::fflush(stdout);
 }
@@ -56,13 +56,15 @@ int main() {
   ClearDisplayState();
   PortBase = 0x378;
   PortSetUp();  // As start-up does: both strobe pins low before any output.
-  std::thread([] {
-    NameListenerThread();
-    const int code = PipeListenThread(nullptr);
-    char line[32];
-    std::snprintf(line, sizeof line, "ended code=%d\n", code);
-    PrintLine(line);
-  }).detach();
+  StartDetachedThread(
+      [](void*) {
+        NameListenerThread();
+        const int code = PipeListenThread(nullptr);
+        char line[32];
+        std::snprintf(line, sizeof line, "ended code=%d\n", code);
+        PrintLine(line);
+      },
+      nullptr);
 
   char request[64];
   while (std::fgets(request, sizeof request, stdin) != nullptr) {

@@ -74,9 +74,14 @@ HWND FindVisibleWindow(DWORD pid, const char* className) {
 
 }  // namespace
 
+// The command line of a tail: the program's quoted path, a blank, the tail.
 Process::Process(const std::string& exe, const std::string& tail, const std::string& inputFile) {
-  std::string line = "\"" + exe + "\"";
-  if (!tail.empty()) line += " " + tail;
+  Start(exe, "\"" + exe + "\"" + (tail.empty() ? "" : " " + tail), inputFile);
+}
+
+Process::Process(const std::string& exe, const RawCommandLine& line) { Start(exe, line.line, ""); }
+
+void Process::Start(const std::string& exe, const std::string& line, const std::string& inputFile) {
   std::vector<char> buffer(line.begin(), line.end());
   buffer.push_back('\0');
   STARTUPINFOA startup = {};

@@ -22,12 +22,19 @@ std::string ProgramPath(const char* variable);
 // Polls condition every 20 ms until it holds or ms have passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD ms);
 
-// A program started in the driver's job with a command tail, and with
-// standard input from a file when one is named. Whatever happens in a
-// test, the destructor leaves no process behind.
+// A whole command line, program name included, exactly as CreateProcessA
+// hands it to the program.
+struct RawCommandLine {
+  std::string line;
+};
+
+// A program started in the driver's job with a command tail (or a whole
+// command line), and with standard input from a file when one is named.
+// Whatever happens in a test, the destructor leaves no process behind.
 class Process {
  public:
   Process(const std::string& exe, const std::string& tail, const std::string& inputFile = "");
+  Process(const std::string& exe, const RawCommandLine& line);
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
@@ -39,6 +46,8 @@ class Process {
   long WaitForExit(DWORD ms) const;
 
  private:
+  void Start(const std::string& exe, const std::string& line, const std::string& inputFile);
+
   HANDLE input_ = INVALID_HANDLE_VALUE;
   PROCESS_INFORMATION process_ = {};
 };
@@ -48,6 +57,8 @@ class Server : public Process {
  public:
   explicit Server(const std::string& tail, const std::string& exe = ProgramPath("PIPESERVER_EXE"))
       : Process(exe, tail) {}
+  explicit Server(const RawCommandLine& line, const std::string& exe = ProgramPath("PIPESERVER_EXE"))
+      : Process(exe, line) {}
   // Its main window once it is visible, or nullptr after ms.
   HWND WaitForWindow(DWORD ms) const;
 };

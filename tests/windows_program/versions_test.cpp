@@ -1,0 +1,123 @@
+// The program on each Windows version that Wine can report, for one copy
+// of the .exe each (AppDefaults): the NT family runs it, Windows 95, 98 and
+// Me get the refusal.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ostream>
+#include <string>
+
+#include "tests/support/win_driver.h"
+
+namespace {
+
+struct VersionCase {
+  const char* version;  // Wine's name for it.
+  bool ntFamily;
+  friend std::ostream& operator<<(std::ostream& out, const VersionCase& c) { return out << c.version; }
+};
+
+const VersionCase kVersions[] = {
+    {"win95", false}, {"win98", false}, {"winme", false},
+    {"nt40", true},   {"win2k", true},  {"winxp", true},
+};
+
+// Wine reports version for the program named exeName while this lives.
+class ReportedVersion {
+ public:
+  ReportedVersion(const std::string& exeName, const char* version)
+      : key_("Software\\Wine\\AppDefaults\\" + exeName) {
+    HKEY key = nullptr;
+    ok_ = RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                          nullptr) == ERROR_SUCCESS &&
+          RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                         DWORD(std::strlen(version) + 1)) == ERROR_SUCCESS;
+    if (key != nullptr) RegCloseKey(key);
+  }
+  ~ReportedVersion() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string key_;
+  bool ok_ = false;
+};
+
+// The copy of pipeserver.exe for this version, made by CMake.
+std::string CopyFor(const VersionCase& c) {
+  return ProgramPath("PIPESERVER_VERSIONS_DIR") + "\\pipeserver_" + c.version + ".exe";
+}
+
+class Versions : public testing::TestWithParam<VersionCase> {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(ProgramPath("PIPESERVER_VERSIONS_DIR").empty());
+    ASSERT_EQ(FindWindowA("PipeWClass", nullptr), nullptr) << "a copy from before is still running";
+    exe_ = CopyFor(GetParam());
+    ASSERT_NE(GetFileAttributesA(exe_.c_str()), INVALID_FILE_ATTRIBUTES) << exe_;
+  }
+  std::string exe_;
+};
+
+TEST_P(Versions, TheNtFamilyRunsTheProgramOthersAreRefused) {
+  const VersionCase& c = GetParam();
+  ReportedVersion reported("pipeserver_" + std::string(c.version) + ".exe", c.version);
+  ASSERT_TRUE(reported.ok());
+
+  if (!c.ntFamily) {
+    Server server("-p 378", exe_);
+    ASSERT_TRUE(server.started());
+    HWND box = WaitForMessageBox(server.pid(), 10000);
+    ASSERT_NE(box, nullptr);
+    const BoxContents refusal = ReadMessageBox(box);
+    EXPECT_EQ(refusal.caption, "Pipe Server Vantrelle");
+    EXPECT_EQ(refusal.text, "CreateNamedPipe will only work on Windows NT.");
+    EXPECT_EQ(refusal.icon, BoxIcon::kHand);
+    EXPECT_EQ(refusal.owner, nullptr);
+    EXPECT_EQ(server.WaitForWindow(0), nullptr);
+    EXPECT_TRUE(PressOk(box));
+    EXPECT_EQ(server.WaitForExit(5000), 0);
+    return;
+  }
+
+  {  // The emulation mode: title and lamps.
+    Server server("", exe_);
+    HWND window = server.WaitForWindow(10000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(WaitForMessageBox(server.pid(), 0), nullptr);
+    EXPECT_EQ(WindowTitle(window), "Pipe Server Vantrelle (p:0)");
+    EXPECT_EQ(RunLightsend({">5L8001"}), 0);
+    // Row 1's rightmost lamp and row 2's leftmost: 0x8001.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          const Pixels shown = CaptureClient(window);
+          return shown.At(7 * 32 + 16, 36) == 0x00FFFF && shown.At(16, 68) == 0x00FFFF &&
+                 shown.At(16, 36) == 0;
+        },
+        3000));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(server.WaitForExit(5000), 0);
+  }
+  {  // A port without access (no driver DLL; Wine refuses the instructions).
+    Server server("-p 378", exe_);
+    HWND box = WaitForMessageBox(server.pid(), 10000);
+    ASSERT_NE(box, nullptr);
+    const BoxContents warning = ReadMessageBox(box);
+    EXPECT_EQ(warning.caption, "Pipe Server Vantrelle");
+    const std::string opening = "No access to the parallel port at 378.";
+    EXPECT_EQ(warning.text.substr(0, opening.size()), opening) << warning.text;
+    EXPECT_EQ(warning.icon, BoxIcon::kExclamation);
+    EXPECT_TRUE(PressOk(box));
+    HWND window = server.WaitForWindow(10000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(WindowTitle(window), "Pipe Server Vantrelle (p:0)");
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(server.WaitForExit(5000), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Wine, Versions, testing::ValuesIn(kVersions),
+                         [](const testing::TestParamInfo<VersionCase>& info) {
+                           return std::string(info.param.version);
+                         });
+
+}  // namespace
