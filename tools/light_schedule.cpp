@@ -39,7 +39,7 @@ void LightSchedule::Finish(bool drain) {
 bool LightSchedule::Take(double now, music::LampBits* bits) {
   if (done_) return false;
   Advance(now);
-  if (now < lastSentTime_ + interval_) return false;
+  if (now < nextSlot_) return false;
   const bool unsent = havePending_ && int(pending_) != lastSent_;
   if (finishing_ && queue_.empty() && !(drain_ && unsent)) {
     done_ = true;
@@ -51,7 +51,7 @@ bool LightSchedule::Take(double now, music::LampBits* bits) {
     return false;
   }
   lastSent_ = *bits;
-  lastSentTime_ = now;
+  nextSlot_ = now + interval_;
   return true;
 }
 
@@ -59,6 +59,6 @@ double LightSchedule::NextTime() const {
   if (done_) return kNever;
   double next = queue_.empty() ? kNever : queue_.front().due;
   if ((havePending_ && int(pending_) != lastSent_) || (finishing_ && queue_.empty()))
-    next = std::min(next, std::max(lastSentTime_ + interval_, latest_));
+    next = std::min(next, std::max(nextSlot_, latest_));
   return next;
 }

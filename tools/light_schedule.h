@@ -58,7 +58,10 @@ class LightSchedule {
   bool havePending_ = false;      // once there is one.
   double latest_ = 0;             // The latest time handed in.
   int lastSent_ = -1;     // -1: the server's lamps are unknown.
-  double lastSentTime_ = -1e300;
+  // When the next line may go: kept as a stored double, so that the time
+  // NextTime gives is the very one that Take compares with (on x87 a sum
+  // recomputed in a register can differ from it in the last bit).
+  double nextSlot_ = -1e300;
   bool finishing_ = false;
   bool drain_ = false;
   bool done_ = false;
