@@ -94,6 +94,15 @@ wine64_loader() {
   echo wine
 }
 
+# The loader for the Windows program $1: wine64_loader's for an x86-64 one
+# (by its PE header's machine field), plain wine for an i686 one.
+wine_loader_for() {
+  local offset machine
+  offset=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  machine=$(od -An -tx2 -j$((offset + 4)) -N2 "$1" | tr -d ' ')
+  if [ "$machine" = 8664 ]; then wine64_loader; else echo wine; fi
+}
+
 stop_wine() {
   [ -n "${WINEPREFIX:-}" ] && WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
 }

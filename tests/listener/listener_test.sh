@@ -15,7 +15,7 @@ source "$(dirname "$0")/../support/lib.sh"
 
 if [ "$PLATFORM" = wine ]; then
   source "$(dirname "$0")/../../scripts/deps.sh"
-  RUN=("$(wine64_loader)")  # The program itself, not a start.exe in front of it.
+  RUN=("$(wine_loader_for "$HOST")")  # The program itself, not a start.exe in front of it.
   LIMIT=20        # Each Wine process takes a moment to start.
   DELAY=300       # lightsend's pause between lines, ms.
   RATE=5          # Lamp steps a second of the pattern.
