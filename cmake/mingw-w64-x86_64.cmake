@@ -1,21 +1,4 @@
-# Cross build for 64-bit Windows with mingw-w64; tests run under Wine, so
-# `cmake --build` followed by `ctest` behaves as it does natively.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 64-bit Windows with mingw-w64; tests run under Wine.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(MINGW_TRIPLE x86_64-w64-mingw32)
-
-# The win32 thread model: the posix model's thread library (winpthreads)
-# imports GetTickCount64, so its programs need Vista. GCC 12's win32 model
-# has no std::thread, std::mutex or std::condition_variable: Windows code
-# uses Win32 threads and critical sections (README, "Builds").
-find_program(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-win32 REQUIRED)
-find_program(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-win32 REQUIRED)
-find_program(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres REQUIRED)
-find_program(WINE_PROGRAM wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -165,17 +165,10 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
 int main(int argc, char** argv) {
   LightbeatOptions options;
   std::string error;
-  switch (ParseLightbeatArguments(std::vector<std::string>(argv + 1, argv + argc), &options,
-                                  &error)) {
-    case LightbeatParse::kHelp:
-      std::fputs(LightbeatHelp(), stdout);
-      return 0;
-    case LightbeatParse::kUsageError:
-      std::fprintf(stderr, "lightbeat: %s\nTry 'lightbeat --help'.\n", error.c_str());
-      return 2;
-    case LightbeatParse::kRun:
-      break;
-  }
+  const ParseOutcome outcome =
+      ParseLightbeatArguments(std::vector<std::string>(argv + 1, argv + argc), &options, &error);
+  if (const int code = AnswerParse(outcome, "lightbeat", LightbeatHelp(), error); code >= 0)
+    return code;
   if (options.listSources) return ListSources();
 
   CaptureStream* stream = nullptr;

@@ -30,11 +30,11 @@ bool TakesValue(const std::string& option) {
 
 }  // namespace
 
-LightbeatParse ParseLightbeatArguments(const std::vector<std::string>& args,
+ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
                                        LightbeatOptions* options, std::string* error) {
   auto fail = [error](const std::string& why) {
     *error = why;
-    return LightbeatParse::kUsageError;
+    return ParseOutcome::kUsageError;
   };
   bool sourceGiven = false;
   int reports = 0;
@@ -48,7 +48,7 @@ LightbeatParse ParseLightbeatArguments(const std::vector<std::string>& args,
       option.resize(equals);
       inlineValue = true;
     }
-    if (option == "--help" || option == "-h") return LightbeatParse::kHelp;
+    if (option == "--help" || option == "-h") return ParseOutcome::kHelp;
     if (TakesValue(option)) {
       if (!inlineValue) {
         if (i + 1 == args.size()) return fail(option + " needs a value");
@@ -111,7 +111,7 @@ LightbeatParse ParseLightbeatArguments(const std::vector<std::string>& args,
   if (sourceGiven && !options->file.empty()) return fail("--source and --file exclude each other");
   if (options->listSources && (sourceGiven || !options->file.empty() || reports > 0))
     return fail("--list-sources goes alone");
-  return LightbeatParse::kRun;
+  return ParseOutcome::kRun;
 }
 
 const char* LightbeatHelp() {

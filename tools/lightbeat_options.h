@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "music/lamp_styles.h"
+#include "tools/parse_outcome.h"
 
 // What a run prints instead of driving the lamps (all need --file).
 enum class LightbeatReport { kNone, kOnsets, kBeats, kLines };
@@ -23,11 +24,9 @@ struct LightbeatOptions {
   LightbeatReport report = LightbeatReport::kNone;
 };
 
-enum class LightbeatParse { kRun, kHelp, kUsageError };
-
 // Reads the arguments (without the program name). On kUsageError, error
 // says what is wrong in one line.
-LightbeatParse ParseLightbeatArguments(const std::vector<std::string>& args,
+ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
                                        LightbeatOptions* options, std::string* error);
 
 // The text that --help prints.

@@ -92,16 +92,10 @@ bool PlayPattern(const LightsendOptions& options) {
 int main(int argc, char** argv) {
   LightsendOptions options;
   std::string error;
-  switch (ParseLightsendArguments(std::vector<std::string>(argv + 1, argv + argc), &options,
-                                  &error)) {
-    case ParseOutcome::kHelp:
-      std::fputs(LightsendHelp(), stdout);
-      return 0;
-    case ParseOutcome::kUsageError:
-      std::fprintf(stderr, "lightsend: %s\nTry 'lightsend --help'.\n", error.c_str());
-      return 2;
-    case ParseOutcome::kRun: break;
-  }
+  const ParseOutcome outcome =
+      ParseLightsendArguments(std::vector<std::string>(argv + 1, argv + argc), &options, &error);
+  if (const int code = AnswerParse(outcome, "lightsend", LightsendHelp(), error); code >= 0)
+    return code;
   if (options.fromStdin && !ReadStdinLines(&options.lines)) return 2;
 
   InstallInterruptHandler();

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/parse_outcome.h"
+
 struct LightsendOptions {
   std::vector<std::string> lines;  // Lines from the arguments.
   bool fromStdin = false;          // "-": lines from standard input instead.
@@ -12,8 +14,6 @@ struct LightsendOptions {
   int mode = 5;                    // --mode 3|5: one-bank or two-bank commands.
   int delayMs = 20;                // --delay MS between lines.
 };
-
-enum class ParseOutcome { kRun, kHelp, kUsageError };
 
 // Reads the arguments (without the program name). On kUsageError, error
 // says what is wrong in one line.

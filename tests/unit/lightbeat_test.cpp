@@ -22,7 +22,7 @@ const auto kName = [](const auto& info) { return std::string(info.param.name); }
 struct ArgsCase {
   const char* name;
   std::vector<std::string> args;
-  LightbeatParse outcome;
+  ParseOutcome outcome;
   const char* errorHas;  // Part of the error text; "" when none expected.
 };
 
@@ -35,41 +35,41 @@ TEST_P(LightbeatArgs, GiveTheOutcome) {
   std::string error;
   EXPECT_EQ(ParseLightbeatArguments(GetParam().args, &options, &error), GetParam().outcome);
   EXPECT_NE(error.find(GetParam().errorHas), std::string::npos) << error;
-  EXPECT_EQ(error.empty(), GetParam().outcome != LightbeatParse::kUsageError) << error;
+  EXPECT_EQ(error.empty(), GetParam().outcome != ParseOutcome::kUsageError) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(Accepted, LightbeatArgs, testing::Values(
-    ArgsCase{"Nothing", {}, LightbeatParse::kRun, ""},
-    ArgsCase{"Source", {"--source", "alsa_input.usb"}, LightbeatParse::kRun, ""},
-    ArgsCase{"ListSources", {"--list-sources"}, LightbeatParse::kRun, ""},
-    ArgsCase{"FileRealtime", {"--file", "a.wav", "--realtime"}, LightbeatParse::kRun, ""},
-    ArgsCase{"Onsets", {"--onsets", "--file", "a.ogg"}, LightbeatParse::kRun, ""},
+    ArgsCase{"Nothing", {}, ParseOutcome::kRun, ""},
+    ArgsCase{"Source", {"--source", "alsa_input.usb"}, ParseOutcome::kRun, ""},
+    ArgsCase{"ListSources", {"--list-sources"}, ParseOutcome::kRun, ""},
+    ArgsCase{"FileRealtime", {"--file", "a.wav", "--realtime"}, ParseOutcome::kRun, ""},
+    ArgsCase{"Onsets", {"--onsets", "--file", "a.ogg"}, ParseOutcome::kRun, ""},
     ArgsCase{"AllTuning", {"--style", "pulse", "--hold", "0", "--delay", "5000", "--rate", "1",
-                           "--mode", "3", "--quiet"}, LightbeatParse::kRun, ""},
-    ArgsCase{"InlineValue", {"--rate=25.5", "--style=beat"}, LightbeatParse::kRun, ""},
-    ArgsCase{"HelpWins", {"--bogus", "-h"}, LightbeatParse::kUsageError, "--bogus"},
-    ArgsCase{"Help", {"--style", "meter", "--help"}, LightbeatParse::kHelp, ""}), kName);
+                           "--mode", "3", "--quiet"}, ParseOutcome::kRun, ""},
+    ArgsCase{"InlineValue", {"--rate=25.5", "--style=beat"}, ParseOutcome::kRun, ""},
+    ArgsCase{"HelpWins", {"--bogus", "-h"}, ParseOutcome::kUsageError, "--bogus"},
+    ArgsCase{"Help", {"--style", "meter", "--help"}, ParseOutcome::kHelp, ""}), kName);
 
 INSTANTIATE_TEST_SUITE_P(Refused, LightbeatArgs, testing::Values(
-    ArgsCase{"Unknown", {"--colour"}, LightbeatParse::kUsageError, "unknown option --colour"},
-    ArgsCase{"Stray", {"song.wav"}, LightbeatParse::kUsageError, "--file"},
-    ArgsCase{"NoValue", {"--rate"}, LightbeatParse::kUsageError, "needs a value"},
-    ArgsCase{"RateZero", {"--rate", "0"}, LightbeatParse::kUsageError, "--rate"},
-    ArgsCase{"RateText", {"--rate", "fast"}, LightbeatParse::kUsageError, "--rate"},
-    ArgsCase{"RateInfinite", {"--rate", "inf"}, LightbeatParse::kUsageError, "--rate"},
-    ArgsCase{"ModeFour", {"--mode", "4"}, LightbeatParse::kUsageError, "--mode"},
-    ArgsCase{"DelayNegative", {"--delay", "-1"}, LightbeatParse::kUsageError, "--delay"},
-    ArgsCase{"DelayFraction", {"--delay", "1.5"}, LightbeatParse::kUsageError, "--delay"},
-    ArgsCase{"HoldTooLong", {"--hold", "2001"}, LightbeatParse::kUsageError, "--hold"},
-    ArgsCase{"BadStyle", {"--style", "disco"}, LightbeatParse::kUsageError, "disco"},
-    ArgsCase{"FlagWithValue", {"--quiet=yes"}, LightbeatParse::kUsageError, "takes no value"},
-    ArgsCase{"ReportWithoutFile", {"--beats"}, LightbeatParse::kUsageError, "need --file"},
-    ArgsCase{"TwoReports", {"--file", "a", "--beats", "--lines"}, LightbeatParse::kUsageError,
+    ArgsCase{"Unknown", {"--colour"}, ParseOutcome::kUsageError, "unknown option --colour"},
+    ArgsCase{"Stray", {"song.wav"}, ParseOutcome::kUsageError, "--file"},
+    ArgsCase{"NoValue", {"--rate"}, ParseOutcome::kUsageError, "needs a value"},
+    ArgsCase{"RateZero", {"--rate", "0"}, ParseOutcome::kUsageError, "--rate"},
+    ArgsCase{"RateText", {"--rate", "fast"}, ParseOutcome::kUsageError, "--rate"},
+    ArgsCase{"RateInfinite", {"--rate", "inf"}, ParseOutcome::kUsageError, "--rate"},
+    ArgsCase{"ModeFour", {"--mode", "4"}, ParseOutcome::kUsageError, "--mode"},
+    ArgsCase{"DelayNegative", {"--delay", "-1"}, ParseOutcome::kUsageError, "--delay"},
+    ArgsCase{"DelayFraction", {"--delay", "1.5"}, ParseOutcome::kUsageError, "--delay"},
+    ArgsCase{"HoldTooLong", {"--hold", "2001"}, ParseOutcome::kUsageError, "--hold"},
+    ArgsCase{"BadStyle", {"--style", "disco"}, ParseOutcome::kUsageError, "disco"},
+    ArgsCase{"FlagWithValue", {"--quiet=yes"}, ParseOutcome::kUsageError, "takes no value"},
+    ArgsCase{"ReportWithoutFile", {"--beats"}, ParseOutcome::kUsageError, "need --file"},
+    ArgsCase{"TwoReports", {"--file", "a", "--beats", "--lines"}, ParseOutcome::kUsageError,
              "exclude"},
-    ArgsCase{"RealtimeLive", {"--realtime"}, LightbeatParse::kUsageError, "needs --file"},
-    ArgsCase{"SourceAndFile", {"--source", "x", "--file", "a"}, LightbeatParse::kUsageError,
+    ArgsCase{"RealtimeLive", {"--realtime"}, ParseOutcome::kUsageError, "needs --file"},
+    ArgsCase{"SourceAndFile", {"--source", "x", "--file", "a"}, ParseOutcome::kUsageError,
              "exclude"},
-    ArgsCase{"ListWithFile", {"--list-sources", "--file", "a"}, LightbeatParse::kUsageError,
+    ArgsCase{"ListWithFile", {"--list-sources", "--file", "a"}, ParseOutcome::kUsageError,
              "alone"}), kName);
 
 TEST(LightbeatArgsValues, AreKept) {
@@ -78,7 +78,7 @@ TEST(LightbeatArgsValues, AreKept) {
   ASSERT_EQ(ParseLightbeatArguments({"--file", "x.flac", "--lines", "--mode", "3", "--rate=20",
                                      "--delay", "120", "--style", "bass", "--hold", "80"},
                                     &options, &error),
-            LightbeatParse::kRun);
+            ParseOutcome::kRun);
   EXPECT_EQ(options.file, "x.flac");
   EXPECT_EQ(options.report, LightbeatReport::kLines);
   EXPECT_EQ(options.mode, 3);
