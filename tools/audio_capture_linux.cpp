@@ -44,10 +44,10 @@ struct CaptureStream {
 
 CaptureStatus OpenLiveCapture(const std::string& source, CaptureStream** stream,
                               CaptureFormat* format, std::string* error) {
-  pa_sample_spec spec;
-  spec.format = PA_SAMPLE_FLOAT32NE;
-  spec.rate = kLiveRate;
-  spec.channels = kLiveChannels;
+  pa_sample_spec sampleFormat;
+  sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+  sampleFormat.rate = kLiveRate;
+  sampleFormat.channels = kLiveChannels;
   pa_buffer_attr attr;
   attr.maxlength = uint32_t(-1);
   attr.tlength = uint32_t(-1);
@@ -57,7 +57,8 @@ CaptureStatus OpenLiveCapture(const std::string& source, CaptureStream** stream,
   int code = 0;
   const char* device = source.empty() ? "@DEFAULT_MONITOR@" : source.c_str();
   pa_simple* pulse = pa_simple_new(nullptr, "lightbeat", PA_STREAM_RECORD, device,
-                                   "lamps following the music", &spec, nullptr, &attr, &code);
+                                   "lamps following the music", &sampleFormat, nullptr, &attr,
+                                   &code);
   if (!pulse) {
     *error = std::string("cannot capture ") +
              (source.empty() ? "what the default output plays" : "the source " + source) +
