@@ -10,34 +10,6 @@
 
 namespace {
 
-struct Find {
-  HWND owner;  // Null: any dialog of this process.
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
-  Find* find = reinterpret_cast<Find*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  char name[16] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (pid == GetCurrentProcessId() && std::string(name) == "#32770" && IsWindowVisible(window) &&
-      (find->owner == nullptr || GetWindow(window, GW_OWNER) == find->owner)) {
-    find->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND WaitForDialog(HWND owner) {
-  Find find = {owner, nullptr};
-  WaitUntil([&] {
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&find));
-    return find.found != nullptr;
-  }, 15000);  // The first dialog of a fresh Wine prefix takes seconds.
-  return find.found;
-}
-
 std::string IniValue(const std::string& ini, const char* key) {
   char text[64] = {};
   GetPrivateProfileStringA("Settings", key, "", text, sizeof text, ini.c_str());
@@ -78,7 +50,8 @@ TEST(Config, DialogShowsAndSavesTheIniBesideTheDll) {
         CloseHandle(thread);
       }
     } guard{plugin, thread};
-    HWND dialog = WaitForDialog(nullptr);
+    // The first dialog of a fresh Wine prefix takes seconds.
+    HWND dialog = WaitForDialog(GetCurrentProcessId(), nullptr, 15000);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(GetDlgItemInt(dialog, IDC_HOLD, nullptr, FALSE), 80u);
     EXPECT_EQ(GetDlgItemInt(dialog, IDC_DELAY, nullptr, FALSE), 40u);
@@ -87,7 +60,7 @@ TEST(Config, DialogShowsAndSavesTheIniBesideTheDll) {
 
     SetDlgItemTextA(dialog, IDC_HOLD, "5000");  // Beyond the limit: refused.
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    HWND box = WaitForDialog(dialog);
+    HWND box = WaitForDialog(GetCurrentProcessId(), dialog, 15000);
     ASSERT_NE(box, nullptr) << "no box for the bad hold time";
     EXPECT_TRUE(PressOk(box));
     EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays for a correction";

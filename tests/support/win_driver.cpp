@@ -50,6 +50,7 @@ long WaitForProcess(HANDLE process, DWORD ms) {
 struct Search {
   DWORD pid;
   const char* className;
+  HWND owner;  // Null: any owner.
   HWND found;
 };
 
@@ -59,15 +60,16 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   GetWindowThreadProcessId(window, &owner);
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
-  if (owner == search->pid && std::strcmp(name, search->className) == 0 && IsWindowVisible(window)) {
+  if (owner == search->pid && std::strcmp(name, search->className) == 0 && IsWindowVisible(window) &&
+      (search->owner == nullptr || GetWindow(window, GW_OWNER) == search->owner)) {
     search->found = window;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND FindVisibleWindow(DWORD pid, const char* className) {
-  Search search = {pid, className, nullptr};
+HWND FindVisibleWindow(DWORD pid, const char* className, HWND owner = nullptr) {
+  Search search = {pid, className, owner, nullptr};
   EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -146,9 +148,9 @@ void ServerTest::CloseAndExpectExit() {
   EXPECT_EQ(server_->WaitForExit(5000), 0);
 }
 
-HWND WaitForMessageBox(DWORD pid, DWORD ms) {
+HWND WaitForDialog(DWORD pid, HWND owner, DWORD ms) {
   HWND box = nullptr;
-  WaitUntil([&] { return (box = FindVisibleWindow(pid, "#32770")) != nullptr; }, ms);
+  WaitUntil([&] { return (box = FindVisibleWindow(pid, "#32770", owner)) != nullptr; }, ms);
   return box;
 }
 
@@ -243,6 +245,15 @@ bool PressOk(HWND box, DWORD ms) {
 std::ostream& operator<<(std::ostream& out, BoxIcon icon) {
   const char* const names[] = {"no icon", "hand", "exclamation", "information", "unknown icon"};
   return out << names[int(icon)];
+}
+
+bool operator==(const BoxContents& a, const BoxContents& b) {
+  return a.caption == b.caption && a.text == b.text && a.icon == b.icon && a.owner == b.owner;
+}
+
+std::ostream& operator<<(std::ostream& out, const BoxContents& box) {
+  return out << "caption \"" << box.caption << "\", text \"" << box.text << "\", " << box.icon
+             << ", owner " << box.owner;
 }
 
 std::string WindowTitle(HWND window) { return TextOf(window); }

@@ -80,8 +80,10 @@ class ServerTest : public ::testing::Test {
   std::unique_ptr<Server> server_;
 };
 
-// A visible message box of process pid, or nullptr after ms.
-HWND WaitForMessageBox(DWORD pid, DWORD ms);
+// A visible dialog or message box of process pid (owned by owner, unless
+// that is null), or nullptr after ms.
+HWND WaitForDialog(DWORD pid, HWND owner, DWORD ms);
+inline HWND WaitForMessageBox(DWORD pid, DWORD ms) { return WaitForDialog(pid, nullptr, ms); }
 
 enum class BoxIcon { kNone, kHand, kExclamation, kInformation, kUnknown };
 std::ostream& operator<<(std::ostream& out, BoxIcon icon);
@@ -92,6 +94,8 @@ struct BoxContents {
   BoxIcon icon;
   HWND owner;
 };
+bool operator==(const BoxContents& a, const BoxContents& b);
+std::ostream& operator<<(std::ostream& out, const BoxContents& box);
 
 BoxContents ReadMessageBox(HWND box);
 // Presses the OK button; true when the box has gone within ms.

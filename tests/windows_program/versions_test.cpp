@@ -68,11 +68,9 @@ TEST_P(Versions, TheNtFamilyRunsTheProgramOthersAreRefused) {
     ASSERT_TRUE(server.started());
     HWND box = WaitForMessageBox(server.pid(), 10000);
     ASSERT_NE(box, nullptr);
-    const BoxContents refusal = ReadMessageBox(box);
-    EXPECT_EQ(refusal.caption, "Pipe Server Vantrelle");
-    EXPECT_EQ(refusal.text, "CreateNamedPipe will only work on Windows NT.");
-    EXPECT_EQ(refusal.icon, BoxIcon::kHand);
-    EXPECT_EQ(refusal.owner, nullptr);
+    EXPECT_EQ(ReadMessageBox(box), (BoxContents{"Pipe Server Vantrelle",
+                                                "CreateNamedPipe will only work on Windows NT.",
+                                                BoxIcon::kHand, nullptr}));
     EXPECT_EQ(server.WaitForWindow(0), nullptr);
     EXPECT_TRUE(PressOk(box));
     EXPECT_EQ(server.WaitForExit(5000), 0);
