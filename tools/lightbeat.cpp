@@ -164,15 +164,15 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
 
 int main(int argc, char** argv) {
   LightbeatOptions options;
-  std::string error;
-  const ParseOutcome outcome =
-      ParseLightbeatArguments(std::vector<std::string>(argv + 1, argv + argc), &options, &error);
-  if (const int code = AnswerParse(outcome, "lightbeat", LightbeatHelp(), error); code >= 0)
+  if (const int code = ParseCommandLine(argc, argv, ParseLightbeatArguments, "lightbeat",
+                                        LightbeatHelp(), &options);
+      code >= 0)
     return code;
   if (options.listSources) return ListSources();
 
   CaptureStream* stream = nullptr;
   CaptureFormat format;
+  std::string error;
   const CaptureStatus opened =
       options.file.empty() ? OpenLiveCapture(options.source, &stream, &format, &error)
                            : OpenFileCapture(options.file, options.realtime, &stream, &format,

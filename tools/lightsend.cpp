@@ -91,10 +91,9 @@ bool PlayPattern(const LightsendOptions& options) {
 
 int main(int argc, char** argv) {
   LightsendOptions options;
-  std::string error;
-  const ParseOutcome outcome =
-      ParseLightsendArguments(std::vector<std::string>(argv + 1, argv + argc), &options, &error);
-  if (const int code = AnswerParse(outcome, "lightsend", LightsendHelp(), error); code >= 0)
+  if (const int code = ParseCommandLine(argc, argv, ParseLightsendArguments, "lightsend",
+                                        LightsendHelp(), &options);
+      code >= 0)
     return code;
   if (options.fromStdin && !ReadStdinLines(&options.lines)) return 2;
 

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <vector>
 
 enum class ParseOutcome { kRun, kHelp, kUsageError };
 
@@ -20,4 +21,15 @@ inline int AnswerParse(ParseOutcome outcome, const char* program, const char* he
       break;
   }
   return -1;
+}
+
+// A tool's arguments through its parser into options, answered as above:
+// -1 when the program goes on, else its exit status.
+template <typename Options>
+int ParseCommandLine(int argc, char** argv,
+                     ParseOutcome (*parse)(const std::vector<std::string>&, Options*, std::string*),
+                     const char* program, const char* help, Options* options) {
+  std::string error;
+  const ParseOutcome outcome = parse(std::vector<std::string>(argv + 1, argv + argc), options, &error);
+  return AnswerParse(outcome, program, help, error);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/fakes/scripted_pipe_client.h"
+#include "tests/support/args_case.h"
 #include "tools/light_link.h"
 #include "tools/light_schedule.h"
 #include "tools/lightbeat_options.h"
@@ -19,24 +20,9 @@ const auto kName = [](const auto& info) { return std::string(info.param.name); }
 
 // --- The command line -------------------------------------------------------
 
-struct ArgsCase {
-  const char* name;
-  std::vector<std::string> args;
-  ParseOutcome outcome;
-  const char* errorHas;  // Part of the error text; "" when none expected.
-};
-
-void PrintTo(const ArgsCase& c, std::ostream* os) { *os << c.name; }
-
 class LightbeatArgs : public testing::TestWithParam<ArgsCase> {};
 
-TEST_P(LightbeatArgs, GiveTheOutcome) {
-  LightbeatOptions options;
-  std::string error;
-  EXPECT_EQ(ParseLightbeatArguments(GetParam().args, &options, &error), GetParam().outcome);
-  EXPECT_NE(error.find(GetParam().errorHas), std::string::npos) << error;
-  EXPECT_EQ(error.empty(), GetParam().outcome != ParseOutcome::kUsageError) << error;
-}
+TEST_P(LightbeatArgs, GiveTheOutcome) { ExpectParse(ParseLightbeatArguments, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Accepted, LightbeatArgs, testing::Values(
     ArgsCase{"Nothing", {}, ParseOutcome::kRun, ""},

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/args_case.h"
 #include "tools/lightsend_options.h"
 #include "tools/lightsend_patterns.h"
 
@@ -13,22 +14,9 @@ namespace {
 
 // --- The command line -------------------------------------------------------
 
-struct ArgsCase {
-  const char* name;
-  std::vector<std::string> args;
-  ParseOutcome outcome;
-};
-
-void PrintTo(const ArgsCase& c, std::ostream* os) { *os << c.name; }
-
 class LightsendArgs : public testing::TestWithParam<ArgsCase> {};
 
-TEST_P(LightsendArgs, GiveTheOutcome) {
-  LightsendOptions options;
-  std::string error;
-  EXPECT_EQ(ParseLightsendArguments(GetParam().args, &options, &error), GetParam().outcome);
-  EXPECT_EQ(error.empty(), GetParam().outcome != ParseOutcome::kUsageError) << error;
-}
+TEST_P(LightsendArgs, GiveTheOutcome) { ExpectParse(ParseLightsendArguments, GetParam()); }
 
 const auto kName = [](const testing::TestParamInfo<ArgsCase>& info) {
   return std::string(info.param.name);
