@@ -1,47 +1,177 @@
-# Sourced by the scripts (run.sh, test.sh, bench.sh): the one list of the
-# Debian packages that building, running, testing and measuring need, and
-# the helpers they share (virtual display, Wine prefix). install_missing_packages
-# installs, as root, whatever of the list this machine lacks; when all is
-# present it fetches nothing and says nothing.
-PIPESERVER_PACKAGES=(
-  # Build: native, cross (x86-64 and i686), sanitizers and fuzzing, tests.
-  cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686 libfltk1.3-dev
-  # Running the Windows build and the window tests.
-  wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick xfonts-base fonts-dejavu-core
-  # The test drivers.
-  socat util-linux procps psmisc python3
-  # Sound: capture (PulseAudio), files, FFT, and the references and music
-  # that the analysis is measured against.
-  pulseaudio pulseaudio-utils libpulse-dev libsndfile1-dev libkissfft-dev sox aubio-tools
-  python3-mir-eval wesnoth-1.16-music
-  # Packaging checks.
-  lintian desktop-file-utils dpkg-dev help2man unzip
+# Sourced by the scripts (run.sh, test.sh, package.sh, bench.sh,
+# bench-music.sh): the one list of the Debian packages that building,
+# running, testing and measuring need, each with the jobs that need it, and
+# the helpers the scripts share (virtual display, Wine prefix).
+#
+#   install_missing_packages JOB...   installs, as root, what those jobs lack
+#   require_jobs JOB...               the same, and fails if one still lacks some
+#   have_job JOB                      whether a job's packages are all there
+#
+# A package that cannot be installed stops only the jobs that need it: the
+# others' packages are installed all the same, and one line says what will
+# not run and why.
+
+# package               jobs that need it
+PIPESERVER_PACKAGE_TABLE='
+cmake                   linux
+ninja-build             linux
+g++                     linux
+pkgconf                 linux
+libfltk1.3-dev          linux
+libgtest-dev            linux
+python3                 linux
+libpulse-dev            linux
+libsndfile1-dev         linux
+libkissfft-dev          linux
+help2man                linux
+imagemagick             linux
+xvfb                    linux
+x11-utils               linux
+xdotool                 linux
+xfonts-base             linux
+fonts-dejavu-core       linux
+util-linux              linux
+g++-mingw-w64-x86-64    windows
+wine                    windows win32
+wine64                  windows
+g++-mingw-w64-i686      win32
+wine32:i386             wine32
+clang                   test
+libclang-rt-14-dev      test
+libbenchmark-dev        test bench
+socat                   test
+procps                  test
+psmisc                  test
+pulseaudio              test bench
+pulseaudio-utils        test bench
+sox                     test bench
+lintian                 package
+desktop-file-utils      package
+dpkg-dev                package
+unzip                   package
+aubio-tools             bench
+python3-mir-eval        bench
+wesnoth-1.16-music      bench
+'
+
+# What is lost with each job's packages, for the line that says so.
+declare -gA PIPESERVER_JOB_LOSS=(
+  [linux]="the Linux programs cannot be built"
+  [windows]="the Windows programs cannot be built or run"
+  [win32]="the 32-bit Windows programs cannot be built"
+  [wine32]="the 32-bit Windows tests will not run"
+  [test]="the tests that use it will fail"
+  [package]="the packages cannot be made or checked"
+  [bench]="the benchmarks that use it will not run"
 )
 
-install_missing_packages() {
-  local installed missing=() p
-  # One query for all: "name status" for those dpkg knows, name:arch for a
-  # foreign architecture's and for some of the native one's (without it here).
-  installed=$(dpkg-query -W -f='${binary:Package} ${db:Status-Status}\n' "${PIPESERVER_PACKAGES[@]}" 2>/dev/null |
-    awk -v native=":$(dpkg --print-architecture)" '$2 == "installed" { sub(native "$", "", $1); print $1 }')
-  for p in "${PIPESERVER_PACKAGES[@]}"; do
-    grep -qxF "$p" <<<"$installed" || missing+=("$p")
+# Packages that could not be installed in this run, one a line.
+PIPESERVER_UNAVAILABLE=""
+
+# The packages of the given jobs, one a line, in the table's order.
+packages_for() {
+  awk -v jobs=" $* " 'NF > 1 { for (i = 2; i <= NF; i++) if (index(jobs, " " $i " ")) { print $1; next } }' \
+    <<<"$PIPESERVER_PACKAGE_TABLE"
+}
+
+# Of the packages named, those that are not installed, one a line. dpkg-query
+# exits 1 when it knows some of them not at all: that is an answer here.
+missing_packages() {
+  local installed native p
+  [ $# -gt 0 ] || return 0  # dpkg-query with no name lists every package.
+  native=":$(dpkg --print-architecture)"
+  installed=$({ dpkg-query -W -f='${binary:Package} ${db:Status-Status}\n' "$@" 2>/dev/null || true; } |
+    awk -v native="$native" '$2 == "installed" { sub(native "$", "", $1); print $1 }')
+  for p in "$@"; do
+    grep -qxF "$p" <<<"$installed" || echo "$p"
   done
+}
+
+have_job() {
+  local packages
+  mapfile -t packages < <(packages_for "$1")
+  [ -z "$(missing_packages "${packages[@]}")" ]
+}
+
+# What a package's loss stops: the losses of the jobs that need it.
+loss_of() {
+  local job out=""
+  for job in $(awk -v p="$1" '$1 == p { $1 = ""; print }' <<<"$PIPESERVER_PACKAGE_TABLE"); do
+    out+="${out:+; }${PIPESERVER_JOB_LOSS[$job]}"
+  done
+  echo "$out"
+}
+
+# The first "E: " line of apt's output, without the "E: ".
+apt_error_of() { sed -n '/^E: /{s///;p;q}' <<<"$1"; }
+
+# apt-get install, quietly; its first error line, if any, in $apt_error.
+apt_install() {
+  local log
+  log=$(DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=300 "$@" 2>&1 </dev/null) && return 0
+  apt_error=$(apt_error_of "$log")
+  return 1
+}
+
+install_missing_packages() {
+  local wanted missing p log installable=() apt_error=""
+  local -A refused=()  # package -> apt's reason
+  mapfile -t wanted < <(packages_for "$@")
+  mapfile -t missing < <(missing_packages "${wanted[@]}")
   [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
   if [ "$(id -u)" -ne 0 ]; then
-    echo "error: these packages are missing and installing them needs root" >&2
+    echo "error: these packages are missing and installing them needs root: ${missing[*]}" >&2
     return 1
   fi
+  echo "Installing ${#missing[@]} packages: ${missing[*]}"
   # wine32 is an i386 package: the architecture is added once.
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
      ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  apt-get update -qq
-  # With the recommended packages: Wine and Xvfb want their fonts and helpers.
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  # One index that cannot be read (a mirror in the middle of a sync) leaves
+  # the others usable: say so and go on with what there is.
+  if ! log=$(apt-get update -qq -o DPkg::Lock::Timeout=300 2>&1 </dev/null); then
+    echo "warning: apt-get update: $(sed -n '/^[EW]: /{s///;p;q}' <<<"$log")" >&2
+  fi
+  # What apt can resolve goes into one install; each package it cannot
+  # resolve is said once, with apt's own reason, and stops only what needs it.
+  if apt-get install -s -qq "${missing[@]}" >/dev/null 2>&1 </dev/null; then
+    installable=("${missing[@]}")
+  else
+    for p in "${missing[@]}"; do
+      if log=$(apt-get install -s -qq "$p" 2>&1 </dev/null); then
+        installable+=("$p")
+      else
+        refused[$p]=$(apt_error_of "$log")
+      fi
+    done
+  fi
+  if [ ${#installable[@]} -gt 0 ] && ! apt_install "${installable[@]}"; then
+    # A download or unpacking error in one: each alone, so that the rest come.
+    for p in "${installable[@]}"; do
+      [ -z "$(missing_packages "$p")" ] && continue
+      apt_install "$p" || refused[$p]=$apt_error
+    done
+  fi
+  for p in "${missing[@]}"; do
+    [ -n "${refused[$p]+set}" ] || continue
+    echo "$p could not be installed (${refused[$p]:-no reason given}): $(loss_of "$p")" >&2
+    PIPESERVER_UNAVAILABLE+="$p"$'\n'
+  done
+  return 0
+}
+
+# For a script that needs every one of its jobs: installs what is missing,
+# then fails, naming the first package still missing, if a job lacks one.
+require_jobs() {
+  install_missing_packages "$@" || return 1
+  local job packages p
+  for job; do
+    mapfile -t packages < <(packages_for "$job")
+    p=$(missing_packages "${packages[@]}" | head -n 1)
+    [ -z "$p" ] || { echo "error: $p is not installed: ${PIPESERVER_JOB_LOSS[$job]}" >&2; return 1; }
+  done
 }
 
 # A virtual X display for the window tests, unless one is already given.
