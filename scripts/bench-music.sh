@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-install_missing_packages
+require_jobs linux bench
 
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j2 --target lightbeat >/dev/null

@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-install_missing_packages
+require_jobs linux windows win32 wine32 test bench
 trap 'stop_wine' EXIT
 runs=${LATENCY_RUNS:-3}
 

@@ -7,7 +7,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-install_missing_packages
 
 out=build/packages
 mkdir -p "$out"
@@ -31,6 +30,12 @@ package() {
 
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(linux win64 win32)
+# The Windows packages are built with the cross compilers; each needs its own.
+jobs=(linux package)
+for t in "${targets[@]}"; do
+  case $t in win64) jobs+=(windows) ;; win32) jobs+=(windows win32) ;; esac
+done
+require_jobs "${jobs[@]}"
 for t in "${targets[@]}"; do
   case $t in
     linux)

@@ -63,7 +63,7 @@ case $shot in /*) ;; *) shot=$PWD/$shot ;; esac
 # Once, before anything else: packages, the build. A headless Linux run then
 # runs again in a network namespace of its own, with RUN_BUILT set.
 if [ -z "${RUN_BUILT:-}" ]; then
-  install_missing_packages
+  if [ "$platform" = linux ]; then require_jobs linux; else require_jobs linux windows; fi
   cmake --preset "$platform" >/dev/null
   if [ "$platform" = linux ]; then
     cmake --build --preset linux --target pipeserver lightsend xprobe
