@@ -16,9 +16,10 @@ set -uo pipefail
 TITLE="Pipe Server Vantrelle (p:0)"
 TITLE_RE='^Pipe Server Vantrelle \(p:0\)$'
 
-failures=0
-ok() { echo "ok   $*"; }
+failures=0 passes=0 skips=0
+ok() { echo "ok   $*"; passes=$((passes + 1)); }
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+skip() { echo "SKIP $*"; skips=$((skips + 1)); }  # Counted apart: never a pass.
 check() {  # check DESCRIPTION COMMAND...
   local what=$1; shift
   if "$@"; then ok "$what"; else fail "$what"; fi
@@ -201,7 +202,7 @@ for bitness in win64 win32; do
 
   # pipeserver.exe from the unpacked folder, under Wine on a private display.
   if [ $bitness = win32 ] && ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
-    echo "SKIP $name: pipeserver.exe under Wine: this machine has no 32-bit Wine (wine32:i386)"
+    skip "$name: pipeserver.exe and lightsend.exe under Wine: wine32:i386 is not installed"
     continue
   fi
   # A display of its own for each ZIP: nothing of the other one's windows.
@@ -226,5 +227,5 @@ for bitness in win64 win32; do
   kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=""
 done
 
-echo "package checks: $failures failed"
+echo "package checks: $passes passed, $failures failed, $skips skipped"
 [ "$failures" -eq 0 ]
