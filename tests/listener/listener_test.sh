@@ -32,6 +32,7 @@ fi
 lightsend() { bounded "${RUN[@]}" "$LIGHTSEND" "$@"; }
 
 start_host() {  # start_host OUTPUT: runs a host, its pid in HOST_PID.
+  : >"$1"  # There before the host runs: the background redirection may come later than the first read.
   "${RUN[@]}" "$HOST" >"$1" 2>&1 &
   HOST_PID=$!
   started "$HOST_PID"
