@@ -182,10 +182,18 @@ start_virtual_display() {
   local n
   for n in $(seq 91 120); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    # Served already through its abstract socket (another /tmp, a chroot).
+    DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && continue
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    # Ours only while our Xvfb lives: one that lost the name to another
+    # display's server has ended, and that server answers instead.
+    for _ in $(seq 50); do
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      xdpyinfo >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
     kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""
   done
   echo "error: could not start a virtual X display" >&2
