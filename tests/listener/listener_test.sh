@@ -99,7 +99,7 @@ done
 lightsend --pattern chaser --rate "$RATE" --seconds 1.6 --mode 3 || fail "pattern: status $?"
 for ((i = 0; i < RATE * 16 / 10; i++)); do
   value=$((1 << (i % 8)))
-  expect_next "state status=\">3L$(printf %X $value)\" lamps=$(printf %02x $value) 00"
+  expect_next "state status=\">3L$(printf %04X $value)\" lamps=$(printf %02x $value) 00"
 done
 expect_next 'state status=">xxx" lamps=80 00'
 
@@ -184,7 +184,7 @@ if [ "$PLATFORM" = linux ]; then
   "$LIGHTSEND" --pattern chaser &  # Not under timeout: the signal goes to lightsend itself.
   SENDER=$!
   started "$SENDER"
-  expect_next 'state status=">5L1" lamps=01 00'
+  expect_next 'state status=">5L0001" lamps=01 00'
   kill -INT "$SENDER"
   expect_ends "$SENDER"
   expect_status "Ctrl-C" 0 wait "$SENDER"

@@ -8,7 +8,7 @@
 // Boxes go to stdout and to $PORT_TEST_LOG (printing_ui.cpp).
 #include <cstdio>
 
-#include "lights/hex_number.h"
+#include "protocol/hex_number.h"
 #include "lights/light_control.h"
 #include "lights/parallel_port.h"
 
