@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "protocol/client_status.h"
 #include "protocol/light_line.h"
 
 namespace {
@@ -31,22 +30,5 @@ INSTANTIATE_TEST_SUITE_P(Lines, LightLineFormat, testing::Values(
     FormatCase{5, 0x0000, ">5L0000"}, FormatCase{5, 0x1234, ">5L1234"},
     FormatCase{5, 0xABCD, ">5LABCD"}, FormatCase{5, 0x0001, ">5L0001"},
     FormatCase{3, 0x00FF, ">3L00FF"}, FormatCase{7, 0x8001, ">5L8001"}));
-
-TEST(LightLineParse, RefusesWhatIsNoCommand) {
-  for (const char* line : {">5L", ">5Lzz", ">5L0x", ">4L12", ">5l12", "5L12", ">???", ">xxx"}) {
-    LightCommand command{7, 7};
-    EXPECT_FALSE(ParseLightLine(line, &command)) << line;
-    EXPECT_EQ(command.banks, 7) << line;  // Left alone.
-  }
-}
-
-TEST(PipeStatusTexts, NameTheServer) {
-  EXPECT_EQ(PipeStatusText(PipeStatus::kOk, "@x", ""), "");
-  EXPECT_EQ(PipeStatusText(PipeStatus::kNoServer, "@x", ""), "no pipe server is listening on @x");
-  EXPECT_EQ(PipeStatusText(PipeStatus::kBusy, "@x", ""),
-            "the pipe server on @x is busy with another client");
-  EXPECT_EQ(PipeStatusText(PipeStatus::kServerGone, "@x", ""), "the pipe server on @x went away");
-  EXPECT_EQ(PipeStatusText(PipeStatus::kFailed, "@x", "denied"), "cannot use @x: denied");
-}
 
 }  // namespace
