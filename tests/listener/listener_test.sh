@@ -103,9 +103,11 @@ for ((i = 0; i < RATE * 16 / 10; i++)); do
 done
 expect_next 'state status=">xxx" lamps=80 00'
 
-echo "--- lightsend refuses a line the server would drop, before sending anything"
+echo "--- lightsend refuses a line the server would drop, or a rate that is no number, before sending anything"
 expect_status "a line too long" 2 lightsend '>5L1' '>5L123456' 2>"$WORK/refused.err"
 check_that "says why" grep -q 'longer than 8 characters' "$WORK/refused.err"
+expect_status "a rate that is no number" 2 lightsend --pattern chaser --rate nan 2>"$WORK/nan.err"
+check_that "says why" grep -q '"nan" is not a number' "$WORK/nan.err"
 expect_quiet 0.5
 
 echo "--- a second copy cannot take the name; the first keeps serving"
