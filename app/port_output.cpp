@@ -11,11 +11,13 @@
 void RunHardwareTest(uint8_t controlBase) {
   for (int step = 0; step < kHardwareTestSteps; ++step) {
     char text[200];
-    if (step == 0) std::snprintf(text, sizeof text, "start test: pin2..9=low, pin16+17=low");
-    if (step == 1) std::snprintf(text, sizeof text, "pin16=high");
-    if (step == 2) std::snprintf(text, sizeof text, "pin17=high");
-    if (step >= 3 && step <= 10) std::snprintf(text, sizeof text, "set Pin_%x: high", unsigned(step - 1));
-    if (step == 11) std::snprintf(text, sizeof text, "end of test...");
+    switch (step) {
+      case 0: std::snprintf(text, sizeof text, "start test: pin2..9=low, pin16+17=low"); break;
+      case 1: std::snprintf(text, sizeof text, "pin16=high"); break;
+      case 2: std::snprintf(text, sizeof text, "pin17=high"); break;
+      case kHardwareTestSteps - 1: std::snprintf(text, sizeof text, "end of test..."); break;
+      default: std::snprintf(text, sizeof text, "set Pin_%x: high", unsigned(step - 1));  // Pins 2 to 9.
+    }
     SetHardwareTestStep(controlBase, step);
     ShowMessageBox(nullptr, text, APP_TITLE, kBoxOk | kBoxIconStop);
   }

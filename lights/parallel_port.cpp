@@ -45,10 +45,14 @@ void OutputTwoBanks(uint8_t b0, uint8_t b1) {
 }
 
 void SetHardwareTestStep(uint8_t controlBase, int step) {
-  if (step == 0) PortWrite8(DataRegister(), 0x00);
-  if (step == 1) PortWrite8(ControlRegister(), uint8_t(controlBase | kPin16High));
-  if (step == 2) PortWrite8(ControlRegister(), uint8_t(controlBase & kPin17High));
-  if (step == 3) PortWrite8(ControlRegister(), controlBase);  // Pin 17 low again.
-  if (step >= 3 && step <= 10) PortWrite8(DataRegister(), uint8_t(1u << (step - 3)));
-  if (step == 11) PortWrite8(DataRegister(), 0x00);
+  switch (step) {
+    case 0: PortWrite8(DataRegister(), 0x00); break;
+    case 1: PortWrite8(ControlRegister(), uint8_t(controlBase | kPin16High)); break;
+    case 2: PortWrite8(ControlRegister(), uint8_t(controlBase & kPin17High)); break;
+    case 11: PortWrite8(DataRegister(), 0x00); break;
+    default:  // 3 to 10: data pins 2 to 9 in turn, after pin 17 goes low again.
+      if (step < 3 || step > 10) break;
+      if (step == 3) PortWrite8(ControlRegister(), controlBase);
+      PortWrite8(DataRegister(), uint8_t(1u << (step - 3)));
+  }
 }
