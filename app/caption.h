@@ -1,11 +1,9 @@
-// The program shell's texts that light control and the listener use too:
-// the caption of every message box but the listener's error box, and the
-// one buffer for window-title and message texts.
+// The one buffer for window-title and message texts, and the product name
+// that captions the shell's boxes.
 #pragma once
 
-#define APP_TITLE "Pipe Server Vantrelle"
+#include "res/product.h"  // APP_TITLE
 
 // Window titles and message texts: at most 254 characters and a zero.
-// Written by start-up for the title, and by the listener only on its error
-// path, after start-up is done with it.
+// Written and read by start-up alone.
 extern char CaptionBuffer[256];

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "lights/hex_number.h"
+#include "protocol/hex_number.h"
 
 CommandTail ReadCommandTail(const char* tail) {
   CommandTail result{0, false};

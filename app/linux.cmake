@@ -7,6 +7,7 @@ add_library(pipeserver_front OBJECT
   main_fltk.cpp
   main_window_fltk.cpp
   message_box_fltk.cpp
+  pipe_error_box.cpp
   ui_ops_fltk.cpp
 )
 target_link_libraries(pipeserver_front PUBLIC app_core pipe_listener load_text_table paint_note_none fltk X11::X11)

@@ -5,7 +5,7 @@
 # Windows tests can drive the real window with a listener of their own. An
 # object library: the core calls back into ui_ops_win.cpp, so both objects
 # are always linked whatever the static libraries' order.
-add_library(app_win OBJECT main_window_win.cpp ui_ops_win.cpp ${PROJECT_SOURCE_DIR}/res/load_text_win.cpp)
+add_library(app_win OBJECT main_window_win.cpp ui_ops_win.cpp load_text_win.cpp pipe_error_box.cpp)
 target_link_libraries(app_win PUBLIC app_core paint_note_none)
 
 add_executable(pipeserver WIN32 winmain_win.cpp format_win.cpp ${PROJECT_SOURCE_DIR}/res/pipeserver.rc)

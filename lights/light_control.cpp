@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "lights/display_lock.h"
-#include "lights/hex_number.h"
 #include "lights/parallel_port.h"
 #include "lights/ui_ops.h"
+#include "protocol/light_line.h"
 
 uint16_t PortBase;
 
@@ -17,8 +17,6 @@ DisplayStateRecord DisplayState;
 // DisplayState is guarded by the display lock (lights/display_lock.h)
 // between the listener's update and the painter's copy: held only for the
 // copy, never across a port access or a platform call.
-
-enum class Mode { kNone, kOneBank, kTwoBanks };
 
 }  // namespace
 
@@ -44,21 +42,17 @@ void ApplyLightLine(const char* line) {
   char text[sizeof DisplayState.StatusText] = {};
   std::strncpy(text, line, sizeof text - 1);
 
-  // A light command: '>', the mode digit, an upper-case 'L', then the value.
-  Mode mode = Mode::kNone;
-  uint32_t value = 0;
-  if (text[0] == '>' && text[2] == 'L' && (text[1] == '5' || text[1] == '3')) {
-    // A value field with no number in it (">5L", ">5Lzz", ">5L0x") leaves the
-    // lamps and the port alone: the line is only shown.
-    if (ReadHexNumber(text + 3, &value)) mode = (text[1] == '5') ? Mode::kTwoBanks : Mode::kOneBank;
-  }
-  const uint8_t bank0 = uint8_t(value & 0xFF);
-  const uint8_t bank1 = uint8_t((value >> 8) & 0xFF);
+  // A line that is no light command, or one with no number in its value
+  // field (">5L", ">5Lzz"), leaves the lamps and the port alone: it is only shown.
+  LightCommand command{0, 0};
+  const bool isCommand = ParseLightLine(text, &command);
+  const uint8_t bank0 = uint8_t(command.value & 0xFF);
+  const uint8_t bank1 = uint8_t(command.value >> 8);
 
   {
     DisplayLockHold hold;
     std::memcpy(DisplayState.StatusText, text, sizeof text);
-    if (mode != Mode::kNone) {
+    if (isCommand) {
       // Both bytes for both modes: a one-bank command still draws row two.
       DisplayState.LampBank0 = bank0;
       DisplayState.LampBank1 = bank1;
@@ -68,8 +62,8 @@ void ApplyLightLine(const char* line) {
   // Only the listener touches the port after start-up, so its sequences
   // never interleave and need no lock.
   if (PortBase != 0) {
-    if (mode == Mode::kOneBank) OutputOneBank(bank0);
-    if (mode == Mode::kTwoBanks) OutputTwoBanks(bank0, bank1);
+    if (command.banks == 1) OutputOneBank(bank0);
+    if (command.banks == 2) OutputTwoBanks(bank0, bank1);
   }
 
   RequestRepaint();  // For every line, command or not.

@@ -1,10 +1,6 @@
 #include "lights/parallel_port.h"
 
-#include <cstdio>
-
-#include "app/caption.h"
 #include "lights/light_control.h"
-#include "lights/ui_ops.h"
 #include "port/port_io.h"
 
 namespace {
@@ -20,10 +16,6 @@ uint16_t ControlRegister() { return uint16_t(PortBase + 2); }
 // The control value with pins 16 and 17 both low.
 uint8_t ReadControlBase() {
   return uint8_t((PortRead8(ControlRegister()) & 0xFB) | 0x08);
-}
-
-void TestStep(const char* text) {
-  ShowMessageBox(nullptr, text, APP_TITLE, kBoxOk | kBoxIconStop);
 }
 
 }  // namespace
@@ -52,35 +44,15 @@ void OutputTwoBanks(uint8_t b0, uint8_t b1) {
   PortWrite8(ControlRegister(), controlBase);
 }
 
-void RunHardwareTest(uint8_t controlBase) {
-  PortWrite8(DataRegister(), 0x00);
-  TestStep("start test: pin2..9=low, pin16+17=low");
-  PortWrite8(ControlRegister(), uint8_t(controlBase | kPin16High));
-  TestStep("pin16=high");
-  PortWrite8(ControlRegister(), uint8_t(controlBase & kPin17High));
-  TestStep("pin17=high");
-  PortWrite8(ControlRegister(), controlBase);
-
-  for (unsigned pin = 2; pin <= 9; ++pin) {
-    char text[200];
-    std::snprintf(text, sizeof text, "set Pin_%x: high", pin);
-    PortWrite8(DataRegister(), uint8_t(1u << (pin - 2)));
-    TestStep(text);
+void SetHardwareTestStep(uint8_t controlBase, int step) {
+  switch (step) {
+    case 0: PortWrite8(DataRegister(), 0x00); break;
+    case 1: PortWrite8(ControlRegister(), uint8_t(controlBase | kPin16High)); break;
+    case 2: PortWrite8(ControlRegister(), uint8_t(controlBase & kPin17High)); break;
+    case 11: PortWrite8(DataRegister(), 0x00); break;
+    default:  // 3 to 10: data pins 2 to 9 in turn, after pin 17 goes low again.
+      if (step < 3 || step > 10) break;
+      if (step == 3) PortWrite8(ControlRegister(), controlBase);
+      PortWrite8(DataRegister(), uint8_t(1u << (step - 3)));
   }
-
-  PortWrite8(DataRegister(), 0x00);
-  TestStep("end of test...");
-}
-
-void StartPortOutput(bool hardwareTest) {
-  if (PortBase == 0) return;
-  if (!PortAccessOpen(PortBase)) {
-    char text[512];
-    FormatNoPortAccessMessage(PortBase, text, sizeof text);
-    ShowMessageBox(nullptr, text, APP_TITLE, kBoxOk | kBoxIconWarning);
-    PortBase = 0;
-    return;
-  }
-  const uint8_t controlBase = PortSetUp();
-  if (hardwareTest) RunHardwareTest(controlBase);
 }

@@ -13,12 +13,8 @@ void OutputOneBank(uint8_t b0);
 // b0 strobed by pin 16, then b1 strobed by pin 17.
 void OutputTwoBanks(uint8_t b0, uint8_t b1);
 
-// Sets each driven pin high once, with a message box at each step, so that
-// the state a box describes is on the pins while it is open.
-void RunHardwareTest(uint8_t controlBase);
-
-// Start-up's use of the port, before any window: when PortBase is not 0,
-// opens access, sets the port up and, when asked, runs the hardware test.
-// Without access it says so in one warning box and sets PortBase to 0, so
-// the program runs on in the emulation mode and no command meets a fault.
-void StartPortOutput(bool hardwareTest);
+// The hardware test's steps, each high pin once: 0 all low; 1 pin 16; 2 pin
+// 17; 3 to 10 pins 2 to 9; 11 all low again. Step n's writes assume steps 0
+// to n - 1 went before; the caller shows what the pins carry after each.
+constexpr int kHardwareTestSteps = 12;
+void SetHardwareTestStep(uint8_t controlBase, int step);

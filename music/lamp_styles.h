@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "music/analysis.h"
+#include "protocol/light_line.h"
 
 namespace music {
 
@@ -17,9 +18,7 @@ constexpr int kStyleCount = 5;
 const char* StyleName(Style style);
 bool ParseStyle(const char* name, Style* style);
 
-// The lamp value: bits 0 to 7 are row 1 (LampBank0), bits 8 to 15 row 2
-// (LampBank1); in each row bit 7 is the leftmost lamp.
-using LampBits = uint16_t;
+using ::LampBits;
 
 // Minimum on and off time per lamp: a lamp that changed keeps its state
 // for at least holdSeconds.

@@ -2,8 +2,7 @@
 #pragma once
 #include <cstddef>
 
-// The longest line handed on: '>' and at most 7 further characters.
-constexpr size_t kMaxLineLength = 8;
+#include "protocol/light_line.h"  // kMaxLineLength
 
 // Frames one read of count bytes: skips bytes up to the first '>', collects
 // from there to the next line feed (kept out of the line) and stores the

@@ -6,13 +6,8 @@
 #include <cstddef>
 #include <string>
 
-enum class PipeStatus {
-  kOk,
-  kNoServer,    // Nobody serves the pipe.
-  kBusy,        // The server is serving another client and refused this one.
-  kServerGone,  // The server closed the connection while we wrote.
-  kFailed,      // Anything else; detail says what.
-};
+#include "protocol/client_status.h"  // PipeStatus
+
 
 struct PipeConnection;  // One connection; opaque.
 

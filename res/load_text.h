@@ -1,5 +1,5 @@
 // Loading a text of the string table by its number (res/strings.h): from
-// the program's resources on Windows (load_text_win.cpp), from the table
+// the program's resources on Windows (app/load_text_win.cpp), from the table
 // compiled in elsewhere (load_text_table.cpp).
 #pragma once
 

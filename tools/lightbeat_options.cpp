@@ -1,26 +1,8 @@
 #include "tools/lightbeat_options.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
+#include "protocol/option_number.h"
 
 namespace {
-
-bool ReadNumber(const std::string& text, double* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  *value = std::strtod(text.c_str(), &end);
-  return errno == 0 && *end == '\0' && std::isfinite(*value);
-}
-
-bool ReadInteger(const std::string& text, long* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  *value = std::strtol(text.c_str(), &end, 10);
-  return errno == 0 && *end == '\0';
-}
 
 bool TakesValue(const std::string& option) {
   return option == "--source" || option == "--file" || option == "--mode" ||
@@ -59,7 +41,10 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     }
 
     double number = 0;
-    long integer = 0;
+    std::string why;
+    const auto read = [&](const char* what, const OptionRange& range) {
+      return ReadOptionNumber(option, value, what, range, &number, &why);
+    };
     if (option == "--source") {
       if (value.empty()) return fail("--source needs a source's name (see --list-sources)");
       options->source = value;
@@ -72,24 +57,19 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     } else if (option == "--realtime") {
       options->realtime = true;
     } else if (option == "--mode") {
-      if (!ReadInteger(value, &integer) || (integer != 3 && integer != 5))
-        return fail("--mode takes 3 (one bank) or 5 (two banks)");
-      options->mode = int(integer);
+      if (!ReadModeOption(option, value, &options->mode, &why)) return fail(why);
     } else if (option == "--rate") {
-      if (!ReadNumber(value, &number) || number < 1 || number > 1000)
-        return fail("--rate takes lines per second, 1 to 1000");
+      if (!read("lines per second", {1, 1000})) return fail(why);
       options->rate = number;
     } else if (option == "--delay") {
-      if (!ReadInteger(value, &integer) || integer < 0 || integer > 5000)
-        return fail("--delay takes milliseconds, 0 to 5000");
-      options->delayMs = int(integer);
+      if (!read("milliseconds", {0, 5000, true, true})) return fail(why);
+      options->delayMs = int(number);
     } else if (option == "--style") {
       if (!music::ParseStyle(value.c_str(), &options->style))
         return fail("unknown style " + value + " (spectrum, meter, beat, pulse, bass)");
     } else if (option == "--hold") {
-      if (!ReadInteger(value, &integer) || integer < 0 || integer > 2000)
-        return fail("--hold takes milliseconds, 0 to 2000");
-      options->holdMs = int(integer);
+      if (!read("milliseconds", {0, 2000, true, true})) return fail(why);
+      options->holdMs = int(number);
     } else if (option == "--quiet" || option == "-q") {
       options->quiet = true;
     } else if (option == "--onsets" || option == "--beats" || option == "--lines") {

@@ -50,20 +50,19 @@ bool ReadStdinLines(std::vector<std::string>* lines) {
   return true;
 }
 
+void Say(PipeStatus status, const std::string& detail) {
+  std::fprintf(stderr, "lightsend: %s\n", PipeStatusText(status, PipeDisplayName(), detail).c_str());
+}
+
 // Sends one line with its line feed in a single write; false after saying
 // why when it could not.
 bool SendLine(const std::string& line) {
   std::string detail;
   const std::string bytes = line + "\n";
-  switch (PipeWrite(Connection, bytes.data(), bytes.size(), &detail)) {
-    case PipeStatus::kOk: return true;
-    case PipeStatus::kServerGone:
-      std::fprintf(stderr, "lightsend: the pipe server on %s went away\n", PipeDisplayName());
-      return false;
-    default:
-      std::fprintf(stderr, "lightsend: cannot write to %s: %s\n", PipeDisplayName(), detail.c_str());
-      return false;
-  }
+  const PipeStatus status = PipeWrite(Connection, bytes.data(), bytes.size(), &detail);
+  if (status == PipeStatus::kOk) return true;
+  Say(status, detail);
+  return false;
 }
 
 bool SendLines(const std::vector<std::string>& lines, int delayMs) {
@@ -99,18 +98,10 @@ int main(int argc, char** argv) {
 
   InstallInterruptHandler();
   std::string detail;
-  switch (PipeConnectRetrying(PIPE_NAME, kBusyWaitMs, false, &Connection, &detail)) {
-    case PipeStatus::kOk: break;
-    case PipeStatus::kNoServer:
-      std::fprintf(stderr, "lightsend: no pipe server is listening on %s\n", PipeDisplayName());
-      return 1;
-    case PipeStatus::kBusy:
-      std::fprintf(stderr, "lightsend: the pipe server on %s is busy with another client\n",
-                   PipeDisplayName());
-      return 1;
-    default:
-      std::fprintf(stderr, "lightsend: cannot connect to %s: %s\n", PipeDisplayName(), detail.c_str());
-      return 1;
+  const PipeStatus status = PipeConnectRetrying(PIPE_NAME, kBusyWaitMs, false, &Connection, &detail);
+  if (status != PipeStatus::kOk) {
+    Say(status, detail);
+    return 1;
   }
   const bool sent = options.pattern.empty() ? SendLines(options.lines, options.delayMs)
                                             : PlayPattern(options);

@@ -1,30 +1,8 @@
 #include "tools/lightsend_options.h"
 
-#include <cerrno>
-#include <cstdlib>
-
+#include "protocol/light_line.h"
+#include "protocol/option_number.h"
 #include "tools/lightsend_patterns.h"
-
-namespace {
-
-// Reads a whole argument as a number; false when anything else is in it.
-bool ReadNumber(const std::string& text, double* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  *value = std::strtod(text.c_str(), &end);
-  return errno == 0 && *end == '\0';
-}
-
-bool ReadInteger(const std::string& text, long* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  *value = std::strtol(text.c_str(), &end, 10);
-  return errno == 0 && *end == '\0';
-}
-
-}  // namespace
 
 ParseOutcome ParseLightsendArguments(const std::vector<std::string>& args,
                                      LightsendOptions* options, std::string* error) {
@@ -50,30 +28,28 @@ ParseOutcome ParseLightsendArguments(const std::vector<std::string>& args,
     if (i + 1 == args.size()) return fail(arg + " needs a value");
     const std::string& value = args[++i];
     double number = 0;
-    long integer = 0;
+    std::string why;
+    const auto read = [&](const char* what, const OptionRange& range) {
+      return ReadOptionNumber(arg, value, what, range, &number, &why);
+    };
     if (arg == "--pattern") {
       if (!IsKnownPattern(value))
         return fail("unknown pattern " + value + " (chaser, bounce, counter, random, blink)");
       options->pattern = value;
     } else if (arg == "--rate") {
-      if (!ReadNumber(value, &number) || number <= 0 || number > 1000)
-        return fail("--rate takes a number of steps per second, above 0 and at most 1000");
+      if (!read("a number of steps per second", {0, 1000, false})) return fail(why);
       options->rate = number;
       rateGiven = true;
     } else if (arg == "--seconds") {
-      if (!ReadNumber(value, &number) || number < 0 || number > 1e7)
-        return fail("--seconds takes a number of seconds, 0 or more");
+      if (!read("a number of seconds", {0, 1e7})) return fail(why);
       options->seconds = number;
       secondsGiven = true;
     } else if (arg == "--mode") {
-      if (!ReadInteger(value, &integer) || (integer != 3 && integer != 5))
-        return fail("--mode takes 3 (one bank) or 5 (two banks)");
-      options->mode = int(integer);
+      if (!ReadModeOption(arg, value, &options->mode, &why)) return fail(why);
       modeGiven = true;
     } else {  // --delay
-      if (!ReadInteger(value, &integer) || integer < 0 || integer > 60000)
-        return fail("--delay takes milliseconds, 0 to 60000");
-      options->delayMs = int(integer);
+      if (!read("milliseconds", {0, 60000, true, true})) return fail(why);
+      options->delayMs = int(number);
     }
   }
 
@@ -92,7 +68,7 @@ ParseOutcome ParseLightsendArguments(const std::vector<std::string>& args,
 std::string LineProblem(const std::string& line) {
   if (line.find('\n') != std::string::npos) return "contains a line feed";
   if (line.empty() || line[0] != '>') return "does not start with '>'";
-  if (line.size() > 8) return "is longer than 8 characters: the server would drop it";
+  if (line.size() > kMaxLineLength) return "is longer than 8 characters: the server would drop it";
   return "";
 }
 

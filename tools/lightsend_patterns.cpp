@@ -1,7 +1,8 @@
 #include "tools/lightsend_patterns.h"
 
 #include <cstdint>
-#include <cstdio>
+
+#include "protocol/light_line.h"
 
 namespace {
 
@@ -41,8 +42,7 @@ bool IsKnownPattern(const std::string& name) {
 
 std::string PatternLine(const std::string& name, int mode, unsigned long step) {
   const unsigned lamps = (mode == 3) ? 8 : 16;
-  char line[16];
-  std::snprintf(line, sizeof line, ">%dL%X", mode == 3 ? 3 : 5,
-                static_cast<unsigned>(PatternValue(name, lamps, step)));
+  char line[kMaxLineLength + 1];
+  FormatLightLine(mode, LampBits(PatternValue(name, lamps, step)), line);
   return line;
 }

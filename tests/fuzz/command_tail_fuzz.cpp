@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/command_tail.h"
-#include "lights/hex_number.h"
+#include "protocol/hex_number.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string tail(reinterpret_cast<const char*>(data), size);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "lights/hex_number.h"
+#include "protocol/hex_number.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "lights/hex_number.h"
+#include "protocol/hex_number.h"
 #include "lights/light_control.h"
 #include "pipe/line_framing.h"
 #include "tests/fakes/recording_port.h"

@@ -100,13 +100,15 @@ done
 lightsend --pattern chaser --rate "$RATE" --seconds 1.6 --mode 3 || fail "pattern: status $?"
 for ((i = 0; i < RATE * 16 / 10; i++)); do
   value=$((1 << (i % 8)))
-  expect_next "state status=\">3L$(printf %X $value)\" lamps=$(printf %02x $value) 00"
+  expect_next "state status=\">3L$(printf %04X $value)\" lamps=$(printf %02x $value) 00"
 done
 expect_next 'state status=">xxx" lamps=80 00'
 
-echo "--- lightsend refuses a line the server would drop, before sending anything"
+echo "--- lightsend refuses a line the server would drop, or a rate that is no number, before sending anything"
 expect_status "a line too long" 2 lightsend '>5L1' '>5L123456' 2>"$WORK/refused.err"
 check_that "says why" grep -q 'longer than 8 characters' "$WORK/refused.err"
+expect_status "a rate that is no number" 2 lightsend --pattern chaser --rate nan 2>"$WORK/nan.err"
+check_that "says why" grep -q '"nan" is not a number' "$WORK/nan.err"
 expect_quiet 0.5
 
 echo "--- a second copy cannot take the name; the first keeps serving"
@@ -185,7 +187,7 @@ if [ "$PLATFORM" = linux ]; then
   "$LIGHTSEND" --pattern chaser &  # Not under timeout: the signal goes to lightsend itself.
   SENDER=$!
   started "$SENDER"
-  expect_next 'state status=">5L1" lamps=01 00'
+  expect_next 'state status=">5L0001" lamps=01 00'
   kill -INT "$SENDER"
   expect_ends "$SENDER"
   expect_status "Ctrl-C" 0 wait "$SENDER"

@@ -8,9 +8,9 @@
 // Boxes go to stdout and to $PORT_TEST_LOG (printing_ui.cpp).
 #include <cstdio>
 
-#include "lights/hex_number.h"
+#include "app/port_output.h"
 #include "lights/light_control.h"
-#include "lights/parallel_port.h"
+#include "protocol/hex_number.h"
 
 int main(int argc, char** argv) {
   if (argc < 3 || argv[1][0] != '-' || (argv[1][1] != 'p' && argv[1][1] != 'P')) {

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/caption.h"
+#include "app/port_output.h"
 #include "lights/light_control.h"
 #include "lights/ui_ops.h"
+#include "res/product.h"
 #include "tests/fakes/recording_port.h"
 #include "tests/fakes/recording_ui.h"
 

@@ -1,4 +1,4 @@
-#include "lights/hex_number.h"
+#include "protocol/hex_number.h"
 
 namespace {
 

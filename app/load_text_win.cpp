@@ -1,4 +1,4 @@
-// LoadText from the program's own resources.
+// LoadText (res/load_text.h) from the program's own resources.
 #include "res/load_text.h"
 
 #include "app/app_win.h"

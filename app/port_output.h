@@ -1,0 +1,14 @@
+// Start-up's use of the port, with its boxes: the register sequences are
+// light control's (lights/parallel_port.h), the texts and boxes the shell's.
+#pragma once
+#include <cstdint>
+
+// Sets each driven pin high once, with a message box at each step, so that
+// the state a box describes is on the pins while it is open.
+void RunHardwareTest(uint8_t controlBase);
+
+// Before any window: when PortBase is not 0, opens access, sets the port up
+// and, when asked, runs the hardware test. Without access it says so in one
+// warning box and sets PortBase to 0, so the program runs on in the
+// emulation mode and no command meets a fault.
+void StartPortOutput(bool hardwareTest);
