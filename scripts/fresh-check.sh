@@ -47,6 +47,9 @@ installed() { chroot "$root" dpkg-query -W -f='${db:Status-Status}\n' | grep -c 
 in_root() {
   unshare --mount --fork bash -euc '
     root=$1; shift
+    # A mount point as a machine'"'"'s / is one: unshare --mount in the tests
+    # makes / private, which fails on a plain folder.
+    mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount --rbind /sys "$root/sys"
     mount --rbind /dev "$root/dev"

@@ -18,6 +18,11 @@ trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 cp "$program" "$work/"
 program="$work/$(basename "$program")"
+# The same for a sanitizer's suppressions (a tree under /root is closed to nobody).
+if [[ ${TSAN_OPTIONS:-} =~ suppressions=([^ ]+) ]]; then
+  cp "${BASH_REMATCH[1]}" "$work/tsan.supp"
+  TSAN_OPTIONS=${TSAN_OPTIONS/${BASH_REMATCH[1]}/$work/tsan.supp}
+fi
 
 # case | arguments | what the one box must start with ("" for no box)
 no_access="BOX 30 Pipe Server Vantrelle: No access to the parallel port at"
