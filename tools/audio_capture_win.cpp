@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/lightbeat_platform.h"
+#include "client/platform.h"
 #include "tools/pcm_convert.h"
 #include "tools/wav_reader.h"
 

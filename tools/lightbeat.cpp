@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "client/light_link.h"
+#include "client/light_schedule.h"
+#include "client/platform.h"
 #include "music/analysis.h"
 #include "music/lamp_styles.h"
 #include "tools/audio_capture.h"
-#include "tools/interrupt.h"
-#include "tools/light_link.h"
-#include "tools/light_schedule.h"
 #include "tools/lightbeat_options.h"
-#include "tools/lightbeat_platform.h"
 #include "tools/lightbeat_status.h"
 
 namespace {
@@ -121,6 +120,10 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
   InstallInterruptHandler();
   StatusLine status(!options.quiet && StderrIsTerminal() && StdoutIsTerminal());
   LightSender sender(options.mode, options.rate, options.delayMs / 1000.0);
+  if (!sender.Started()) {
+    status.Say("cannot start the thread that sends the lines");
+    return 1;
+  }
   std::vector<float> samples;
   std::vector<music::Frame> frames;
   std::string error;
