@@ -15,7 +15,7 @@
 #include "client/platform.h"
 #include "music/analysis.h"
 #include "music/lamp_styles.h"
-#include "tools/audio_capture.h"
+#include "audio/audio_capture.h"
 #include "tools/lightbeat_options.h"
 #include "tools/lightbeat_status.h"
 

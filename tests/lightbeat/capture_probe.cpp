@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "music/analysis.h"
-#include "tools/audio_capture.h"
+#include "audio/audio_capture.h"
 #include "client/platform.h"
 
 int main(int argc, char** argv) {

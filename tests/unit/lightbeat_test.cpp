@@ -8,8 +8,8 @@
 #include "tests/support/args_case.h"
 #include "tools/lightbeat_options.h"
 #include "tools/lightbeat_status.h"
-#include "tools/pcm_convert.h"
-#include "tools/wav_reader.h"
+#include "audio/pcm_convert.h"
+#include "audio/wav_reader.h"
 
 namespace {
 
