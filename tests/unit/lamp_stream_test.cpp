@@ -30,11 +30,13 @@ struct ScheduleCase {
   std::vector<Sent> offers;  // The analysis's states, in time order.
   bool drain;                // At the end: play out the delayed states first.
   std::vector<Sent> sent;    // The lines, each at the moment it goes out.
+  bool connected = false;    // Sent to a server connected at the start.
 };
 
 // Runs the schedule as --lines does: every line at the first moment it may go.
 std::vector<Sent> RunSchedule(const ScheduleCase& c) {
   LightSchedule schedule(c.rate, c.delay);
+  if (c.connected) schedule.Connected();
   std::vector<Sent> sent;
   auto sendDue = [&](double until) {
     music::LampBits bits;
@@ -76,7 +78,11 @@ INSTANTIATE_TEST_SUITE_P(Lines, LightbeatSchedule, testing::Values(
                  {{0.05, 0}}},
     ScheduleCase{"NoSecondAllOff", 50, 0, {{0, 0xFFFF}, {0.1, 0}}, true,
                  {{0, 0xFFFF}, {0.1, 0}}},
-    ScheduleCase{"EmptyInputStillAllOff", 50, 0, {}, true, {{0, 0}}}), kName);
+    ScheduleCase{"EmptyInputStillAllOff", 50, 0, {}, true, {{0, 0}}},
+    // Until the first state has waited out the delay, the server would show
+    // what the last client left.
+    ScheduleCase{"DelayedConnectionStartsDark", 50, 0.1, {{0, 0x1}, {0.03, 0x2}}, true,
+                 {{0, 0}, {0.1, 0x1}, {0.13, 0x2}, {0.15, 0}}, true}), kName);
 
 TEST(LightbeatScheduleConnection, NewConnectionGetsTheCurrentState) {
   LightSchedule schedule(50, 0);
@@ -107,24 +113,6 @@ TEST(LightbeatLines, AreTheCommandsTheServerReads) {
   EXPECT_EQ(FormatLightLine(5, 0), ">5L0000");
   EXPECT_EQ(FormatLightLine(5, 0xFFFF), ">5LFFFF");
   EXPECT_EQ(FormatLightLine(5, 0x00A0), ">5L00A0");
-}
-
-// With a delay the first state comes only that much later: until then the
-// server shows what the last client left, so a new connection starts dark.
-TEST(LightbeatScheduleConnection, WithADelayANewConnectionStartsDark) {
-  LightSchedule schedule(50, 0.1);
-  music::LampBits bits = 0xFFFF;
-  schedule.Offer(0, 0x1);
-  schedule.Connected();
-  ASSERT_TRUE(schedule.Take(0, &bits));
-  EXPECT_EQ(bits, 0);
-  schedule.Offer(0.03, 0x2);
-  EXPECT_FALSE(schedule.Take(0.099, &bits));
-  ASSERT_TRUE(schedule.Take(0.1, &bits));
-  EXPECT_EQ(bits, 0x1);
-  EXPECT_FALSE(schedule.Take(0.129, &bits));
-  ASSERT_TRUE(schedule.Take(0.13, &bits));
-  EXPECT_EQ(bits, 0x2);
 }
 
 // A forced state goes out even when the server shows it already.

@@ -69,10 +69,6 @@ TEST(LightbeatArgsValues, AreKept) {
   EXPECT_EQ(options.delayMs, 120);
   EXPECT_EQ(options.style, music::Style::kBass);
   EXPECT_EQ(options.holdMs, 80);
-  LightbeatOptions defaults;
-  EXPECT_EQ(defaults.rate, 50);
-  EXPECT_EQ(defaults.holdMs, 50);
-  EXPECT_EQ(defaults.mode, 5);
 }
 
 // --- Samples and WAV files --------------------------------------------------
