@@ -60,11 +60,9 @@ class LightLink {
 class LampSource {
  public:
   virtual ~LampSource() = default;
-  // Offers the lamps of whatever came in; returns when to be asked again.
+  // Offers the lamps of whatever came in; returns when to be asked again
+  // (it polls: nothing wakes the thread for it).
   virtual double Pull(double now, LightSchedule* schedule) = 0;
-  // The thread is about to wait up to `seconds` for a wake-up: false when
-  // news came meanwhile and it should not.
-  virtual bool MayWait(double seconds) = 0;
 };
 
 // LightLink on a thread of its own, so that a slow or stalled server never
@@ -82,8 +80,6 @@ class LightSender {
   bool Started() const;
 
   void Offer(double time, music::LampBits bits);
-  // Wakes the thread for its source's news (without the lock).
-  void Wake();
   // Ends the sending (see LightLink::Finish); waits at most `seconds` for
   // the last line. False when it could not be sent in time: the thread and
   // its source are then left to the end of the process.

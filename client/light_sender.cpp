@@ -65,8 +65,7 @@ void LightSender::Run(void* arg) {
     if (s->link.Done()) break;
     if (s->offers.empty() && s->finish == finishSeen) {
       const double wait = std::min(next - MonotonicSeconds(), 1.0);
-      if (wait > 0 && (!s->source || finishSeen || s->source->MayWait(wait)))
-        GateWait(s->gate, wait);
+      if (wait > 0) GateWait(s->gate, wait);
     }
   }
   GateUnlock(s->gate);
@@ -81,8 +80,6 @@ void LightSender::Offer(double time, music::LampBits bits) {
   GateUnlock(shared_->gate);
   GateWake(shared_->gate);
 }
-
-void LightSender::Wake() { GateWake(shared_->gate); }
 
 bool LightSender::Finish(bool drain, double seconds) {
   if (!shared_->worker) return false;

@@ -21,9 +21,12 @@ namespace {
 
 constexpr double kQuitWaitSeconds = 1.5;  // Quit waits this long for the sender at most.
 constexpr double kLineRate = 50;          // One line per Render at most.
-// While frames come the sender looks every kPollSeconds rather than have
-// Render signal it (the lamps go out in 20 ms slots anyway).
+// The sender looks for frames every kPollSeconds while they come, and every
+// kIdlePollSeconds after a stop or pause: Render never signals it, as under
+// Wine an event is a round trip to wineserver, which a busy desktop can make
+// take milliseconds. (The lamps go out in 20 ms slots anyway.)
 constexpr double kPollSeconds = 0.005;
+constexpr double kIdlePollSeconds = 0.02;
 
 // The longest analysis of one frame on a sender thread, in microseconds,
 // for the bench (vantrelleLongestAnalysisMicros).
@@ -35,10 +38,7 @@ LONG Load(volatile LONG* value) { return InterlockedCompareExchange(value, 0, 0)
 // makes of them.
 //
 // Render hands its data over through a single-producer, single-consumer
-// ring with Interlocked indices: no lock, and in the steady state no system
-// call at all (under Wine every event or contended lock is a round trip to
-// wineserver, which a busy desktop can make take milliseconds). Render
-// wakes the thread only when it has said that it sleeps long.
+// ring with Interlocked indices: no lock, no event, no system call.
 class FrameSource : public LampSource {
  public:
   FrameSource(music::Style style, double holdSeconds, int sampleRate, double start)
@@ -46,19 +46,17 @@ class FrameSource : public LampSource {
 
   // Render's side: never blocks. A full ring drops the frame; the analysis
   // goes on with the next ones (and a pause turns the lamps off).
-  void HandOver(const winampVisModule& module, double time, LightSender* sender) {
+  void HandOver(const winampVisModule& module, double time) {
     const LONG at = written_;
     if (at - Load(&taken_) >= kRing) return;
     Slot& slot = ring_[at % kRing];
     slot.time = time;
     CopyFrame(module, &slot.frame);
     InterlockedExchange(&written_, at + 1);
-    if (InterlockedCompareExchange(&sleeping_, 0, 1) == 1) sender->Wake();
   }
 
   // The sender's side.
   double Pull(double now, LightSchedule* schedule) override {
-    InterlockedExchange(&sleeping_, 0);
     for (LONG at = taken_; at != Load(&written_); ++at) {
       const Slot& slot = ring_[at % kRing];
       const double before = MonotonicSeconds();
@@ -71,17 +69,7 @@ class FrameSource : public LampSource {
       InterlockedExchange(&taken_, at + 1);  // Room for Render as soon as may be.
     }
     const double next = lamps_.CheckPause(MonotonicSeconds(), schedule);
-    return lamps_.Rendering() ? std::min(next, now + kPollSeconds) : next;
-  }
-
-  bool MayWait(double seconds) override {
-    if (seconds <= kPollSeconds) return true;  // A poll: nobody need wake it.
-    InterlockedExchange(&sleeping_, 1);
-    if (Load(&written_) != taken_) {  // A frame came meanwhile.
-      InterlockedExchange(&sleeping_, 0);
-      return false;
-    }
-    return true;
+    return std::min(next, now + (lamps_.Rendering() ? kPollSeconds : kIdlePollSeconds));
   }
 
  private:
@@ -93,7 +81,6 @@ class FrameSource : public LampSource {
   Slot ring_[kRing];
   volatile LONG written_ = 0;   // Frames put in by Render.
   volatile LONG taken_ = 0;     // Frames taken out by the sender.
-  volatile LONG sleeping_ = 0;  // 1: the sender waits for a wake-up.
   PlayerLamps lamps_;           // The sender thread's alone.
 };
 
@@ -146,7 +133,7 @@ int VIS_CDECL ModuleInit(winampVisModule* module) {
 int VIS_CDECL ModuleRender(winampVisModule* module) {
   ModuleState* state = static_cast<ModuleState*>(module->userData);
   if (state == nullptr) return 1;
-  state->source->HandOver(*module, MonotonicSeconds(), state->sender);
+  state->source->HandOver(*module, MonotonicSeconds());
   return 0;
 }
 
