@@ -1,6 +1,7 @@
 #include "plugin/lamp_feed.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace plugin {
 
@@ -33,7 +34,20 @@ bool AllZero(const unsigned char (*rows)[kVisValues], int count) {
 LampFeed::LampFeed(music::Style style, double holdSeconds, int sampleRate)
     : binHz_(BinHz(sampleRate)), analyzer_(Options(sampleRate)), styler_(style, holdSeconds) {}
 
+void CopyFrame(const winampVisModule& module, PlayerFrame* frame) {
+  frame->spectrumNch = module.spectrumNch;
+  frame->waveformNch = module.waveformNch;
+  std::memcpy(frame->spectrumData, module.spectrumData, sizeof frame->spectrumData);
+  std::memcpy(frame->waveformData, module.waveformData, sizeof frame->waveformData);
+}
+
 FeedResult LampFeed::Next(const winampVisModule& module, double time) {
+  PlayerFrame frame;
+  CopyFrame(module, &frame);
+  return Next(frame, time);
+}
+
+FeedResult LampFeed::Next(const PlayerFrame& module, double time) {
   const int spectrumChannels = Channels(module.spectrumNch);
   const int waveformChannels = Channels(module.waveformNch);
   FeedResult result;
@@ -56,6 +70,32 @@ FeedResult LampFeed::Next(const winampVisModule& module, double time) {
   result.bits = styler_.Next(frame);
   if (result.zeroed) result.bits = 0;  // Stopped: no lamp waits out its hold.
   return result;
+}
+
+PlayerLamps::PlayerLamps(music::Style style, double holdSeconds, int sampleRate, double start)
+    : feed_(style, holdSeconds, sampleRate), start_(start) {}
+
+void PlayerLamps::Frame(const PlayerFrame& frame, double time, LightSchedule* schedule) {
+  const FeedResult lamps = feed_.Next(frame, time - start_);
+  Lamps(time, lamps.bits, lamps.zeroed, schedule);
+}
+
+void PlayerLamps::Lamps(double time, music::LampBits bits, bool zeroed, LightSchedule* schedule) {
+  // Only the first of a run of zeroed frames is the stop; the rest are silence.
+  const bool stop = zeroed && !lastZeroed_;
+  lastZeroed_ = zeroed;
+  rendering_ = !stop;  // After a stop frame no pause is waited for: the lamps are off.
+  lastFrame_ = time;
+  schedule->Offer(time, bits, stop);
+}
+
+double PlayerLamps::CheckPause(double now, LightSchedule* schedule) {
+  if (!rendering_) return LightSchedule::kNever;
+  const double pauseAt = lastFrame_ + kPauseSeconds;
+  if (now < pauseAt) return pauseAt;
+  rendering_ = false;
+  schedule->Offer(pauseAt, 0, true);
+  return LightSchedule::kNever;
 }
 
 }  // namespace plugin

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "client/light_link.h"
+#include "client/light_schedule.h"
+#include "client/platform.h"
 #include "music/analysis.h"
 #include "music/lamp_styles.h"
-#include "tools/audio_capture.h"
-#include "tools/interrupt.h"
-#include "tools/light_link.h"
-#include "tools/light_schedule.h"
+#include "protocol/light_line.h"
+#include "audio/audio_capture.h"
 #include "tools/lightbeat_options.h"
-#include "tools/lightbeat_platform.h"
 #include "tools/lightbeat_status.h"
 
 namespace {
@@ -43,9 +43,11 @@ int Report(const LightbeatOptions& options, int channels, CaptureStream* stream,
   LightSchedule schedule(options.rate, options.delayMs / 1000.0);
   auto printDue = [&](double until) {
     music::LampBits bits;
+    char line[kMaxLineLength + 1];
     for (double t; (t = schedule.NextTime()) <= until && t < LightSchedule::kNever;) {
-      if (schedule.Take(t, &bits))
-        std::printf("%.3f %s\n", t, FormatLightLine(options.mode, bits).c_str());
+      if (!schedule.Take(t, &bits)) continue;
+      FormatLightLine(options.mode, bits, line);
+      std::printf("%.3f %s\n", t, line);
     }
   };
   std::vector<float> samples;
@@ -121,6 +123,10 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
   InstallInterruptHandler();
   StatusLine status(!options.quiet && StderrIsTerminal() && StdoutIsTerminal());
   LightSender sender(options.mode, options.rate, options.delayMs / 1000.0);
+  if (!sender.Started()) {
+    status.Say("cannot start the thread that sends the lines");
+    return 1;
+  }
   std::vector<float> samples;
   std::vector<music::Frame> frames;
   std::string error;

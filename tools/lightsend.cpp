@@ -1,22 +1,20 @@
 // lightsend: sends light commands to the pipe server, from the command line,
 // from standard input or as a pattern. See LightsendHelp() for the usage.
+//
+// stdio and the clients' platform layer only (no iostream, no std::thread):
+// they would make the Windows program many times its size.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "tools/lightsend_options.h"
-#include "tools/lightsend_patterns.h"
+#include "client/platform.h"
 #include "pipe/pipe_client.h"
 #include "pipe/pipe_name.h"
-#include "tools/interrupt.h"
+#include "tools/lightsend_options.h"
+#include "tools/lightsend_patterns.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The pipe has one instance: while another client holds it, or the server
 // has not yet let the last one go, try again for a while before giving up.
@@ -24,20 +22,32 @@ constexpr int kBusyWaitMs = 3000;
 
 PipeConnection* Connection = nullptr;
 
-// Sleeps until the deadline, in short slices so that Ctrl-C ends it soon.
-void PauseUntil(Clock::time_point deadline) {
+// Sleeps until the deadline (MonotonicSeconds), in short slices so that
+// Ctrl-C ends it soon.
+void PauseUntil(double deadline) {
   while (!Interrupted()) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return;
-    std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
+    const double left = deadline - MonotonicSeconds();
+    if (left <= 0) return;
+    SleepSeconds(std::min(left, 0.01));
   }
+}
+
+// One line of standard input without its line feed; false at the end. A
+// last line without a line feed still counts.
+bool ReadLine(std::string* line) {
+  line->clear();
+  for (int c; (c = std::getchar()) != EOF;) {
+    if (c == '\n') return true;
+    line->push_back(char(c));
+  }
+  return !line->empty();
 }
 
 // Reads every line of standard input and checks them all before anything
 // is sent. Returns false (after saying why) when one would be dropped.
 bool ReadStdinLines(std::vector<std::string>* lines) {
   std::string line;
-  for (int number = 1; std::getline(std::cin, line); ++number) {
+  for (int number = 1; ReadLine(&line); ++number) {
     line = StripLineEnd(line);
     const std::string problem = LineProblem(line);
     if (!problem.empty()) {
@@ -67,7 +77,7 @@ bool SendLine(const std::string& line) {
 
 bool SendLines(const std::vector<std::string>& lines, int delayMs) {
   for (size_t i = 0; i < lines.size() && !Interrupted(); ++i) {
-    if (i > 0) PauseUntil(Clock::now() + std::chrono::milliseconds(delayMs));
+    if (i > 0) PauseUntil(MonotonicSeconds() + delayMs / 1000.0);
     if (!Interrupted() && !SendLine(lines[i])) return false;
   }
   return true;
@@ -75,11 +85,10 @@ bool SendLines(const std::vector<std::string>& lines, int delayMs) {
 
 // Steps are timed from the start, so a slow write does not slow the pattern.
 bool PlayPattern(const LightsendOptions& options) {
-  const auto start = Clock::now();
+  const double start = MonotonicSeconds();
   const double total = options.seconds * options.rate;
   for (unsigned long step = 0; options.seconds < 0 || step < total; ++step) {
-    PauseUntil(start + std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::duration<double>(step / options.rate)));
+    PauseUntil(start + step / options.rate);
     if (Interrupted()) break;
     if (!SendLine(PatternLine(options.pattern, options.mode, step))) return false;
   }

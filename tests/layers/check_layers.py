@@ -17,7 +17,8 @@ LEVELS = [
     ["protocol", "port", "res"],
     ["lights", "out"],
     ["pipe", "music"],
-    ["app", "client", "audio"],
+    ["app", "client"],
+    ["audio"],  # On client/'s platform layer (its clock paces files).
     ["tools", "plugin"],
 ]
 LEVEL = {folder: n for n, folders in enumerate(LEVELS) for folder in folders}

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "music/analysis.h"
-#include "tools/audio_capture.h"
-#include "tools/lightbeat_platform.h"
+#include "audio/audio_capture.h"
+#include "client/platform.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "--list") {

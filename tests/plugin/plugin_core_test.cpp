@@ -1,5 +1,6 @@
-// The plug-in's platform-free part: when lines go out, the settings' texts,
-// and the player's data through the analysis.
+// The plug-in's platform-free part: its lamps, stop and pause through the
+// clients' schedule, the settings' texts, and the player's data through the
+// analysis.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +8,6 @@
 #include <vector>
 
 #include "plugin/lamp_feed.h"
-#include "plugin/lamp_schedule.h"
 #include "plugin/plugin_settings.h"
 
 namespace plugin {
@@ -34,26 +34,31 @@ struct Script {
   std::vector<Op> ops;
 };
 
-// A kNext that writes is taken as written, as the sender does.
+// Runs the script as the sender thread does, on one connection made at the
+// start: the frames' lamps through PlayerLamps into the schedule.
 void RunScript(const Script& script) {
   SCOPED_TRACE(script.name);
-  ScheduleOptions options;
-  options.delayMs = script.delayMs;
-  LampSchedule schedule(options);
+  LightSchedule schedule(50, script.delayMs / 1000.0);
+  PlayerLamps lamps(music::Style::kMeter, 0.05, 44100, 0);
+  schedule.Connected();
   for (size_t i = 0; i < script.ops.size(); ++i) {
     const Op& op = script.ops[i];
+    const double t = op.time / 1000.0;
     SCOPED_TRACE("step " + std::to_string(i) + " at " + std::to_string(op.time) + " ms");
     switch (op.kind) {
-      case Op::kPush: schedule.Push(op.time, music::LampBits(op.bits), false); break;
-      case Op::kStop: schedule.Push(op.time, 0, true); break;
-      case Op::kLost: schedule.Lost(); break;
-      case Op::kOffline: EXPECT_FALSE(schedule.Next(op.time, false).write); break;
+      case Op::kPush: lamps.Lamps(t, music::LampBits(op.bits), false, &schedule); break;
+      case Op::kStop: lamps.Lamps(t, 0, true, &schedule); break;
+      case Op::kLost: schedule.Connected(); break;  // And made anew.
+      case Op::kOffline:
+        lamps.CheckPause(t, &schedule);
+        schedule.Advance(t);
+        break;
       case Op::kNext: {
-        const ScheduleStep step = schedule.Next(op.time, true);
-        EXPECT_EQ(step.write, op.write);
-        if (step.write) {
-          EXPECT_EQ(step.bits, op.bits);
-          schedule.Written(op.time, step.bits);
+        lamps.CheckPause(t, &schedule);
+        music::LampBits bits = 0;
+        EXPECT_EQ(schedule.Take(t, &bits), op.write);
+        if (op.write) {
+          EXPECT_EQ(bits, op.bits);
         }
         break;
       }
@@ -100,32 +105,19 @@ TEST(LampSchedule, ConnectionLostThenMadeSendsTheCurrentState) {
 
 // The sender polls while frames come and sleeps otherwise.
 TEST(LampSchedule, RenderingUntilStopOrPause) {
-  ScheduleOptions options;
-  LampSchedule schedule(options);
-  EXPECT_FALSE(schedule.Rendering());
-  schedule.Push(0, 0x1, false);
-  EXPECT_TRUE(schedule.Rendering());
-  schedule.Push(20, 0, true);
-  EXPECT_FALSE(schedule.Rendering()) << "stopped";
-  EXPECT_EQ(schedule.Next(20, false).wakeAt, kNever) << "stopped: nothing to wait for";
-  schedule.Push(40, 0x1, false);
-  EXPECT_TRUE(schedule.Rendering());
-  EXPECT_EQ(schedule.Next(100, false).wakeAt, 540) << "the pause check";
-  schedule.Next(540, false);
-  EXPECT_FALSE(schedule.Rendering()) << "paused";
-}
-
-TEST(FormatLampLine, TwoBankCommandWithFourDigits) {
-  const struct {
-    unsigned bits;
-    const char* line;
-  } cases[] = {{0x1234, ">5L1234\n"}, {0x0000, ">5L0000\n"}, {0xFFFF, ">5LFFFF\n"},
-               {0x00A0, ">5L00A0\n"}};
-  for (const auto& c : cases) {
-    char line[kLampLineLength];
-    FormatLampLine(music::LampBits(c.bits), line);
-    EXPECT_EQ(std::string(line, sizeof line), c.line);
-  }
+  LightSchedule schedule(50, 0);
+  PlayerLamps lamps(music::Style::kMeter, 0.05, 44100, 0);
+  EXPECT_FALSE(lamps.Rendering());
+  lamps.Lamps(0, 0x1, false, &schedule);
+  EXPECT_TRUE(lamps.Rendering());
+  lamps.Lamps(0.02, 0, true, &schedule);
+  EXPECT_FALSE(lamps.Rendering()) << "stopped";
+  EXPECT_EQ(lamps.CheckPause(0.02, &schedule), LightSchedule::kNever) << "stopped: nothing to wait for";
+  lamps.Lamps(0.04, 0x1, false, &schedule);
+  EXPECT_TRUE(lamps.Rendering());
+  EXPECT_DOUBLE_EQ(lamps.CheckPause(0.1, &schedule), 0.54) << "the pause check";
+  lamps.CheckPause(0.54, &schedule);
+  EXPECT_FALSE(lamps.Rendering()) << "paused";
 }
 
 TEST(Settings, FromTheIniTexts) {

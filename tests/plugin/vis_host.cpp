@@ -71,6 +71,14 @@ VisDll::VisDll(const std::string& path) {
   }
 }
 
+long VisDll::LongestAnalysisMicros() const {
+  using Reader = long(VIS_CDECL*)();
+  const Reader read = library_ == nullptr ? nullptr
+      : reinterpret_cast<Reader>(reinterpret_cast<void*>(
+            GetProcAddress(library_, "vantrelleLongestAnalysisMicros")));
+  return read != nullptr ? read() : -1;
+}
+
 VisDll::~VisDll() {
   if (library_ != nullptr) FreeLibrary(library_);
 }

@@ -21,6 +21,9 @@ class VisDll {
   bool loaded() const { return header_ != nullptr; }
   winampVisHeader* header() const { return header_; }
   const std::vector<winampVisModule*>& modules() const { return modules_; }
+  // The plug-in's longest analysis of one frame on its sender thread since
+  // the last call, in microseconds; -1 when the DLL does not tell.
+  long LongestAnalysisMicros() const;
   // Never unloads: for a test whose call into the DLL has not returned.
   void KeepLoaded() { library_ = nullptr; }
 

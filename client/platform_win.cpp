@@ -1,6 +1,6 @@
-// lightbeat's platform operations on Windows: Win32 threads, a critical
+// The clients' platform operations on Windows: Win32 threads, a critical
 // section and an auto-reset event (the win32 thread model has no std::thread).
-#include "tools/lightbeat_platform.h"
+#include "client/platform.h"
 
 #include <windows.h>
 #include <io.h>
@@ -26,29 +26,46 @@ struct Worker {
   HANDLE thread;
   void (*run)(void*);
   void* arg;
+  HMODULE pinned;  // Our own reference to a DLL holding this code, or null.
 };
 
 static DWORD WINAPI WorkerMain(void* param) {
   Worker* worker = static_cast<Worker*>(param);
+  const HMODULE pinned = worker->pinned;
   worker->run(worker->arg);
+  if (pinned != nullptr) FreeLibraryAndExitThread(pinned, 0);
   return 0;
 }
 
+// When this code is in a DLL (the plug-in), a reference of the thread's
+// own: a player that unloads the DLL after a Quit that stopped waiting must
+// not pull the code from under the thread. LoadLibrary of its own path, as
+// GetModuleHandleEx came only with XP.
+static HMODULE PinOwnModule() {
+  MEMORY_BASIC_INFORMATION info;
+  if (VirtualQuery(reinterpret_cast<void*>(&WorkerMain), &info, sizeof info) == 0) return nullptr;
+  const HMODULE module = static_cast<HMODULE>(info.AllocationBase);
+  if (module == GetModuleHandleA(nullptr)) return nullptr;  // The program: never unloaded.
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(module, path, sizeof path);
+  return length > 0 && length < sizeof path ? LoadLibraryA(path) : nullptr;
+}
+
 Worker* StartWorker(void (*run)(void*), void* arg) {
-  Worker* worker = new Worker{nullptr, run, arg};
+  Worker* worker = new Worker{nullptr, run, arg, PinOwnModule()};
   worker->thread = CreateThread(nullptr, 0, WorkerMain, worker, 0, nullptr);
-  if (!worker->thread) {  // No thread: run it here, so nothing is lost.
-    run(arg);
+  if (worker->thread == nullptr) {
+    if (worker->pinned != nullptr) FreeLibrary(worker->pinned);
+    delete worker;
+    return nullptr;
   }
   return worker;
 }
 
 bool JoinWorker(Worker* worker, double seconds) {
-  if (worker->thread) {
-    if (WaitForSingleObject(worker->thread, DWORD(seconds * 1000)) != WAIT_OBJECT_0)
-      return false;  // Stuck in a write; the process ends without it.
-    CloseHandle(worker->thread);
-  }
+  if (WaitForSingleObject(worker->thread, DWORD(seconds * 1000)) != WAIT_OBJECT_0)
+    return false;  // Stuck in a write; the process ends without it.
+  CloseHandle(worker->thread);
   delete worker;
   return true;
 }
@@ -83,6 +100,17 @@ void GateWait(Gate* gate, double seconds) {
   }
   EnterCriticalSection(&gate->lock);
 }
+
+static volatile LONG InterruptSeen = 0;
+
+static BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  InterlockedExchange(&InterruptSeen, 1);
+  return TRUE;
+}
+
+void InstallInterruptHandler() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+bool Interrupted() { return InterlockedCompareExchange(&InterruptSeen, 0, 0) != 0; }
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }

@@ -1,12 +1,9 @@
-// Capture on Windows: WASAPI in shared mode, event-driven. Without --source,
-// loopback of the default output (what the system plays); --source names an
-// output (loopback as well) or an input such as a microphone. Files: WAV,
-// through wav_reader.h.
+// Live capture on Windows: WASAPI in shared mode, event-driven. Without
+// --source, loopback of the default output (what the system plays); --source
+// names an output (loopback as well) or an input such as a microphone.
 //
 // Windows hands out no loopback packets while nothing plays; the read then
 // returns silence every 10 ms, so that the lamps go dark and time runs on.
-#include "tools/audio_capture.h"
-
 #include <initguid.h>  // First: the GUIDs of the headers below are defined here.
 #include <windows.h>
 #include <audioclient.h>
@@ -17,15 +14,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/lightbeat_platform.h"
-#include "tools/pcm_convert.h"
-#include "tools/wav_reader.h"
+#include "audio/capture_backend.h"
+#include "audio/pcm_convert.h"
 
 namespace {
 
 constexpr REFERENCE_TIME kBufferDuration = 200000;  // 20 ms, in 100 ns units.
 constexpr DWORD kQuietWaitMs = 10;
-constexpr int kFileFrames = 480;
 
 // KSDATAFORMAT_SUBTYPE_IEEE_FLOAT, spelled out: ksmedia.h wants more setup.
 const GUID kSubtypeFloat = {0x00000003, 0x0000, 0x0010,
@@ -121,26 +116,67 @@ HRESULT FindDevice(IMMDeviceEnumerator* enumerator, const std::string& source,
   return E_FAIL;
 }
 
-}  // namespace
+class WasapiBackend : public CaptureBackend {
+ public:
+  ~WasapiBackend() override {
+    if (client) client->Stop();
+    Release(capture);
+    Release(client);
+    if (ready) CloseHandle(ready);
+    if (com.owned) CoUninitialize();
+  }
 
-struct CaptureStream {
+  CaptureStatus Read(std::vector<float>* samples, std::string* error) override {
+    for (;;) {
+      UINT32 frames = 0;
+      HRESULT hr = capture->GetNextPacketSize(&frames);
+      if (FAILED(hr)) {
+        *error = HresultText("capture", hr);
+        return CaptureStatus::kFailed;
+      }
+      if (frames == 0) {
+        if (WaitForSingleObject(ready, kQuietWaitMs) == WAIT_TIMEOUT) {
+          // Nothing plays: silence, so that the analysis sees time pass.
+          samples->assign(size_t(sampleRate / 100) * OutputChannels(layout), 0.0f);
+          return CaptureStatus::kOk;
+        }
+        continue;
+      }
+      BYTE* data = nullptr;
+      DWORD flags = 0;
+      hr = capture->GetBuffer(&data, &frames, &flags, nullptr, nullptr);
+      if (FAILED(hr)) {
+        *error = HresultText("capture", hr);
+        return CaptureStatus::kFailed;
+      }
+      if (flags & AUDCLNT_BUFFERFLAGS_SILENT)
+        samples->assign(size_t(frames) * OutputChannels(layout), 0.0f);
+      else
+        ConvertToFloat(data, frames, layout, samples);
+      capture->ReleaseBuffer(frames);
+      return CaptureStatus::kOk;
+    }
+  }
+
+  double Latency() override {
+    REFERENCE_TIME latency = 0;
+    if (!client || FAILED(client->GetStreamLatency(&latency))) return 0;
+    return latency / 1e7;
+  }
+
   ComScope com;
   IAudioClient* client = nullptr;
   IAudioCaptureClient* capture = nullptr;
   HANDLE ready = nullptr;
   PcmLayout layout;
   int sampleRate = 0;
-  // A file instead:
-  WavReader wav;
-  bool isFile = false;
-  bool realtime = false;
-  long long framesOut = 0;
-  double start = 0;
 };
 
-CaptureStatus OpenLiveCapture(const std::string& source, CaptureStream** stream,
-                              CaptureFormat* format, std::string* error) {
-  CaptureStream* s = new CaptureStream;
+}  // namespace
+
+CaptureBackend* OpenLiveBackend(const std::string& source, CaptureFormat* format,
+                                std::string* error) {
+  WasapiBackend* s = new WasapiBackend;
   IMMDeviceEnumerator* enumerator = nullptr;
   IMMDevice* device = nullptr;
   WAVEFORMATEX* mix = nullptr;
@@ -188,95 +224,12 @@ CaptureStatus OpenLiveCapture(const std::string& source, CaptureStream** stream,
   Release(device);
   Release(enumerator);
   if (FAILED(hr)) {
-    CloseCapture(s);
-    return CaptureStatus::kFailed;
+    delete s;
+    return nullptr;
   }
   format->sampleRate = s->sampleRate;
   format->channels = OutputChannels(s->layout);
-  *stream = s;
-  return CaptureStatus::kOk;
-}
-
-CaptureStatus OpenFileCapture(const std::string& path, bool realtime, CaptureStream** stream,
-                              CaptureFormat* format, std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    *error = "cannot open " + path + ": " + std::strerror(errno);
-    return CaptureStatus::kFailed;
-  }
-  CaptureStream* s = new CaptureStream;
-  if (!s->wav.Open(file, error)) {
-    *error = path + ": " + *error;
-    delete s;
-    return CaptureStatus::kFailed;
-  }
-  s->isFile = true;
-  s->realtime = realtime;
-  s->sampleRate = s->wav.sampleRate();
-  s->start = MonotonicSeconds();
-  format->sampleRate = s->sampleRate;
-  format->channels = OutputChannels(s->wav.layout());
-  *stream = s;
-  return CaptureStatus::kOk;
-}
-
-CaptureStatus ReadCapture(CaptureStream* stream, std::vector<float>* samples,
-                          std::string* error) {
-  if (stream->isFile) {
-    if (stream->realtime)
-      SleepSeconds(stream->start + double(stream->framesOut) / stream->sampleRate -
-                   MonotonicSeconds());
-    const size_t got = stream->wav.Read(kFileFrames, samples);
-    stream->framesOut += got;
-    return got ? CaptureStatus::kOk : CaptureStatus::kEnd;
-  }
-  for (;;) {
-    UINT32 frames = 0;
-    HRESULT hr = stream->capture->GetNextPacketSize(&frames);
-    if (FAILED(hr)) {
-      *error = HresultText("capture", hr);
-      return CaptureStatus::kFailed;
-    }
-    if (frames == 0) {
-      if (WaitForSingleObject(stream->ready, kQuietWaitMs) == WAIT_TIMEOUT) {
-        // Nothing plays: silence, so that the analysis sees time pass.
-        samples->assign(size_t(stream->sampleRate / 100) * OutputChannels(stream->layout), 0.0f);
-        return CaptureStatus::kOk;
-      }
-      continue;
-    }
-    BYTE* data = nullptr;
-    DWORD flags = 0;
-    hr = stream->capture->GetBuffer(&data, &frames, &flags, nullptr, nullptr);
-    if (FAILED(hr)) {
-      *error = HresultText("capture", hr);
-      return CaptureStatus::kFailed;
-    }
-    if (flags & AUDCLNT_BUFFERFLAGS_SILENT)
-      samples->assign(size_t(frames) * OutputChannels(stream->layout), 0.0f);
-    else
-      ConvertToFloat(data, frames, stream->layout, samples);
-    stream->capture->ReleaseBuffer(frames);
-    return CaptureStatus::kOk;
-  }
-}
-
-double CaptureLatency(CaptureStream* stream) {
-  REFERENCE_TIME latency = 0;
-  if (stream->isFile || !stream->client || FAILED(stream->client->GetStreamLatency(&latency)))
-    return 0;
-  return latency / 1e7;
-}
-
-void CloseCapture(CaptureStream* stream) {
-  if (!stream) return;
-  if (stream->client) stream->client->Stop();
-  Release(stream->capture);
-  Release(stream->client);
-  if (stream->ready) CloseHandle(stream->ready);
-  const bool com = stream->com.owned;
-  delete stream;
-  if (com) CoUninitialize();
+  return s;
 }
 
 bool ListCaptureSources(std::vector<CaptureSource>* sources, std::string* error) {

@@ -1,4 +1,4 @@
-#include "tools/pcm_convert.h"
+#include "audio/pcm_convert.h"
 
 #include <cstdint>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pcm_convert.h"
+#include "audio/pcm_convert.h"
 
 class WavReader {
  public:

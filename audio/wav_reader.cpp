@@ -1,4 +1,4 @@
-#include "tools/wav_reader.h"
+#include "audio/wav_reader.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,13 +1,15 @@
-// lightbeat's platform operations on Linux: std::thread and friends.
-#include "tools/lightbeat_platform.h"
+// The clients' platform operations on Linux: std::thread and friends.
+#include "client/platform.h"
 
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 double MonotonicSeconds() {
@@ -28,12 +30,17 @@ struct Worker {
 
 Worker* StartWorker(void (*run)(void*), void* arg) {
   Worker* worker = new Worker;
-  worker->thread = std::thread([worker, run, arg] {
-    run(arg);
-    std::lock_guard<std::mutex> hold(worker->mutex);
-    worker->done = true;
-    worker->ended.notify_all();
-  });
+  try {
+    worker->thread = std::thread([worker, run, arg] {
+      run(arg);
+      std::lock_guard<std::mutex> hold(worker->mutex);
+      worker->done = true;
+      worker->ended.notify_all();
+    });
+  } catch (const std::system_error&) {  // No thread to be had.
+    delete worker;
+    return nullptr;
+  }
   return worker;
 }
 
@@ -79,6 +86,20 @@ void GateWait(Gate* gate, double seconds) {
   gate->woken = false;
   hold.release();  // The caller still holds the lock.
 }
+
+namespace {
+volatile std::sig_atomic_t InterruptSeen = 0;
+void OnInterrupt(int) { InterruptSeen = 1; }
+}  // namespace
+
+void InstallInterruptHandler() {
+  struct sigaction action{};
+  action.sa_handler = OnInterrupt;  // No SA_RESTART: a pause ends at once.
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() { return InterruptSeen != 0; }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
