@@ -6,6 +6,7 @@
 #include "lights/hex_number.h"
 #include "lights/parallel_port.h"
 #include "lights/ui_ops.h"
+#include "out/outputs.h"
 
 uint16_t PortBase;
 
@@ -71,6 +72,9 @@ void ApplyLightLine(const char* line) {
     if (mode == Mode::kOneBank) OutputOneBank(bank0);
     if (mode == Mode::kTwoBanks) OutputTwoBanks(bank0, bank1);
   }
+  // The network outputs get the lamps as drawn, both rows for both modes;
+  // they only take the state and never wait.
+  if (mode != Mode::kNone) OutputLamps(bank0, bank1);
 
   RequestRepaint();  // For every line, command or not.
 }
