@@ -7,8 +7,10 @@
 
 struct SenderThread;  // A thread with its own wake-up.
 
-// Starts body(arg) on a thread of its own; nullptr when it cannot.
-SenderThread* StartSenderThread(void (*body)(void* arg), void* arg);
+// Starts body(arg) on a thread of its own; *slot holds the thread before
+// body runs, so that body may wait on it. false (and *slot nullptr) when it
+// cannot.
+bool StartSenderThread(SenderThread** slot, void (*body)(void* arg), void* arg);
 // Wakes the thread's next or current WaitForWake (a wake is remembered).
 void WakeSender(SenderThread* thread);
 // Waits at most milliseconds for a wake; true when woken.

@@ -21,8 +21,9 @@ struct SenderThread {
   std::thread thread;
 };
 
-SenderThread* StartSenderThread(void (*body)(void*), void* arg) {
+bool StartSenderThread(SenderThread** slot, void (*body)(void*), void* arg) {
   SenderThread* sender = new SenderThread;
+  *slot = sender;
   sender->thread = std::thread([sender, body, arg] {
     body(arg);
     std::lock_guard<std::mutex> hold(sender->lock);
@@ -30,7 +31,7 @@ SenderThread* StartSenderThread(void (*body)(void*), void* arg) {
     sender->changed.notify_all();
   });
   sender->thread.detach();  // Joined by waiting for ended, with a limit.
-  return sender;
+  return true;
 }
 
 void WakeSender(SenderThread* sender) {

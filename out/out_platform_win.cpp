@@ -22,16 +22,19 @@ DWORD WINAPI SenderMain(void* parameter) {
 
 }  // namespace
 
-SenderThread* StartSenderThread(void (*body)(void*), void* arg) {
+bool StartSenderThread(SenderThread** slot, void (*body)(void*), void* arg) {
+  *slot = nullptr;
   SenderThread* sender = static_cast<SenderThread*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(SenderThread)));
-  if (sender == nullptr) return nullptr;
+  if (sender == nullptr) return false;
   sender->body = body;
   sender->arg = arg;
   sender->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);  // Auto-reset, not signalled.
+  if (sender->wake == nullptr) return false;
+  *slot = sender;
   DWORD id = 0;
   sender->thread = CreateThread(nullptr, 0, SenderMain, sender, 0, &id);
-  if (sender->thread == nullptr || sender->wake == nullptr) return nullptr;
-  return sender;
+  if (sender->thread == nullptr) *slot = nullptr;
+  return *slot != nullptr;
 }
 
 void WakeSender(SenderThread* sender) { SetEvent(sender->wake); }

@@ -217,8 +217,7 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
       AppendText(run.name, sizeof run.name, " ");
       AppendText(run.name, sizeof run.name, outputs[i].host);
     }
-    run.thread = StartSenderThread(SenderBody, &run);
-    if (run.thread == nullptr) break;
+    if (!StartSenderThread(&run.thread, SenderBody, &run)) break;
     RunCount.store(i + 1);
   }
 }
