@@ -251,8 +251,12 @@ struct Reader {
     return true;
   }
 
+  // The option's value: the next word, unless that is the next option.
   bool Argument(const char** cursor, const Word& option, Word* argument) {
-    if (NextWord(cursor, argument)) return true;
+    const char* before = *cursor;
+    if (NextWord(cursor, argument) && !(argument->length >= 2 && argument->at[0] == '-' && argument->at[1] == '-'))
+      return true;
+    *cursor = before;
     Fail(option, "needs a value");
     return false;
   }
