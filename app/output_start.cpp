@@ -1,5 +1,6 @@
 #include "app/output_start.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "app/caption.h"
@@ -7,21 +8,21 @@
 #include "out/output_options.h"
 #include "out/outputs.h"
 
-namespace {
-
-OutputOptions Options;  // Large: kept out of the start-up thread's stack.
-
-}  // namespace
-
 void StartNamedOutputs(const char* commandTail) {
-  ReadOutputOptions(commandTail, &Options);
-  if (Options.hasError) {
-    char text[sizeof Options.error.word + sizeof Options.error.text + 64] = "";
-    std::strcat(text, Options.error.word);
+  // From the heap, for the Windows program's size (see out/outputs.cpp); the
+  // outputs keep their own copies.
+  OutputOptions* options = static_cast<OutputOptions*>(std::calloc(1, sizeof(OutputOptions)));
+  if (options == nullptr) return;
+  OutputOptions& named = *options;
+  ReadOutputOptions(commandTail, &named);
+  if (named.hasError) {
+    char text[sizeof named.error.word + sizeof named.error.text + 64] = "";
+    std::strcat(text, named.error.word);
     std::strcat(text, ": ");
-    std::strcat(text, Options.error.text);
+    std::strcat(text, named.error.text);
     std::strcat(text, ".\n\nThe program runs without this output.");
     ShowMessageBox(nullptr, text, APP_TITLE, kBoxOk | kBoxIconWarning);
   }
-  StartOutputs(Options.outputs, Options.count);
+  StartOutputs(named.outputs, named.count);
+  std::free(options);
 }

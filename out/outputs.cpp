@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <initializer_list>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "out/ola_link.h"
 #include "out/out_platform.h"
@@ -10,25 +12,28 @@
 
 namespace {
 
-// The newest state an output is asked to send, in one word so that the
-// listener hands it over with one store: bank0 | bank1 << 8.
+// One output's state, made by StartOutputs.
 struct OutputRun {
   OutputConfig config;
-  std::atomic<uint32_t> wanted{0};
-  std::atomic<bool> stopping{false};
-  SenderThread* thread = nullptr;
-  intptr_t socket = -1;
-  void* ola = nullptr;
-  uint8_t sequence = 0;
-  bool faulted = false;  // A fault was said and not yet cleared by a good send.
+  // The newest state to send, in one word so that the listener hands it
+  // over with one store: bank0 | bank1 << 8.
+  std::atomic<uint32_t> wanted;
+  std::atomic<bool> stopping;
+  SenderThread* thread;
+  intptr_t socket;  // -1: none open.
+  void* ola;
+  uint8_t sequence;
+  bool faulted;  // A fault was said and not yet cleared by a good send.
   char name[kMaxHostName + 12];
   uint8_t levels[kDmxSlots];
   uint8_t rgb[kMaxPixels * 3];
   uint8_t packet[kSacnPacketSize > kDdpPacketSize ? kSacnPacketSize : kDdpPacketSize];
 };
 
-OutputRun Runs[kMaxOutputs];
-std::atomic<size_t> RunCount{0};  // Published after each run is ready.
+// From the heap: mingw-w64 places a large zeroed array with its own data
+// section in .data, in the file, and the Windows program counts its bytes.
+OutputRun* Runs;
+std::atomic<size_t> RunCount;  // Published after each run is ready.
 uint8_t ComponentId[16];
 const char kSourceName[] = "Pipe Server Vantrelle";
 
@@ -203,6 +208,9 @@ void HostComponentId(const char* hostName, uint8_t cid[16]) {
 void StartOutputs(const OutputConfig* outputs, size_t count) {
   if (count == 0) return;
   if (count > kMaxOutputs) count = kMaxOutputs;
+  void* memory = std::calloc(count, sizeof(OutputRun));
+  if (memory == nullptr) return;
+  Runs = new (memory) OutputRun[count];
   StartNetworking();
   char host[256];
   LocalHostName(host, sizeof host);
@@ -211,6 +219,7 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     OutputRun& run = Runs[i];
     run.config = outputs[i];
+    run.socket = -1;
     run.name[0] = '\0';
     AppendText(run.name, sizeof run.name, kNames[int(outputs[i].kind)]);
     if (outputs[i].host[0] != '\0') {
