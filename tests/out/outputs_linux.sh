@@ -36,11 +36,12 @@ check_equal "no window came from any of them" "$(find_window 'Pipe Server Vantre
 # its own (a child of this one) at 10.77.0.2; the program sends from
 # 10.77.0.1. Both addresses exist only inside these namespaces.
 ip link set lo up
-unshare --net sleep 120 &
+unshare --net sleep 120 >/dev/null 2>&1 &
 OLA_NS=$!
 started "$OLA_NS"
 ns_ready() { [ "$(readlink /proc/$OLA_NS/ns/net)" != "$(readlink /proc/$$/ns/net)" ]; }
 wait_until 5 ns_ready || { fail "no namespace for olad"; finish; }
+# (Started in the background without it, so that $! is the process itself.)
 in_ola() { nsenter -t "$OLA_NS" -n "$@"; }
 ip link add out0 type veth peer name out1
 ip link set out1 netns "$OLA_NS"
@@ -62,7 +63,7 @@ for plugin in dummy espnet kinet osc pathport sandnet shownet spi stageprofi usb
 done
 chmod -R a+rwX "$OLA_CONF"
 chmod a+rx "$WORK"
-in_ola setpriv --reuid=65534 --regid=65534 --clear-groups olad -c "$OLA_CONF" --no-http -l 2 >"$WORK/olad.log" 2>&1 &
+nsenter -t "$OLA_NS" -n setpriv --reuid=65534 --regid=65534 --clear-groups olad -c "$OLA_CONF" --no-http -l 2 >"$WORK/olad.log" 2>&1 &
 started $!
 devices() { in_ola timeout 5 ola_dev_info 2>/dev/null | grep -E '^Device'; }
 wait_until 15 eval 'devices | grep -q E1.31' || { fail "olad shows no E1.31 device"; cat "$WORK/olad.log"; finish; }
@@ -76,10 +77,11 @@ in_ola timeout 5 ola_patch -d "$artnet_device" -p 0 -i -u 1
 in_ola timeout 5 ola_patch -d "$e131_device" -p 0 -i -u 2
 in_ola timeout 5 ola_patch -d "$e131_device" -p 1 -u 3
 # olad's RPC port (9010, loopback only) reached from the program's
-# namespace, for --ola: a relay on each side of the veth.
-in_ola socat TCP-LISTEN:9011,bind=10.77.0.2,fork,reuseaddr TCP:127.0.0.1:9010 &
+# namespace, for --ola: a relay on each side of the veth, for the one
+# connection the program makes (no fork: nothing outlives the script).
+nsenter -t "$OLA_NS" -n socat TCP-LISTEN:9011,bind=10.77.0.2,reuseaddr TCP:127.0.0.1:9010 >/dev/null 2>&1 &
 started $!
-socat TCP-LISTEN:9010,bind=127.0.0.1,fork,reuseaddr TCP:10.77.0.2:9011 &
+socat TCP-LISTEN:9010,bind=127.0.0.1,reuseaddr TCP:10.77.0.2:9011 >/dev/null 2>&1 &
 started $!
 relay_up() { in_ola ss -ltnH 'sport = :9011' | grep -q 9011; }
 wait_until 5 relay_up || fail "the RPC relay in olad's namespace did not start"
