@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "out/ola_link.h"
 #include "out/output_options.h"
 #include "out/outputs.h"
 #include "out/packets.h"
@@ -193,7 +194,7 @@ TEST(OutputOptionsRead, WordsThatNameOutputs) {
 TEST(OutputOptionsRead, EachOutputItsOwnOptions) {
   OutputOptions options;
   ReadOutputOptions("--sacn 10.0.0.1 --universe 5 --on 128 --off 3 --priority 150 --channels 3,1 "
-                    "--wled 10.0.0.2 --color 0a0B0c --start-pixel 40 --ola 7 --start 10",
+                    "--wled 10.0.0.2 --color 0a0B0c --start-pixel 40 --artnet 10.0.0.3 --universe 7 --start 10",
                     &options);
   ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
   ASSERT_EQ(options.count, 3u);
@@ -211,6 +212,13 @@ TEST(OutputOptionsRead, EachOutputItsOwnOptions) {
   EXPECT_EQ(wled.pixels.onColor[2], 0x0C);
   EXPECT_EQ(options.outputs[2].universe, 7u);
   EXPECT_EQ(options.outputs[2].dmx.channel[0], 10);
+}
+
+TEST(OutputOptionsRead, OlaOnlyWhereBuiltWithLibola) {
+  OutputOptions options;
+  ReadOutputOptions("--ola 3 --start 5", &options);
+  EXPECT_EQ(options.hasError, !OlaInThisBuild());
+  EXPECT_EQ(options.count, OlaInThisBuild() ? 1u : 0u);
 }
 
 TEST(OutputOptionsRead, PortWordsAndPlainTailsNameNoOutput) {
