@@ -108,6 +108,17 @@ check_that "Art-Net: no gap of 4 s or more (keep-alive), at least one keep-alive
 check_that "at most 44 frames a second: no two sACN data packets within 22 ms" \
   awk '$3 != "0x40" && $3 != "64" {if (NR > 1 && $1 - prev < 0.022) bad = 1; prev = $1} END {exit bad}' "$WORK/sacn.txt"
 
+# A receiver out of reach (no route in this namespace: nothing leaves): the
+# fault said once on standard error, the lamps and the window unaffected.
+start_program -p 0 --sacn 10.99.0.1
+window=$(main_window) || { fail "no main window with an unreachable output"; finish; }
+bounded "$LIGHTSEND" '>5L0005'
+expect_lamps "$window" 05 00 "with an unreachable output"
+sleep 2.5  # Three keep-alives, each failing.
+check_equal "the unreachable output's fault, said once" \
+  "$(grep -c '^pipeserver: sACN 10.99.0.1: cannot send: .* (retrying)$' "$WORK/program.out")" 1
+close_and_expect_exit "$window" "with an unreachable output"
+
 # --- the WLED receiver ----------------------------------------------------
 python3 - "$WORK/pixels.json" $PIXELS <<'PY' && pass "WLED realtime and DDP as WLED reads them" || fail "WLED realtime and DDP"
 import json, sys
