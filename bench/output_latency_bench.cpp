@@ -20,34 +20,32 @@
 #include <vector>
 
 #include "bench/latency_isolation.h"
+#include "bench/latency_probe.h"
 #include "lights/light_control.h"
-#include "lights/ui_ops.h"
 #include "out/output_options.h"
 #include "out/outputs.h"
 #include "pipe/pipe_client.h"
 #include "pipe/pipe_listener.h"
 #include "pipe/pipe_name.h"
-#include "port/port_io.h"
 #include "tests/support/test_threads.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = LatencyClock;
 
-// When the awaited lamp value reached the port and the wire.
+// When the awaited lamp value reached the wire; the port's side is the
+// latency benchmark's probe (bench/latency_seams.cpp).
 TestLock Lock;
-TestSignal PortSignal, WireSignal;
+TestSignal WireSignal;
 uint32_t Awaited = 0x10000;  // No value yet.
-Clock::time_point PortAt, WireAt;
-unsigned DataWrites = 0;
-uint8_t FirstByte = 0;
+Clock::time_point WireAt;
 
-void Arrived(uint32_t value, Clock::time_point* at, TestSignal* signal) {
+void Arrived(uint32_t value) {
   const Clock::time_point now = Clock::now();
   TestLockHold hold(Lock);
   if (value != Awaited) return;
-  *at = now;
-  signal->Raise();
+  WireAt = now;
+  WireSignal.Raise();
 }
 
 // The receiver: the lamp value back from the 16 levels of channels 1 to 16.
@@ -60,7 +58,7 @@ void Receive(void* socketPointer) {
     uint32_t value = 0;
     for (int lamp = 0; lamp < 16; ++lamp)
       if (packet[126 + lamp] == 255) value |= 1u << lamp;
-    Arrived(value, &WireAt, &WireSignal);
+    Arrived(value);
   }
 }
 
@@ -85,21 +83,6 @@ Summary Summarise(std::vector<double> us) {
 }
 
 }  // namespace
-
-// The seams: a port that stamps each two-bank output, no UI.
-bool PortAccessOpen(uint16_t) { return true; }
-void FormatNoPortAccessMessage(uint16_t base, char* text, size_t size) { std::snprintf(text, size, "%X", base); }
-uint8_t PortRead8(uint16_t) { return 0; }
-void PortWrite8(uint16_t address, uint8_t value) {
-  if (address != PortBase) return;
-  if (DataWrites++ % 2 == 0) {
-    FirstByte = value;
-    return;
-  }
-  Arrived(uint32_t(value) << 8 | FirstByte, &PortAt, &PortSignal);
-}
-void RequestRepaint() {}
-void ShowMessageBox(void*, const char* text, const char*, unsigned) { std::fprintf(stderr, "box: %s\n", text); }
 
 int main(int argc, char** argv) {
   const int lines = argc > 1 ? std::atoi(argv[1]) : 500;
@@ -137,22 +120,23 @@ int main(int argc, char** argv) {
     {
       TestLockHold hold(Lock);
       Awaited = value;
-      PortSignal.Clear();
       WireSignal.Clear();
     }
+    ProbeExpect(value);
     char line[16];
     const int length = std::snprintf(line, sizeof line, ">5L%04X\n", unsigned(value));
     const Clock::time_point start = Clock::now();
     if (PipeWrite(client, line, size_t(length), nullptr) != PipeStatus::kOk) return 1;
-    if (!PortSignal.Wait(5000) || !WireSignal.Wait(5000)) {
+    Clock::time_point portAt;
+    if (!ProbeWait(&portAt) || !WireSignal.Wait(5000)) {
       std::fprintf(stderr, "output_latency_bench: %.*s never arrived\n", length - 1, line);
       return 1;
     }
     if (i >= 20) {  // The first lines warm the path up.
       TestLockHold hold(Lock);
-      port.push_back(std::chrono::duration<double, std::micro>(PortAt - start).count());
+      port.push_back(std::chrono::duration<double, std::micro>(portAt - start).count());
       wire.push_back(std::chrono::duration<double, std::micro>(WireAt - start).count());
-      gap.push_back(std::chrono::duration<double, std::micro>(WireAt - PortAt).count());
+      gap.push_back(std::chrono::duration<double, std::micro>(WireAt - portAt).count());
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }

@@ -4,6 +4,7 @@
 
 #include "out/ola_link.h"
 #include "out/packets.h"
+#include "out/text.h"
 
 const char kOutputOptionsUsage[] =
     "Outputs (any number, each followed by its own options):\n"
@@ -52,24 +53,6 @@ void CopyWord(const Word& word, char* out, size_t size) {
   const size_t n = word.length < size - 1 ? word.length : size - 1;
   std::memcpy(out, word.at, n);
   out[n] = '\0';
-}
-
-// Texts without a formatting library: the Windows program has none to spare.
-void Append(char* out, size_t size, const char* text) {
-  size_t used = std::strlen(out);
-  while (*text != '\0' && used + 1 < size) out[used++] = *text++;
-  out[used] = '\0';
-}
-
-void AppendNumber(char* out, size_t size, unsigned long value) {
-  char digits[12];
-  char* at = digits + sizeof digits - 1;
-  *at = '\0';
-  do {
-    *--at = char('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  Append(out, size, at);
 }
 
 bool ReadDecimal(const Word& word, unsigned long* value) {
@@ -152,8 +135,8 @@ struct Reader {
     result->hasError = true;
     CopyWord(word, result->error.word, sizeof result->error.word);
     result->error.text[0] = '\0';
-    Append(result->error.text, sizeof result->error.text, text);
-    if (more != nullptr) Append(result->error.text, sizeof result->error.text, more);
+    AppendText(result->error.text, sizeof result->error.text, text);
+    if (more != nullptr) AppendText(result->error.text, sizeof result->error.text, more);
   }
 
   // The option and its value, as "--universe 70000", as the word at fault.
@@ -162,7 +145,7 @@ struct Reader {
     Fail(option, text, more);
     if (!first) return;
     char* word = result->error.word;
-    Append(word, sizeof result->error.word, " ");
+    AppendText(word, sizeof result->error.word, " ");
     const size_t used = std::strlen(word);
     CopyWord(value, word + used, sizeof result->error.word - used);
   }
@@ -170,12 +153,12 @@ struct Reader {
   void FailRange(const Word& word, const char* what, unsigned long low, unsigned long high,
                  const Word* value = nullptr) {
     char text[120] = "";
-    Append(text, sizeof text, what);
-    Append(text, sizeof text, " out of range (");
+    AppendText(text, sizeof text, what);
+    AppendText(text, sizeof text, " out of range (");
     AppendNumber(text, sizeof text, low);
-    Append(text, sizeof text, "-");
+    AppendText(text, sizeof text, "-");
     AppendNumber(text, sizeof text, high);
-    Append(text, sizeof text, ")");
+    AppendText(text, sizeof text, ")");
     if (value != nullptr)
       FailValue(word, *value, text);
     else
@@ -214,9 +197,9 @@ struct Reader {
         if (first != 0 && first + current.dmx.channelsPerLamp - 1 > kDmxSlots) {
           char text[120] = "the lamps' channels run past channel 512 (lamp ";
           AppendNumber(text, sizeof text, lamp);
-          Append(text, sizeof text, " would end at ");
+          AppendText(text, sizeof text, " would end at ");
           AppendNumber(text, sizeof text, first + current.dmx.channelsPerLamp - 1);
-          Append(text, sizeof text, ")");
+          AppendText(text, sizeof text, ")");
           open = true;  // So that Fail counts it against this output.
           Fail(Word{mappingWord, std::strlen(mappingWord)}, text);
           open = false;

@@ -9,6 +9,7 @@
 #include "out/ola_link.h"
 #include "out/out_platform.h"
 #include "out/packets.h"
+#include "out/text.h"
 
 namespace {
 
@@ -166,12 +167,6 @@ void SenderBody(void* arg) {
   SendFrame(run, run.wanted.load(), true);
   CloseUdpSender(run.socket);
   OlaClose(run.ola);
-}
-
-void AppendText(char* out, size_t size, const char* text) {
-  size_t used = std::strlen(out);
-  while (*text != '\0' && used + 1 < size) out[used++] = *text++;
-  out[used] = '\0';
 }
 
 }  // namespace
