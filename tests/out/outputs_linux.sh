@@ -59,6 +59,12 @@ lines_at=$SECONDS
 bounded "$LIGHTSEND" '>5L1234' '>3L00ff' '>5L8001'
 expect_lamps "$window" 01 80 "after the lines"
 
+# It only sends: no TCP socket listens, and its UDP sockets were bound by
+# the system on their first send (an ephemeral port), none by the program.
+check_equal "no listening TCP socket of the program" "$(ss -ltnpH | grep -c "pid=$PROGRAM_PID," || true)" 0
+ss -uanpH | grep "pid=$PROGRAM_PID," >"$WORK/udp.txt" || true
+check_equal "its UDP sockets: one per network output, each on an ephemeral port" \
+  "$(wc -l <"$WORK/udp.txt") $(awk '{n = split($4, a, ":"); if (a[n] < 32768) print}' "$WORK/udp.txt" | wc -l)" "4 0"
 want=$(lamp_levels 1 1 255 0);     expect_universe 1 "$want" 16 "Art-Net, channels 1-16"
 want=$(lamp_levels 101 2 200 10);  expect_universe 2 "$want" 132 "sACN multicast, channels 101-132, two each"
 want=$(lamp_levels 5 1 255 0);     expect_universe 3 "$want" 20 "--ola, channels 5-20"
