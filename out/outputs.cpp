@@ -1,9 +1,9 @@
 #include "out/outputs.h"
 
 #include <atomic>
-#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "out/ola_link.h"
@@ -205,7 +205,8 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
   if (count > kMaxOutputs) count = kMaxOutputs;
   void* memory = std::calloc(count, sizeof(OutputRun));
   if (memory == nullptr) return;
-  Runs = new (memory) OutputRun[count];
+  Runs = static_cast<OutputRun*>(memory);
+  for (size_t i = 0; i < count; ++i) new (&Runs[i]) OutputRun();  // One by one: no array cookie.
   StartNetworking();
   char host[256];
   LocalHostName(host, sizeof host);
