@@ -15,7 +15,7 @@ const char kOutputOptionsUsage[] =
     "  --ola UNIVERSE            the local olad's universe (Linux builds with libola)\n"
     "DMX outputs (sACN, Art-Net, OLA):\n"
     "  --universe N              sACN 1-63999 (default 1); Art-Net port address 0-32767\n"
-    "                            (net*256 + subnet*16 + universe, default 0)\n"
+    "                            or NET:SUBNET:UNIVERSE (default 0:0:0); OLA's universe\n"
     "  --start CHANNEL           lamp 0's channel, 1-512 (default 1); lamp n follows at\n"
     "                            CHANNEL + n * channels-per-lamp\n"
     "  --channels C0,C1,...      each lamp's first channel instead (up to 16; unlisted lamps unsent)\n"
@@ -298,6 +298,34 @@ struct Reader {
     }
   }
 
+  // Art-Net's port address: one number 0-32767, or NET:SUBNET:UNIVERSE
+  // (0-127, 0-15, 0-15) as nodes show it.
+  void ArtNetUniverse(const char** cursor, const Word& option) {
+    Word value;
+    if (!Argument(cursor, option, &value)) return;
+    unsigned long parts[3] = {0, 0, 0};
+    static const unsigned long kLimits[3] = {127, 15, 15};
+    size_t count = 0, from = 0;
+    bool good = true;
+    while (good && from <= value.length && count < 3) {
+      size_t to = from;
+      while (to < value.length && value.at[to] != ':') ++to;
+      good = ReadDecimal(Word{value.at + from, to - from}, &parts[count++]);
+      from = to + 1;
+    }
+    good = good && from > value.length && (count == 1 || count == 3);
+    if (!good) return FailValue(option, value, "not an Art-Net port address (0-32767, or NET:SUBNET:UNIVERSE)");
+    if (count == 1) {
+      if (parts[0] > 32767) return FailRange(option, "the Art-Net port address", 0, 32767, &value);
+      current.universe = uint32_t(parts[0]);
+      return;
+    }
+    for (int i = 0; i < 3; ++i)
+      if (parts[i] > kLimits[i])
+        return FailValue(option, value, "out of range (net 0-127, sub-net 0-15, universe 0-15)");
+    current.universe = uint32_t(parts[0] << 8 | parts[1] << 4 | parts[2]);
+  }
+
   void Read(const char* tail);
 };
 
@@ -332,7 +360,7 @@ void Reader::Read(const char* tail) {
       if (current.kind == OutputKind::kSacn) {
         if (Number(&cursor, word, "the sACN universe", 1, 63999, &n)) current.universe = uint32_t(n);
       } else if (current.kind == OutputKind::kArtNet) {
-        if (Number(&cursor, word, "the Art-Net port address", 0, 32767, &n)) current.universe = uint32_t(n);
+        ArtNetUniverse(&cursor, word);
       } else if (Number(&cursor, word, "the OLA universe", 0, 0xFFFFFFFu, &n)) {
         current.universe = uint32_t(n);
       }

@@ -167,6 +167,7 @@ TEST(OutputOptionsRead, WordsThatNameOutputs) {
       {"--sacn 10.1.2.3 --start 100 --channels-per-lamp 3", OutputKind::kSacn, 0x0A010203u, false, 1, 100, 147},
       {"--artnet broadcast", OutputKind::kArtNet, 0xFFFFFFFFu, false, 0, 1, 16},
       {"--artnet 2.0.0.9 --universe 32767 --start 497", OutputKind::kArtNet, 0x02000009u, false, 32767, 497, 512},
+      {"--artnet 2.0.0.9 --universe 1:2:3", OutputKind::kArtNet, 0x02000009u, false, 0x123, 1, 16},
       {"--wled strip.local --pixels-per-lamp 10 --color ffa000", OutputKind::kWled, 0, false, 1, 0, 0},
       {"-p 378 abc --ddp 192.168.1.50", OutputKind::kDdp, 0xC0A80132u, false, 1, 0, 0},
   };
