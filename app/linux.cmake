@@ -10,6 +10,8 @@ add_library(pipeserver_front OBJECT
   pipe_error_box.cpp
   ui_ops_fltk.cpp
 )
+# --help and the outputs' faults on the console, before any window.
+target_sources(app_core PRIVATE output_console.cpp)
 target_link_libraries(pipeserver_front PUBLIC app_core pipe_listener load_text_table paint_note_none fltk X11::X11)
 
 # With the real port back end (port/port_io_linux.cpp: ppdev, else ioperm).

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/fltk_front.h"
+#include "app/output_start.h"
 #include "app/program.h"
 #include "app/shell_ops.h"
 
@@ -53,7 +54,11 @@ int main(int argc, char** argv) {
   // First: FLTK's lock, so that the listener can wake the UI, and the note
   // of which thread the UI is, which message boxes need from the start.
   StartUiThread();
-  const int exitCode = RunProgram(JoinArguments(argc, argv).c_str());
+  const std::string tail = JoinArguments(argc, argv);
+  // Before any window: --help, or a fault in the outputs' options.
+  const int early = CheckOutputOptionsOnConsole(tail.c_str());
+  if (early >= 0) return early;
+  const int exitCode = RunProgram(tail.c_str());
 
   // The listener is neither signalled nor waited for: it may be blocked in
   // accept or recv, or about to apply a line, so the process ends here

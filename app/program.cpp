@@ -5,10 +5,12 @@
 #include "app/caption.h"
 #include "app/command_tail.h"
 #include "app/main_window.h"
+#include "app/output_start.h"
 #include "app/port_output.h"
 #include "app/shell_ops.h"
 #include "lights/light_control.h"
 #include "lights/ui_ops.h"
+#include "out/outputs.h"
 #include "res/load_text.h"
 #include "res/strings.h"
 
@@ -28,12 +30,14 @@ int RunProgram(const char* commandTail) {
   // Before any window: the test's boxes describe the pins while they show,
   // and a port without access falls back to the emulation mode here.
   StartPortOutput(tail.hardwareTest);
+  StartNamedOutputs(commandTail);  // Its words begin with "--": never the port's.
   FormatMainWindowTitle(PortBase);
 
   void* window = CreateMainWindow(CaptionBuffer);
   AddAboutToSystemMenu(window);
   ShowMainWindow(window);
   const int exitCode = RunMessageLoop();
+  StopOutputs();  // Their last packets: receivers learn that the lamps' source has gone.
 
   // The listener is neither signalled nor waited for: it ends with the process.
   DeleteDrawingObjects();

@@ -5,6 +5,7 @@
 #include "lights/display_lock.h"
 #include "lights/parallel_port.h"
 #include "lights/ui_ops.h"
+#include "out/outputs.h"
 #include "protocol/light_line.h"
 
 uint16_t PortBase;
@@ -65,6 +66,9 @@ void ApplyLightLine(const char* line) {
     if (command.banks == 1) OutputOneBank(bank0);
     if (command.banks == 2) OutputTwoBanks(bank0, bank1);
   }
+  // The network outputs get the lamps as drawn, both rows for both modes;
+  // they only take the state and never wait.
+  if (isCommand) OutputLamps(bank0, bank1);
 
   RequestRepaint();  // For every line, command or not.
 }

@@ -45,6 +45,11 @@ psmisc                  test
 pulseaudio              test bench
 pulseaudio-utils        test bench
 sox                     test bench
+iproute2                test
+ola                     test
+ola-python              test
+tshark                  test
+libola-dev              test package
 lintian                 package
 desktop-file-utils      package
 dpkg-dev                package

@@ -1,11 +1,15 @@
 // The command tail: a port only from "-p " or "-P " and at least six
 // characters; the test only with 'P' and a port; the port is the low 16 bits
-// of the number read from the fourth character on.
+// of the number read from the fourth character on. The outputs' words
+// beside it: none without a "--" in the tail, a fault names a word of the
+// tail, and every output kept maps within its universe.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app/command_tail.h"
+#include "out/output_options.h"
 #include "protocol/hex_number.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,5 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint16_t port = (shaped && ReadHexNumber(tail.c_str() + 3, &number)) ? uint16_t(number) : 0;
   if (got.port != port) std::abort();
   if (got.hardwareTest != (shaped && tail[1] == 'P' && port != 0)) std::abort();
+
+  static OutputOptions outputs;
+  ReadOutputOptions(tail.c_str(), &outputs);
+  if (tail.find("--") == std::string::npos && (outputs.count != 0 || outputs.hasError || outputs.help)) std::abort();
+  const std::string word(outputs.error.word, std::strcspn(outputs.error.word, " "));
+  if (outputs.hasError && word != "--" && tail.find(word) == std::string::npos) std::abort();
+  if (outputs.count > kMaxOutputs) std::abort();
+  for (size_t i = 0; i < outputs.count; ++i) {
+    const OutputConfig& out = outputs.outputs[i];
+    for (unsigned lamp = 0; lamp < kLamps; ++lamp)
+      if (out.dmx.channel[lamp] + out.dmx.channelsPerLamp - 1 > 512) std::abort();
+    if (out.pixels.startPixel + kLamps * out.pixels.pixelsPerLamp > 65535u) std::abort();
+  }
   return 0;
 }

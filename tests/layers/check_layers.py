@@ -15,7 +15,8 @@ import tempfile
 # folder on a lower level.
 LEVELS = [
     ["protocol", "port", "res"],
-    ["lights", "out"],
+    ["out"],  # ApplyLightLine hands the outputs each new state.
+    ["lights"],
     ["pipe", "music"],
     ["app", "client"],
     ["audio"],  # On client/'s platform layer (its clock paces files).

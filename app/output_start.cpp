@@ -1,0 +1,28 @@
+#include "app/output_start.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/caption.h"
+#include "lights/ui_ops.h"
+#include "out/output_options.h"
+#include "out/outputs.h"
+
+void StartNamedOutputs(const char* commandTail) {
+  // From the heap, for the Windows program's size (see out/outputs.cpp); the
+  // outputs keep their own copies.
+  OutputOptions* options = static_cast<OutputOptions*>(std::calloc(1, sizeof(OutputOptions)));
+  if (options == nullptr) return;
+  OutputOptions& named = *options;
+  ReadOutputOptions(commandTail, &named);
+  if (named.hasError) {
+    char text[sizeof named.error.word + sizeof named.error.text + 64] = "";
+    std::strcat(text, named.error.word);
+    std::strcat(text, ": ");
+    std::strcat(text, named.error.text);
+    std::strcat(text, ".\n\nThe program runs without this output.");
+    ShowMessageBox(nullptr, text, APP_TITLE, kBoxOk | kBoxIconWarning);
+  }
+  StartOutputs(named.outputs, named.count);
+  std::free(options);
+}

@@ -1,0 +1,153 @@
+// A light line's way to the network beside its way to the port, in the
+// same run: a client writes ">5Lxxxx" into the real transport, the real
+// listener applies it, the recording port stamps the data write and a UDP
+// receiver on loopback stamps the sACN packet that carries the same lamps.
+// Lines go 30 ms apart, past the outputs' 23 ms frame time, so that each
+// line is a frame of its own. Linux: in a network namespace of its own.
+//   output_latency_bench [lines]     (default 500)
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "bench/latency_isolation.h"
+#include "bench/latency_probe.h"
+#include "lights/light_control.h"
+#include "out/output_options.h"
+#include "out/outputs.h"
+#include "pipe/pipe_client.h"
+#include "pipe/pipe_listener.h"
+#include "pipe/pipe_name.h"
+#include "tests/support/test_threads.h"
+
+namespace {
+
+using Clock = LatencyClock;
+
+// When the awaited lamp value reached the wire; the port's side is the
+// latency benchmark's probe (bench/latency_seams.cpp).
+TestLock Lock;
+TestSignal WireSignal;
+uint32_t Awaited = 0x10000;  // No value yet.
+Clock::time_point WireAt;
+
+void Arrived(uint32_t value) {
+  const Clock::time_point now = Clock::now();
+  TestLockHold hold(Lock);
+  if (value != Awaited) return;
+  WireAt = now;
+  WireSignal.Raise();
+}
+
+// The receiver: the lamp value back from the 16 levels of channels 1 to 16.
+void Receive(void* socketPointer) {
+  const int socket = *static_cast<int*>(socketPointer);
+  uint8_t packet[700];
+  for (;;) {
+    const ssize_t n = recv(socket, packet, sizeof packet, 0);
+    if (n != 638) continue;
+    uint32_t value = 0;
+    for (int lamp = 0; lamp < 16; ++lamp)
+      if (packet[126 + lamp] == 255) value |= 1u << lamp;
+    Arrived(value);
+  }
+}
+
+bool LoopbackUp() {
+  const int s = socket(AF_INET, SOCK_DGRAM, 0);
+  ifreq request{};
+  std::strcpy(request.ifr_name, "lo");
+  const bool up = ioctl(s, SIOCGIFFLAGS, &request) == 0 &&
+                  (request.ifr_flags |= IFF_UP, ioctl(s, SIOCSIFFLAGS, &request) == 0);
+  close(s);
+  return up;
+}
+
+struct Summary {
+  double p50, p99, max;
+};
+
+Summary Summarise(std::vector<double> us) {
+  std::sort(us.begin(), us.end());
+  const auto at = [&](double q) { return us[std::min(us.size() - 1, size_t(q * double(us.size())))]; };
+  return {at(0.50), at(0.99), us.back()};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int lines = argc > 1 ? std::atoi(argv[1]) : 500;
+  if (lines < 1 || lines > 20000) {
+    std::fprintf(stderr, "usage: output_latency_bench [lines: 1 to 20000]\n");
+    return 2;
+  }
+  if (!IsolatePipeNames()) return 1;
+  if (!LoopbackUp()) {
+    std::fprintf(stderr, "output_latency_bench: cannot bring loopback up\n");
+    return 1;
+  }
+  int receiver = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(5568);
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(receiver, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+    std::perror("output_latency_bench: bind 127.0.0.1:5568");
+    return 1;
+  }
+  StartDetachedThread(Receive, &receiver);
+
+  static OutputOptions options;
+  ReadOutputOptions("--sacn 127.0.0.1", &options);
+  StartOutputs(options.outputs, options.count);
+  PortBase = 0x378;
+  StartDetachedThread([](void*) { PipeListenThread(nullptr); }, nullptr);
+  PipeConnection* client = nullptr;
+  if (PipeConnectRetrying(PIPE_NAME, 5000, true, &client, nullptr) != PipeStatus::kOk) return 1;
+
+  std::vector<double> port, wire, gap;
+  for (int i = 0; i < lines + 20; ++i) {
+    const uint32_t value = uint32_t(i % 2 == 0 ? 0x8001 + 2 * (i % 1000) : 0x0100 + i % 0xFE00) & 0xFFFF;
+    {
+      TestLockHold hold(Lock);
+      Awaited = value;
+      WireSignal.Clear();
+    }
+    ProbeExpect(value);
+    char line[16];
+    const int length = std::snprintf(line, sizeof line, ">5L%04X\n", unsigned(value));
+    const Clock::time_point start = Clock::now();
+    if (PipeWrite(client, line, size_t(length), nullptr) != PipeStatus::kOk) return 1;
+    Clock::time_point portAt;
+    if (!ProbeWait(&portAt) || !WireSignal.Wait(5000)) {
+      std::fprintf(stderr, "output_latency_bench: %.*s never arrived\n", length - 1, line);
+      return 1;
+    }
+    if (i >= 20) {  // The first lines warm the path up.
+      TestLockHold hold(Lock);
+      port.push_back(std::chrono::duration<double, std::micro>(portAt - start).count());
+      wire.push_back(std::chrono::duration<double, std::micro>(WireAt - start).count());
+      gap.push_back(std::chrono::duration<double, std::micro>(WireAt - portAt).count());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  const Summary p = Summarise(port), w = Summarise(wire), g = Summarise(gap);
+  std::printf("line to port write and to sACN packet on loopback, %d lines, microseconds\n", lines);
+  std::printf("%-32s %9s %9s %9s\n", "", "p50", "p99", "max");
+  std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to port data (reference)", p.p50, p.p99, p.max);
+  std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to sACN packet", w.p50, w.p99, w.max);
+  std::printf("%-32s %9.1f %9.1f %9.1f\n", "port data to packet, per line", g.p50, g.p99, g.max);
+  std::printf("p50 difference %.1f us (goal <= 100), p99 difference %.1f us (goal <= 1000)\n", w.p50 - p.p50,
+              w.p99 - p.p99);
+  std::fflush(stdout);
+  std::_Exit(0);  // The listener and the sender are neither signalled nor waited for.
+}

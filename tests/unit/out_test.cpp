@@ -1,0 +1,270 @@
+// The outputs' pure parts: the packets against byte tables, the lamps'
+// mapping and the command line's output words.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "out/ola_link.h"
+#include "out/output_options.h"
+#include "out/outputs.h"
+#include "out/packets.h"
+
+namespace {
+
+struct Bytes {
+  size_t at;
+  std::vector<uint8_t> want;
+};
+
+void ExpectBytes(const uint8_t* packet, const std::vector<Bytes>& table) {
+  for (const Bytes& row : table)
+    for (size_t i = 0; i < row.want.size(); ++i)
+      EXPECT_EQ(packet[row.at + i], row.want[i]) << "byte " << row.at + i;
+}
+
+TEST(OutputPackets, SacnLayersAsE131LaysThemOut) {
+  uint8_t cid[16];
+  for (int i = 0; i < 16; ++i) cid[i] = uint8_t(0xA0 + i);
+  uint8_t levels[kDmxSlots] = {};
+  levels[0] = 0xFF;
+  levels[511] = 0x80;
+  uint8_t packet[kSacnPacketSize + 8];
+  std::memset(packet, 0xEE, sizeof packet);
+  const SacnFrame frame{cid, "Pipe Server Vantrelle", 100, 7, true, 0x0102};
+  ASSERT_EQ(BuildSacnPacket(frame, levels, packet), 638u);
+  ExpectBytes(packet, {
+      {0, {0x00, 0x10, 0x00, 0x00, 'A', 'S', 'C', '-', 'E', '1', '.', '1', '7', 0, 0, 0}},
+      {16, {0x72, 0x6E, 0x00, 0x00, 0x00, 0x04}},  // Root: flags and 622 bytes, VECTOR_ROOT_E131_DATA.
+      {22, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xAD, 0xAE, 0xAF}},
+      {38, {0x72, 0x58, 0x00, 0x00, 0x00, 0x02}},  // Framing: 600 bytes, VECTOR_E131_DATA_PACKET.
+      {44, {'P', 'i', 'p', 'e', ' ', 'S', 'e', 'r', 'v', 'e', 'r', ' ', 'V', 'a', 'n', 't', 'r', 'e', 'l', 'l', 'e', 0}},
+      {107, {0x00, 100, 0x00, 0x00, 7, 0x40, 0x01, 0x02}},  // Name's end, priority, sync, sequence, terminated, universe.
+      {115, {0x72, 0x0B, 0x02, 0xA1, 0x00, 0x00, 0x00, 0x01, 0x02, 0x01, 0x00, 0xFF}},  // DMP: 523 bytes ... slot 1.
+      {637, {0x80, 0xEE}},  // Slot 512, then nothing written.
+  });
+  const SacnFrame running{cid, "x", 200, 255, false, 63999};
+  BuildSacnPacket(running, levels, packet);
+  ExpectBytes(packet, {{108, {200, 0, 0, 255, 0x00, 0xF9, 0xFF}}});
+}
+
+TEST(OutputPackets, SacnNameCutToKeepItsZero) {
+  uint8_t cid[16] = {}, levels[kDmxSlots] = {}, packet[kSacnPacketSize];
+  const std::string longName(80, 'n');
+  BuildSacnPacket(SacnFrame{cid, longName.c_str(), 100, 0, false, 1}, levels, packet);
+  EXPECT_EQ(packet[44 + 62], 'n');
+  EXPECT_EQ(packet[44 + 63], 0);
+}
+
+TEST(OutputPackets, MulticastGroupOfUniverse) {
+  EXPECT_EQ(SacnMulticastGroup(1), 0xEFFF0001u);
+  EXPECT_EQ(SacnMulticastGroup(0x1234), 0xEFFF1234u);
+  EXPECT_EQ(SacnMulticastGroup(63999), 0xEFFFF9FFu);
+}
+
+TEST(OutputPackets, ArtDmx) {
+  uint8_t levels[kDmxSlots] = {};
+  levels[2] = 0x33;
+  uint8_t packet[kArtDmxPacketSize];
+  ASSERT_EQ(BuildArtDmxPacket(0x7123, 5, levels, packet), 530u);
+  ExpectBytes(packet, {
+      {0, {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x50, 0x00, 14}},  // OpDmx low byte first, version 14.
+      {12, {5, 0, 0x23, 0x71, 0x02, 0x00, 0x00, 0x00, 0x33}},  // Sequence, physical, SubUni, Net, length 512.
+  });
+}
+
+struct WledCase {
+  const char* name;
+  uint8_t timeout;
+  uint16_t start;
+  size_t pixels;
+  size_t size;
+  std::vector<Bytes> bytes;
+};
+
+TEST(OutputPackets, WledRealtime) {
+  std::vector<uint8_t> rgb(600 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i);
+  const WledCase cases[] = {
+      {"DRGB from pixel 0", 2, 0, 2, 8, {{0, {2, 2, 0, 1, 2, 3, 4, 5}}}},
+      {"DRGB at its most", 2, 0, 490, 2 + 490 * 3, {{0, {2, 2}}}},
+      {"DNRGB past DRGB's length", 2, 0, 491, 4 + 489 * 3, {{0, {4, 2, 0, 0, 0, 1}}}},
+      {"DNRGB with a start index", 1, 300, 1, 7, {{0, {4, 1, 0x01, 0x2C, 0, 1, 2}}}},
+      {"handing back: timeout 0", 0, 0, 1, 5, {{0, {2, 0, 0, 1, 2}}}},
+  };
+  for (const WledCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> packet(kWledMaxPacketSize + 8);
+    EXPECT_EQ(BuildWledPacket(c.timeout, c.start, rgb.data(), c.pixels, packet.data()), c.size);
+    ExpectBytes(packet.data(), c.bytes);
+  }
+}
+
+TEST(OutputPackets, Ddp) {
+  const uint8_t rgb[6] = {1, 2, 3, 4, 5, 6};
+  uint8_t packet[kDdpPacketSize];
+  ASSERT_EQ(BuildDdpPacket(3, 0x010203, true, rgb, 6, packet), 16u);
+  ExpectBytes(packet, {{0, {0x41, 3, 0x0B, 0x01, 0x00, 0x01, 0x02, 0x03, 0x00, 0x06, 1, 2, 3, 4, 5, 6}}});
+  std::vector<uint8_t> big(2000);
+  EXPECT_EQ(BuildDdpPacket(15, 0, false, big.data(), big.size(), packet), 10u + 1440u);
+  ExpectBytes(packet, {{0, {0x40, 15}}, {8, {0x05, 0xA0}}});
+}
+
+TEST(OutputMapping, DmxLevels) {
+  DmxMapping mapping{};
+  for (unsigned lamp = 0; lamp < kLamps; ++lamp) mapping.channel[lamp] = uint16_t(10 + 3 * lamp);
+  mapping.channelsPerLamp = 3;
+  mapping.onLevel = 200;
+  mapping.offLevel = 7;
+  uint8_t levels[kDmxSlots];
+  BuildDmxLevels(mapping, 0x01, 0x80, levels);  // Lamps 0 and 15.
+  EXPECT_EQ(levels[8], 0);                       // Channel 9: not the lamps'.
+  EXPECT_EQ(levels[9], 200);                     // Lamp 0: channels 10 to 12.
+  EXPECT_EQ(levels[11], 200);
+  EXPECT_EQ(levels[12], 7);                      // Lamp 1, unlit.
+  EXPECT_EQ(levels[10 + 45 - 1], 200);           // Lamp 15: channels 55 to 57.
+  EXPECT_EQ(levels[56], 200);
+  EXPECT_EQ(levels[57], 0);
+  mapping.channel[15] = 0;  // Not in an explicit list: left alone.
+  BuildDmxLevels(mapping, 0x00, 0x80, levels);
+  EXPECT_EQ(levels[54], 0);
+}
+
+TEST(OutputMapping, Pixels) {
+  const PixelMapping mapping{5, 2, {0xFF, 0xA0, 0x00}};
+  uint8_t rgb[kMaxPixels * 3];
+  ASSERT_EQ(BuildPixels(mapping, 0x02, 0x00, rgb), 32u);  // Lamp 1 lit: pixels 2 and 3 of the run.
+  const uint8_t want[4 * 3] = {0, 0, 0, 0, 0, 0, 0xFF, 0xA0, 0x00, 0xFF, 0xA0, 0x00};
+  EXPECT_EQ(std::memcmp(rgb, want, sizeof want), 0);
+  EXPECT_EQ(rgb[4 * 3], 0);
+}
+
+TEST(OutputIdentity, ComponentIdStablePerHost) {
+  uint8_t a[16], b[16], c[16];
+  HostComponentId("studio", a);
+  HostComponentId("studio", b);
+  HostComponentId("stage", c);
+  EXPECT_EQ(std::memcmp(a, b, 16), 0);
+  EXPECT_NE(std::memcmp(a, c, 16), 0);
+  EXPECT_EQ(a[6] >> 4, 8);      // Version 8.
+  EXPECT_EQ(a[8] & 0xC0, 0x80);  // RFC variant.
+}
+
+struct GoodCase {
+  const char* tail;
+  OutputKind kind;
+  uint32_t address;
+  bool multicast;
+  uint32_t universe;
+  uint16_t firstChannel, lastChannel;  // Lamp 0's and lamp 15's.
+};
+
+TEST(OutputOptionsRead, WordsThatNameOutputs) {
+  const GoodCase cases[] = {
+      {"-p 0 --sacn 239.255.0.1 --universe 1 --start 1", OutputKind::kSacn, 0xEFFF0001u, true, 1, 1, 16},
+      {"--sacn multicast --universe 258", OutputKind::kSacn, 0xEFFF0102u, true, 258, 1, 16},
+      {"--sacn 10.1.2.3 --start 100 --channels-per-lamp 3", OutputKind::kSacn, 0x0A010203u, false, 1, 100, 147},
+      {"--artnet broadcast", OutputKind::kArtNet, 0xFFFFFFFFu, false, 0, 1, 16},
+      {"--artnet 2.0.0.9 --universe 32767 --start 497", OutputKind::kArtNet, 0x02000009u, false, 32767, 497, 512},
+      {"--artnet 2.0.0.9 --universe 1:2:3", OutputKind::kArtNet, 0x02000009u, false, 0x123, 1, 16},
+      {"--wled strip.local --pixels-per-lamp 10 --color ffa000", OutputKind::kWled, 0, false, 1, 0, 0},
+      {"-p 378 abc --ddp 192.168.1.50", OutputKind::kDdp, 0xC0A80132u, false, 1, 0, 0},
+  };
+  for (const GoodCase& c : cases) {
+    SCOPED_TRACE(c.tail);
+    OutputOptions options;
+    ReadOutputOptions(c.tail, &options);
+    EXPECT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+    ASSERT_EQ(options.count, 1u);
+    const OutputConfig& out = options.outputs[0];
+    EXPECT_EQ(out.kind, c.kind);
+    EXPECT_EQ(out.address, c.address);
+    EXPECT_EQ(out.multicast, c.multicast);
+    EXPECT_EQ(out.universe, c.universe);
+    if (!IsPixelOutput(c.kind)) {
+      EXPECT_EQ(out.dmx.channel[0], c.firstChannel);
+      EXPECT_EQ(out.dmx.channel[15] + out.dmx.channelsPerLamp - 1, c.lastChannel);
+      EXPECT_EQ(out.dmx.onLevel, 255);
+      EXPECT_EQ(out.dmx.offLevel, 0);
+      EXPECT_EQ(out.priority, 100);
+    }
+  }
+}
+
+TEST(OutputOptionsRead, EachOutputItsOwnOptions) {
+  OutputOptions options;
+  ReadOutputOptions("--sacn 10.0.0.1 --universe 5 --on 128 --off 3 --priority 150 --channels 3,1 "
+                    "--wled 10.0.0.2 --color 0a0B0c --start-pixel 40 --artnet 10.0.0.3 --universe 7 --start 10",
+                    &options);
+  ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+  ASSERT_EQ(options.count, 3u);
+  const OutputConfig& sacn = options.outputs[0];
+  EXPECT_EQ(sacn.universe, 5u);
+  EXPECT_EQ(sacn.dmx.onLevel, 128);
+  EXPECT_EQ(sacn.dmx.offLevel, 3);
+  EXPECT_EQ(sacn.priority, 150);
+  EXPECT_EQ(sacn.dmx.channel[0], 3);
+  EXPECT_EQ(sacn.dmx.channel[1], 1);
+  EXPECT_EQ(sacn.dmx.channel[2], 0);  // Unlisted.
+  const OutputConfig& wled = options.outputs[1];
+  EXPECT_EQ(wled.pixels.startPixel, 40);
+  EXPECT_EQ(wled.pixels.onColor[0], 0x0A);
+  EXPECT_EQ(wled.pixels.onColor[2], 0x0C);
+  EXPECT_EQ(options.outputs[2].universe, 7u);
+  EXPECT_EQ(options.outputs[2].dmx.channel[0], 10);
+}
+
+TEST(OutputOptionsRead, OlaOnlyWhereBuiltWithLibola) {
+  OutputOptions options;
+  ReadOutputOptions("--ola 3 --start 5", &options);
+  EXPECT_EQ(options.hasError, !OlaInThisBuild());
+  EXPECT_EQ(options.count, OlaInThisBuild() ? 1u : 0u);
+}
+
+TEST(OutputOptionsRead, PortWordsAndPlainTailsNameNoOutput) {
+  for (const char* tail : {"", "-p 378", "-P 3bc", "-p 378 abc", "/p 378", "-p  78", "-p -- 378"}) {
+    SCOPED_TRACE(tail);
+    OutputOptions options;
+    ReadOutputOptions(tail, &options);
+    EXPECT_EQ(options.count, 0u);
+    // "--" alone is a word of two dashes: an unknown option, said as such.
+    EXPECT_EQ(options.hasError, std::strstr(tail, "--") != nullptr);
+  }
+}
+
+// The front ends' table: every line's fault names its word, and only the
+// output at fault is left out.
+TEST(OutputOptionsRead, BadInputTable) {
+  FILE* file = std::fopen(PIPESERVER_BAD_OUTPUTS, "r");
+  ASSERT_NE(file, nullptr);
+  char line[256];
+  int rows = 0;
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    std::string text(line);
+    if (text.empty() || text[0] == '#' || text[0] == '\n') continue;
+    const size_t bar = text.find('|');
+    ASSERT_NE(bar, std::string::npos) << text;
+    auto trim = [](std::string s) {
+      s.erase(0, s.find_first_not_of(" \t\r\n"));
+      s.erase(s.find_last_not_of(" \t\r\n") + 1);
+      return s;
+    };
+    const std::string tail = trim(text.substr(0, bar)), word = trim(text.substr(bar + 1));
+    SCOPED_TRACE(tail);
+    OutputOptions options;
+    ReadOutputOptions((tail + " --ddp 10.9.9.9").c_str(), &options);
+    EXPECT_TRUE(options.hasError);
+    EXPECT_EQ(std::string(options.error.word), word);
+    EXPECT_NE(options.error.text[0], '\0');
+    // The good output after the bad one still runs.
+    ASSERT_GE(options.count, 1u);
+    EXPECT_EQ(options.outputs[options.count - 1].kind, OutputKind::kDdp);
+    for (size_t i = 0; i + 1 < options.count; ++i) EXPECT_NE(options.outputs[i].kind, OutputKind::kDdp);
+    ++rows;
+  }
+  std::fclose(file);
+  EXPECT_GE(rows, 16);
+}
+
+}  // namespace
