@@ -13,6 +13,8 @@
 
 #include <kissfft.hh>
 
+#include "music/tempo.h"
+
 namespace music {
 namespace {
 
@@ -46,15 +48,10 @@ constexpr float kBandReleaseDbPerSecond = 30;  // Peak follower of each band: up
 constexpr float kOnsetDelta = 1.5f, kOnsetMedian = 3, kOnsetLambda = 0.5f;
 constexpr double kOnsetWindow = 0.5, kMinIoi = 0.045, kOnsetSettleSeconds = 0.1;
 
-// Tempo: the onset strength on a regular 10 ms grid (the player's steps are
-// irregular), its autocorrelation over the last kTempoCells.
-constexpr double kCell = 0.01;
-constexpr int kTempoCells = 600;  // 6 s.
-constexpr int kRingCells = 1024;
-constexpr double kMinBpm = 70, kMaxBpm = 180;
-constexpr int kMaxLagCells = 260;  // Comb terms up to 2.6 s.
-constexpr int kTempoEveryCells = 10;  // Re-estimate ten times a second.
-constexpr int kTempoMinCells = 150;   // First estimate after 1.5 s.
+// Beats: the tempo stage's cells are kCell long; the silences that stop the
+// beats and that make the tempo forgotten.
+constexpr double kCell = kTempoCellSeconds;
+constexpr double kTempoKneeHz = 400;
 constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
 constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
 
@@ -180,8 +177,8 @@ struct Analyzer::State {
 
   // Onsets.
   std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
-  std::vector<float> fluxWeight;
-  float tempoFlux = 0;  // Unweighted: the drums' low end counts as much as the cymbals.
+  std::vector<float> fluxWeight, tempoWeight;
+  float tempoFlux = 0;  // Weighted towards the lows: the kick, snare and bass carry the beat.
   int fluxSteps = 0;
   std::vector<std::pair<double, float>> fluxHistory;  // (time, flux), kOnsetWindow long.
   double fluxSum = 0;
@@ -190,12 +187,12 @@ struct Analyzer::State {
   bool onsetArmed = true;
   double lastOnset = -1e9;
 
-  // Tempo.
-  float cells[kRingCells] = {};
-  int64_t cellIndex = -1;  // The cell being filled.
-  int64_t cellsDone = 0;
-  float bpm = 0, candidateBpm = 0;
-  int candidateVotes = 0, phaseMisses = 0;
+  // Tempo and beats.
+  TempoTracker tempo;
+  int64_t cellIndex = -1, cellBase = 0;  // The cell being filled; the tracker's first.
+  float cellStrength = 0;
+  float bpm = 0;
+  int phaseMisses = 0;
   double period = 0, nextBeat = 0, lastBeat = 0;
   double previousTime = 0;
 
@@ -226,6 +223,18 @@ struct Analyzer::State {
       double total = 0;
       for (float& w : fluxWeight) total += w = std::pow(w, 0.5f);
       for (float& w : fluxWeight) w = static_cast<float>(w * fluxWeight.size() / total);
+      // The tempo's onset strength: the cymbals' many narrow bands would
+      // outvote the drums' few, and make eighth-note hi-hats the beat.
+      std::vector<double> centre(fluxMap.bandCount, 0), width(fluxMap.bandCount, 0);
+      for (const BandMap::Entry& e : fluxMap.entries) {
+        centre[e.band] += e.weight * e.bin * onsetBinHz;
+        width[e.band] += e.weight;
+      }
+      tempoWeight.assign(fluxMap.bandCount, 0);
+      for (int b = 0; b < fluxMap.bandCount; ++b) {
+        const double hz = width[b] > 0 ? centre[b] / width[b] : 0;
+        tempoWeight[b] = static_cast<float>(std::sqrt(kTempoKneeHz / (kTempoKneeHz + hz)));
+      }
       fluxSteps = 0;
     }
   }
@@ -313,7 +322,7 @@ struct Analyzer::State {
         if (b + 1 < n) before = std::max(before, older[b + 1]);
         const float rise = std::max(0.0f, fluxNow[b] - before);
         flux += fluxWeight[b] * rise;
-        tempoFlux += rise;
+        tempoFlux += tempoWeight[b] * rise;
       }
     }
     older.swap(fluxNow);
@@ -353,110 +362,17 @@ struct Analyzer::State {
     fluxSum += f->flux;
   }
 
-  float Cell(int64_t i) const { return cells[((i % kRingCells) + kRingCells) % kRingCells]; }
-  // The onset strength near a fractional cell: the larger of the two cells
-  // around it. (Interpolating would halve a hit that falls between them.)
-  float CellAt(double i) const {
-    const int64_t fl = static_cast<int64_t>(std::floor(i));
-    return std::max(Cell(fl), Cell(fl + 1));
-  }
-
-  // The phase: the offset whose beats collect the most onset strength, the
-  // recent beats counting more. In cells back from `last`.
-  double BestPhase(double p, int64_t first, int64_t last) const {
-    double bestPhase = 0, phaseScore = -1;
-    for (double phase = 0; phase < p; phase += 1) {
-      double s = 0, weight = 1;
-      for (double at = last - phase; at >= first + 1; at -= p, weight *= 0.8) s += weight * CellAt(at);
-      if (s > phaseScore) phaseScore = s, bestPhase = phase;
-    }
-    return bestPhase;
-  }
-
-  // Autocorrelation of the onset strength, then a comb over its multiples
-  // for every tempo from 70 to 180 BPM. The comb's sum is divided by the
-  // root of its number of terms: a tempo whose every multiple matches beats
-  // its half (fewer terms) and its double (half of its terms miss).
-  void EstimateTempo(int64_t last) {
-    const int count = static_cast<int>(std::min<int64_t>(cellsDone, kTempoCells));
-    const int64_t first = last - count + 1;
-    float mean = 0;
-    for (int64_t i = first; i <= last; ++i) mean += Cell(i);
-    mean /= count;
-    std::vector<float> o(count);
-    for (int i = 0; i < count; ++i) o[i] = std::max(0.0f, Cell(first + i) - mean);
-    const int maxLag = std::min(kMaxLagCells, count - 50);
-    std::vector<float> acf(maxLag + 2, 0);
-    const int minLag = static_cast<int>(60 / (kMaxBpm * kCell)) - 1;
-    for (int lag = minLag; lag <= maxLag + 1 && lag < count; ++lag) {
-      double s = 0;
-      for (int i = lag; i < count; ++i) s += o[i] * o[i - lag];
-      acf[lag] = static_cast<float>(s / (count - lag));
-    }
-    auto acfAt = [&](double lag) {
-      const int l = static_cast<int>(lag);
-      const double frac = lag - l;
-      return acf[l] + static_cast<float>(frac) * (acf[l + 1] - acf[l]);
-    };
-    auto score = [&](double b) {
-      const double lag = 60 / (b * kCell);
-      double s = 0;
-      int terms = 0;
-      for (int k = 1; k * lag <= maxLag; ++k, ++terms) s += acfAt(k * lag);
-      if (terms == 0) return 0.0;
-      // A gentle preference for the middle of the range breaks exact ties.
-      const double octaves = std::log2(b / 115);
-      return s / std::sqrt(terms) * (1 - 0.08 * octaves * octaves);
-    };
-    double best = 0, bestScore = 0, total = 0;
-    int candidates = 0;
-    for (double b = kMinBpm; b <= kMaxBpm; b += 0.5, ++candidates) {
-      const double s = score(b);
-      total += s;
-      if (s > bestScore) bestScore = s, best = b;
-    }
-    if (bestScore <= 0 || bestScore < 1.5 * total / candidates) return;
-    for (double b = best - 0.5; b <= best + 0.5; b += 0.05) {
-      const double s = score(b);
-      if (s > bestScore) bestScore = s, best = b;
-    }
-    // Eighth notes as strong as the beats make the double tempo score as
-    // well as the true one; but the beats are the stronger half of them.
-    if (best / 2 >= kMinBpm) {
-      const double p = 60 / (best * kCell);
-      const double phase = BestPhase(p, first, last);
-      double even = 0, odd = 0, weight = 1;
-      for (double at = last - phase; at - p >= first + 1; at -= 2 * p, weight *= 0.8) {
-        even += weight * CellAt(at);
-        odd += weight * CellAt(at - p);
-      }
-      if (std::max(even, odd) > 1.2f * std::min(even, odd)) best /= 2;
-    }
-    // A new tempo must win three times in a row (the first one: twice); a
-    // small change is followed at once.
-    bool changed = false;
-    if (bpm > 0 && std::fabs(best / bpm - 1) < 0.03) {
-      bpm = static_cast<float>(0.7 * bpm + 0.3 * best);
-      candidateVotes = 0;
-    } else if (candidateBpm > 0 && std::fabs(best / candidateBpm - 1) < 0.03) {
-      // Half or double the tempo we follow: the metre is ambiguous, and
-      // flipping between the two would be worse than either, so it takes a
-      // second of agreement.
-      const double ratio = best / std::max(1.0f, bpm);
-      const bool octave = std::fabs(ratio - 2) < 0.06 || std::fabs(ratio - 0.5) < 0.015;
-      if (++candidateVotes >= (bpm <= 0 ? 2 : octave ? 10 : 3)) {
-        bpm = static_cast<float>(best);
-        candidateVotes = 0;
-        changed = true;
-      }
-    } else {
-      candidateBpm = static_cast<float>(best);
-      candidateVotes = 1;
-    }
+  // After each tempo estimate: the phase whose beats collect the most
+  // onset strength, followed gently so that one odd bar does not move it.
+  void FollowPhase() {
+    const float now = tempo.Bpm();
+    const bool changed = bpm <= 0 || std::fabs(now / bpm - 1) > 0.03;
+    bpm = now;
     if (bpm <= 0) return;
-    double bestPhase = BestPhase(60 / (bpm * kCell), first, last);
+    const int64_t last = tempo.CellsDone() - 1;
+    const double bestPhase = tempo.BestPhase(60 / (bpm * kCell), last);
     period = 60.0 / bpm;
-    const double beatTime = (last - bestPhase + 0.5) * kCell;
+    const double beatTime = (cellBase + last - bestPhase + 0.5) * kCell;
     double predicted = beatTime;
     while (predicted <= previousTime) predicted += period;
     if (nextBeat <= 0 || changed) {
@@ -478,21 +394,21 @@ struct Analyzer::State {
 
   void Tempo(Frame* f) {
     const int64_t index = static_cast<int64_t>(std::floor(f->time / kCell));
-    if (cellIndex < 0) cellIndex = index;
+    if (cellIndex < 0) cellIndex = cellBase = index;
     while (cellIndex < index) {
       ++cellIndex;
-      ++cellsDone;
-      cells[cellIndex % kRingCells] = 0;
-      if (cellsDone >= kTempoMinCells && cellsDone % kTempoEveryCells == 0) EstimateTempo(cellIndex - 1);
+      const int64_t before = tempo.CellsDone();
+      tempo.AddCell(cellStrength);
+      cellStrength = 0;
+      if (before >= 149 && tempo.CellsDone() % 10 == 0) FollowPhase();
     }
-    float& cell = cells[cellIndex % kRingCells];
-    cell = std::max(cell, f->silent ? 0.0f : tempoFlux);
+    cellStrength = std::max(cellStrength, f->silent ? 0.0f : tempoFlux);
 
     if (f->time - lastLoud > kTempoForgetSeconds) {
       // A long silence: the next piece has a tempo of its own.
-      bpm = candidateBpm = 0;
+      tempo.Reset();
+      bpm = 0;
       nextBeat = lastBeat = 0;
-      candidateVotes = 0;
     }
     f->bpm = bpm;
     if (bpm > 0 && nextBeat > 0) {

@@ -272,3 +272,80 @@ TEST_P(PlayerSpectrum, APeakInBandKLightsLampKAndSilenceNothing) {
 INSTANTIATE_TEST_SUITE_P(SomeBands, PlayerSpectrum, testing::Values(2, 6, 9, 13));
 
 }  // namespace
+
+namespace {
+
+// ---- Drums whose snare changes level every 8 bars: the tempo keeps its
+// octave (the ordinary kick/snare difference is no reason to halve).
+
+struct DrumCase {
+  double bpm;
+  double seconds;
+};
+
+// Kick on 1 and 3, snare on 2 and 4 (loud, then 12 dB down, every 8 bars),
+// closed hi-hats on the eighths and a ghost snare before beat 3.
+std::vector<float> AccentDrums(const DrumCase& c, int rate) {
+  std::mt19937 rng(11);
+  std::normal_distribution<double> white(0, 1);
+  const size_t n = static_cast<size_t>(c.seconds * rate);
+  std::vector<float> pcm(n, 0.0f);
+  auto add = [&](double at, double gain, int kind) {
+    const size_t start = static_cast<size_t>(at * rate);
+    double previous = 0;
+    for (size_t k = 0; k < static_cast<size_t>(0.25 * rate) && start + k < n; ++k) {
+      const double t = k / static_cast<double>(rate);
+      const double noise = white(rng);
+      double x;
+      if (kind == 0) {
+        x = std::sin(2 * kPi * (50 * t + 1.5 * (1 - std::exp(-t / 0.03)))) * std::exp(-t / 0.1);
+      } else if (kind == 1) {
+        x = (0.6 * noise + 0.6 * std::sin(2 * kPi * 185 * t)) * std::exp(-t / 0.05);
+      } else {
+        x = 0.4 * (noise - previous) * std::exp(-t / 0.015);  // Tilted to the highs.
+      }
+      previous = noise;
+      pcm[start + k] += static_cast<float>(gain * x);
+    }
+  };
+  const double eighth = 30 / c.bpm;
+  int i = 0;
+  for (double t = 0.5; t < c.seconds - 0.3; t += eighth, ++i) {
+    const int beat = i / 2, bar = beat / 4;
+    if (i % 2 == 0 && beat % 2 == 0) add(t, 0.5, 0);
+    if (i % 2 == 0 && beat % 2 == 1) add(t, (bar / 8) % 2 == 0 ? 0.5 : 0.12, 1);
+    if (i % 8 == 3) add(t, 0.05, 1);
+    add(t, i % 2 == 0 ? 0.15 : 0.08, 2);
+  }
+  return pcm;
+}
+
+class AccentChanges : public testing::TestWithParam<DrumCase> {};
+
+TEST_P(AccentChanges, TempoStaysInItsOctaveAfterLock) {
+  const DrumCase& c = GetParam();
+  const int rate = 48000;
+  int wrong = 0, flips = 0, counted = 0;
+  int octave = 99;
+  float lowest = 1e9f, highest = 0;
+  for (const Frame& f : Analyse(AccentDrums(c, rate), rate, 1)) {
+    if (f.time < 8 || f.bpm <= 0) continue;
+    ++counted;
+    const int now = static_cast<int>(std::lround(std::log2(f.bpm / c.bpm)));
+    if (octave != 99 && now != octave) ++flips;
+    octave = now;
+    wrong += std::fabs(f.bpm / c.bpm - 1) > 0.03;
+    lowest = std::min(lowest, f.bpm);
+    highest = std::max(highest, f.bpm);
+  }
+  ASSERT_GT(counted, 100);
+  EXPECT_EQ(flips, 0) << "tempo between " << lowest << " and " << highest;
+  EXPECT_EQ(wrong, 0) << "tempo between " << lowest << " and " << highest;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEightBars, AccentChanges,
+                         testing::Values(DrumCase{141, 60}, DrumCase{170, 60}, DrumCase{100, 30},
+                                         DrumCase{96, 30}, DrumCase{120, 30}, DrumCase{150, 30},
+                                         DrumCase{160, 30}, DrumCase{180, 30}));
+
+}  // namespace
