@@ -23,11 +23,13 @@ constexpr double kLowHz = 40, kHighHz = 16000;
 constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
                                 // fine enough to tell a new note from the ones
                                 // that ring on.
-constexpr float kFluxKnee = 3e-5f;  // -90 dB.
+constexpr float kFluxKnee = 3e-5f;  // -90 dB: the PCM path's.
 
 // Silence gate on the louder channel: opens at kGateOpenDb, closes below
 // kGateCloseDb after kGateHangSeconds, so a note's tail does not flicker it.
 constexpr float kGateOpenDb = -60, kGateCloseDb = -63;
+// The spectrum path's gate: this far above the waveform's quantisation floor.
+constexpr float kGateAboveFloorDb = 4;
 constexpr double kGateHangSeconds = 0.15;
 // A band this far below a full-scale sine is dark whatever its history: the
 // thresholds adapt, but never so far down that the noise floor lights up.
@@ -172,13 +174,15 @@ struct Analyzer::State {
   double nextHistory = 0;
 
   // Gate.
+  float gateOpenDb = kGateOpenDb;
   bool gateOpen = false;
   double lastLoud = -1e9;
 
   // Onsets.
   std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
   std::vector<float> fluxWeight, tempoWeight;
-  float tempoFlux = 0;  // Weighted towards the lows: the kick, snare and bass carry the beat.
+  float tempoFlux = 0;
+  float fluxKnee = kFluxKnee;  // Weighted towards the lows: the kick, snare and bass carry the beat.
   int fluxSteps = 0;
   std::vector<std::pair<double, float>> fluxHistory;  // (time, flux), kOnsetWindow long.
   double fluxSum = 0;
@@ -241,10 +245,10 @@ struct Analyzer::State {
 
   void Gate(Frame* f) {
     const float level = std::max(f->levelDb[0], f->levelDb[1]);
-    if (level >= kGateOpenDb) {
+    if (level >= gateOpenDb) {
       gateOpen = true;
       lastLoud = f->time;
-    } else if (level >= kGateCloseDb && gateOpen) {
+    } else if (level >= gateOpenDb + kGateCloseDb - kGateOpenDb && gateOpen) {
       lastLoud = f->time;
     } else if (f->time - lastLoud > kGateHangSeconds) {
       gateOpen = false;
@@ -312,9 +316,10 @@ struct Analyzer::State {
     std::vector<float>& older = fluxLog[fluxSteps % 2];  // Two steps back.
     float flux = 0;
     tempoFlux = 0;
-    // Log compression with its knee at -90 dB: a hit stands out at any level;
-    // hiss is kept out by the threshold, which follows the flux's median.
-    for (int b = 0; b < n; ++b) fluxNow[b] = std::log(1 + std::sqrt(fluxBands[b]) / kFluxKnee);
+    // Log compression with its knee at -90 dB (the player's spectrum: its
+    // smallest step): a hit stands out at any level; hiss is kept out by the
+    // threshold, which follows the flux's median.
+    for (int b = 0; b < n; ++b) fluxNow[b] = std::log(1 + std::sqrt(fluxBands[b]) / fluxKnee);
     if (fluxSteps >= 2) {
       for (int b = 0; b < n; ++b) {
         float before = older[b];
@@ -484,6 +489,14 @@ Frame Analyzer::FeedSpectrum(const float* magnitudes, size_t bins, double binHz,
                              const float levelDb[2], double time) {
   State& s = *state_;
   const float scale = s.options.spectrumFullScale > 0 ? 1 / s.options.spectrumFullScale : 1;
+  // The caller's own full scale sets the floors: a spectrum in whole steps
+  // (the player's 0-255) flickers by one step where nothing plays, and an
+  // 8-bit waveform reads its quantisation noise as a level.
+  s.fluxKnee = std::max(kFluxKnee, scale);
+  if (s.options.waveformBits > 0) {
+    const float floorDb = static_cast<float>(20 * std::log10(std::pow(2.0, 1 - s.options.waveformBits)) - 3.0103);
+    s.gateOpenDb = std::max(kGateOpenDb, floorDb + kGateAboveFloorDb);
+  }
   std::vector<float> pw(bins);
   for (size_t i = 0; i < bins; ++i) {
     const float m = magnitudes[i] * scale;

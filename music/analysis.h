@@ -30,6 +30,10 @@ struct AnalyzerOptions {
   // scale (the player's 0-255 spectrum: about 255), so that the fixed floors
   // mean the same on both paths.
   float spectrumFullScale = 1;
+  // FeedSpectrum only: the levels come from a waveform of this many bits
+  // (the player's: 8). Its quantisation noise reads about -45 dBFS, far
+  // above the PCM path's gate, so the gate opens a little above it.
+  int waveformBits = 8;
 };
 
 class Analyzer {

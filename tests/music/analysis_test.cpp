@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -347,5 +348,76 @@ INSTANTIATE_TEST_SUITE_P(EveryEightBars, AccentChanges,
                          testing::Values(DrumCase{141, 60}, DrumCase{170, 60}, DrumCase{100, 30},
                                          DrumCase{96, 30}, DrumCase{120, 30}, DrumCase{150, 30},
                                          DrumCase{160, 30}, DrumCase{180, 30}));
+
+}  // namespace
+
+namespace {
+
+// ---- The player's path on its own scale: a 0-255 spectrum, an 8-bit
+// waveform, steps of 10 to 40 ms.
+
+struct PlayerRun {
+  int onsets = 0;
+  int seen = 0;  // Hits with an onset within 50 ms after them.
+};
+
+// spectrum(t, bins) fills the bins for the step at t; hits are the times
+// that should each give one onset.
+template <typename Fill>
+PlayerRun RunPlayer(double seconds, const std::vector<double>& hits, Fill spectrum) {
+  music::AnalyzerOptions options;
+  options.sampleRate = 44100;
+  options.spectrumFullScale = 255;
+  music::Analyzer analyzer(options);
+  const double binHz = 44100.0 / 1024;
+  std::vector<float> bins(576);
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> step(0.010, 0.040);
+  std::vector<double> onsets;
+  for (double t = 0; t < seconds;) {
+    t += step(rng);
+    const float level = spectrum(t, &bins, &rng);
+    const float levels[2] = {level, level};
+    if (analyzer.FeedSpectrum(bins.data(), bins.size(), binHz, levels, t).onset) onsets.push_back(t);
+  }
+  PlayerRun run;
+  run.onsets = static_cast<int>(onsets.size());
+  for (double h : hits) {
+    run.seen += std::any_of(onsets.begin(), onsets.end(), [&](double o) { return o >= h && o - h <= 0.05; });
+  }
+  return run;
+}
+
+TEST(PlayerPath, ASteadySpectrumFlickeringByOneStepGivesNoOnsets) {
+  // A held chord (three peaks) at a moderate level; every other bin toggles
+  // between 0 and 1, the spectrum's smallest step, at random.
+  const PlayerRun run = RunPlayer(60, {}, [](double, std::vector<float>* bins, std::mt19937* rng) {
+    for (size_t i = 0; i < bins->size(); ++i) {
+      (*bins)[i] = static_cast<float>((*rng)() % 2);
+      if (i == 10 || i == 13 || i == 16) (*bins)[i] = 120;
+    }
+    return -24.0f;
+  });
+  EXPECT_EQ(run.onsets, 0);
+}
+
+TEST(PlayerPath, EighthNoteHiHatsAreEachSeen) {
+  // 100 hi-hats at 120 BPM eighths: the bins above 6 kHz jump and decay
+  // within 40 ms; a steady bass note below; the waveform's level follows.
+  std::vector<double> hits;
+  for (int i = 0; i < 100; ++i) hits.push_back(1.0 + 0.25 * i);
+  const PlayerRun run = RunPlayer(27, hits, [&](double t, std::vector<float>* bins, std::mt19937* rng) {
+    const double since = std::fmod(t - 1.0 + 10, 0.25);
+    const double hat = t >= 1 && t < 26 ? std::exp(-since / 0.015) : 0;
+    for (size_t i = 0; i < bins->size(); ++i) {
+      const float noise = static_cast<float>((*rng)() % 2);
+      (*bins)[i] = i >= 140 ? static_cast<float>(noise + 40 * hat * (0.7 + 0.3 * ((*rng)() % 100) / 100.0))
+                            : noise + (i == 3 ? 150.0f : 0.0f);
+    }
+    return static_cast<float>(-30 + 8 * hat);
+  });
+  EXPECT_GE(run.seen, 90);
+  EXPECT_LE(run.onsets, 110);
+}
 
 }  // namespace
