@@ -41,8 +41,10 @@ constexpr float kCommonShare = 0.85f;
 // into a window of kHistoryLength samples (3 s); the threshold is its median.
 constexpr double kHistoryStep = 0.05;
 constexpr int kHistoryLength = 60;
-constexpr float kBandReleaseDbPerSecond = 30;  // Peak follower of each band: up at
-                                               // once, down slowly, so no flicker.
+// Peak follower of each band: up at once, down fast enough that eighth-note
+// hi-hats at 120 BPM fall back between hits (10 dB in 40 ms); the styles'
+// hysteresis and the lamps' hold keep that from flickering.
+constexpr float kBandReleaseDbPerSecond = 250;
 
 // Onsets: the flux must pass kOnsetDelta + kOnsetMedian * the median +
 // kOnsetLambda * the mean flux of the last kOnsetWindow seconds, having

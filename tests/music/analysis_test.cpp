@@ -421,3 +421,56 @@ TEST(PlayerPath, EighthNoteHiHatsAreEachSeen) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- Band lamps follow fast parts: eighth-note hi-hats at 120 BPM flash
+// the top lamps once per hit, and the lamps still never chatter.
+
+TEST(SpectrumStyle, EighthNoteHiHatsFlashPerHit) {
+  const int rate = 48000;
+  std::mt19937 rng(4);
+  std::normal_distribution<double> white(0, 1);
+  double previous = 0;
+  const auto pcm = Make(rate, 1, 26.5, [&](size_t i, int) {
+    const double t = i / static_cast<double>(rate);
+    const double since = std::fmod(t - 1.0 + 10, 0.25);
+    const double noise = white(rng), tilted = noise - previous;
+    previous = noise;
+    // A soft bass note under it, so the music never falls silent.
+    return (t >= 1 && t < 26 ? Gain(-12) * tilted * std::exp(-since / 0.018) : 0.0) +
+           Gain(-30) * std::sin(2 * kPi * 55 * t);
+  });
+  music::Styler styler(Style::kSpectrum, 0.05);
+  const auto frames = Analyse(pcm, rate, 1);
+  std::vector<LampBits> shown;
+  for (const Frame& f : frames) shown.push_back(styler.Next(f));
+  int most = 0;
+  for (int lamp = 12; lamp < 16; ++lamp) {
+    int flashes = 0, litSteps = 0, steps = 0;
+    bool was = false;
+    double changed = -1, shortest = 1e9;
+    for (size_t k = 0; k < frames.size(); ++k) {
+      const double t = frames[k].time;
+      const bool on = (shown[k] & Lamp(lamp)) != 0;
+      if (t < 1 || t > 26) continue;
+      if (on != was) {
+        if (changed >= 0) shortest = std::min(shortest, t - changed);
+        changed = t;
+      }
+      flashes += on && !was;
+      litSteps += on;
+      ++steps;
+      was = on;
+    }
+    EXPECT_LE(flashes, 101) << "lamp " << lamp;  // No flicker within a hit,
+    EXPECT_GE(shortest, 0.05 - 1e-6) << "lamp " << lamp;  // and the hold holds.
+    if (flashes > most) {
+      most = flashes;
+      EXPECT_LT(litSteps, steps * 6 / 10) << "lamp " << lamp;  // Dark between the hits.
+    }
+  }
+  EXPECT_GE(most, 90);  // Of 100 hits, on the lamp that flashes most.
+}
+
+}  // namespace
