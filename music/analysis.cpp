@@ -2,8 +2,10 @@
 //   PCM hop -> 8-hop Hann FFT (bands) + 2-hop FFT (onsets) -> Process()
 //   player spectrum (for both) ----------------------------> Process()
 // Process(): 16 band levels against per-band thresholds taken from the last
-// few seconds, the silence gate, spectral-flux onsets and the tempo/beat
-// tracker. Everything is causal: nothing waits for samples not yet heard.
+// few seconds, the silence gate, onsets from the percussive flux (short
+// spectrum) and the tonal flux (long spectrum, music/onset_tonal.h), each
+// picked by music/onset.h, and the tempo (music/tempo.h) and beat stages.
+// Everything is causal: nothing waits for samples not yet heard.
 #include "music/analysis.h"
 
 #include <algorithm>
@@ -13,17 +15,24 @@
 
 #include <kissfft.hh>
 
+#include "music/bands.h"
+#include "music/onset.h"
+#include "music/onset_tonal.h"
 #include "music/tempo.h"
 
 namespace music {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kLowHz = 40, kHighHz = 16000;
 constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
                                 // fine enough to tell a new note from the ones
                                 // that ring on.
 constexpr float kFluxKnee = 3e-5f;  // -90 dB: the PCM path's.
+// The tonal function's picker (its values: log rises summed over ~70 bands),
+// and how long after an onset its own rise is still that onset's.
+constexpr float kTonalDelta = 3, kTonalMedian = 3, kTonalLambda = 0.5f;
+constexpr double kTonalAfter = 0.1;
+constexpr float kTonalFloorSteps = 8;  // Of the player's spectrum (the PCM path: at the knee).
 
 // Silence gate on the louder channel: opens at kGateOpenDb, closes below
 // kGateCloseDb after kGateHangSeconds, so a note's tail does not flicker it.
@@ -46,11 +55,11 @@ constexpr int kHistoryLength = 60;
 // hysteresis and the lamps' hold keep that from flickering.
 constexpr float kBandReleaseDbPerSecond = 250;
 
-// Onsets: the flux must pass kOnsetDelta + kOnsetMedian * the median +
-// kOnsetLambda * the mean flux of the last kOnsetWindow seconds, having
+// Percussive onsets: the flux must pass kOnsetDelta + kOnsetMedian * the
+// median + kOnsetLambda * the mean flux of the last half second, having
 // fallen below that since the last onset; no two come closer than kMinIoi.
 constexpr float kOnsetDelta = 1.5f, kOnsetMedian = 3, kOnsetLambda = 0.5f;
-constexpr double kOnsetWindow = 0.5, kMinIoi = 0.045, kOnsetSettleSeconds = 0.1;
+constexpr double kMinIoi = 0.045;
 
 // Beats: the tempo stage's cells are kCell long; the silences that stop the
 // beats and that make the tempo forgotten.
@@ -58,44 +67,6 @@ constexpr double kCell = kTempoCellSeconds;
 constexpr double kTempoKneeHz = 400;
 constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
 constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
-
-// Bin-to-band weights: bin i covers [i - 1/2, i + 1/2) * binHz; a band takes
-// the part of each bin that lies inside it, so a band narrower than a bin
-// still gets its share instead of nothing.
-struct BandMap {
-  struct Entry {
-    int bin, band;
-    float weight;
-  };
-  std::vector<Entry> entries;
-  size_t bins = 0;
-  double binHz = 0;
-
-  int bandCount = 0;
-
-  // Log-spaced bands from kLowHz to kHighHz; none narrower than minBins bins.
-  void Build(size_t binCount, double hz, int bands, double minBins) {
-    bins = binCount;
-    binHz = hz;
-    entries.clear();
-    const double ratio = std::pow(kHighHz / kLowHz, 1.0 / bands);
-    double lo = kLowHz;
-    bandCount = 0;
-    for (int b = 0; lo < kHighHz * 0.999; ++b) {
-      const double hi = std::min(kHighHz, std::max(lo * ratio, lo + minBins * hz));
-      for (size_t i = 0; i < binCount; ++i) {
-        const double a = std::max(lo, (i - 0.5) * hz), z = std::min(hi, (i + 0.5) * hz);
-        if (z > a) entries.push_back({static_cast<int>(i), b, static_cast<float>((z - a) / hz)});
-      }
-      lo = hi;
-      bandCount = b + 1;
-    }
-  }
-  void Apply(const float* power, float* out) const {
-    std::fill(out, out + bandCount, 0.0f);
-    for (const Entry& e : entries) out[e.band] += e.weight * power[e.bin];
-  }
-};
 
 float ToDb(double power) { return static_cast<float>(10 * std::log10(power + 1e-14)); }
 
@@ -184,13 +155,11 @@ struct Analyzer::State {
   std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
   std::vector<float> fluxWeight, tempoWeight;
   float tempoFlux = 0;
-  float fluxKnee = kFluxKnee;  // Weighted towards the lows: the kick, snare and bass carry the beat.
+  float fluxKnee = kFluxKnee;
+  TonalFlux tonal;  // Weighted towards the lows: the kick, snare and bass carry the beat.
   int fluxSteps = 0;
-  std::vector<std::pair<double, float>> fluxHistory;  // (time, flux), kOnsetWindow long.
-  double fluxSum = 0;
-  std::vector<float> recent;
-  size_t fluxFirst = 0;
-  bool onsetArmed = true;
+  OnsetPicker percussivePicker{kOnsetDelta, kOnsetMedian, kOnsetLambda};
+  OnsetPicker tonalPicker{kTonalDelta, kTonalMedian, kTonalLambda};
   double lastOnset = -1e9;
 
   // Tempo and beats.
@@ -314,6 +283,7 @@ struct Analyzer::State {
     const int n = fluxMap.bandCount;
     fluxBands.resize(n);
     fluxNow.resize(n);
+
     fluxMap.Apply(pw, fluxBands.data());
     std::vector<float>& older = fluxLog[fluxSteps % 2];  // Two steps back.
     float flux = 0;
@@ -337,36 +307,22 @@ struct Analyzer::State {
     return flux;
   }
 
-  void Onset(Frame* f) {
-    while (fluxFirst < fluxHistory.size() && fluxHistory[fluxFirst].first < f->time - kOnsetWindow) {
-      fluxSum -= fluxHistory[fluxFirst].second;
-      ++fluxFirst;
-    }
-    if (fluxFirst > 256) {
-      fluxHistory.erase(fluxHistory.begin(), fluxHistory.begin() + fluxFirst);
-      fluxFirst = 0;
-    }
-    const size_t n = fluxHistory.size() - fluxFirst;
-    const float mean = n ? static_cast<float>(fluxSum / n) : 0;
-    float median = 0;
-    if (n) {
-      recent.resize(n);
-      for (size_t i = 0; i < n; ++i) recent[i] = fluxHistory[fluxFirst + i].second;
-      std::nth_element(recent.begin(), recent.begin() + n / 2, recent.end());
-      median = recent[n / 2];
-    }
-    const float threshold = kOnsetDelta + kOnsetMedian * median + kOnsetLambda * mean;
-    if (f->flux <= threshold) onsetArmed = true;
-    // Until the threshold has seen a tenth of a second of flux it does not
-    // know the signal's own level (a stream may begin in the middle of hiss).
-    const bool known = n > 0 && f->time - fluxHistory[fluxFirst].first >= kOnsetSettleSeconds;
-    if (!f->silent && known && onsetArmed && f->flux > threshold && f->time - lastOnset >= kMinIoi) {
+  // The percussive and the tonal function pick their onsets apart, each
+  // against its own past: the tonal one's background (a held note's
+  // shimmer, hiss made even by whitening) would raise the percussive
+  // threshold above the quiet hits. Either makes an onset; no two come
+  // closer than kMinIoi.
+  void Onset(Frame* f, float tonalFlux) {
+    const bool percussive = percussivePicker.Next(f->time, f->flux, !f->silent);
+    const bool tonal = tonalPicker.Next(f->time, tonalFlux, !f->silent);
+    // The tonal function rises later and for longer than the percussive one:
+    // its rise just after an onset is that onset's own.
+    if ((percussive || (tonal && f->time - lastOnset >= kTonalAfter)) && f->time - lastOnset >= kMinIoi) {
       f->onset = true;
-      onsetArmed = false;
       lastOnset = f->time;
+      if (percussive) percussivePicker.Fire();
+      if (tonal) tonalPicker.Fire();
     }
-    fluxHistory.emplace_back(f->time, f->flux);
-    fluxSum += f->flux;
   }
 
   // After each tempo estimate: the phase whose beats collect the most
@@ -441,8 +397,13 @@ struct Analyzer::State {
     MapFor(bins, binHz, onsetBins, onsetBinHz);
     Gate(&f);
     Bands(pw, dt, &f);
+    tonal.Configure(bins, binHz);
     f.flux = Flux(onsetPw);
-    Onset(&f);
+    // Its whitening would lift a one-step flicker of the player's spectrum
+    // to full scale: a band counts as empty below a few steps.
+    const float tonalFloor = fluxKnee > kFluxKnee ? kTonalFloorSteps * fluxKnee : fluxKnee;
+    const float tonalFlux = tonal.Next(pw, time, tonalFloor * tonalFloor);
+    Onset(&f, tonalFlux);
     Tempo(&f);
     return f;
   }

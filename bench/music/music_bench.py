@@ -88,6 +88,8 @@ def onset_table(args, rows):
     print("|---|---|---|" + "---|" * len(AUBIO_METHODS) + "---|")
     sets = {}
     for s, name, _ in rows:
+        if args.sets and s not in args.sets.split(","):
+            continue
         wav = os.path.join(args.signals, name + ".wav")
         ref = np.loadtxt(os.path.join(args.signals, name + ".onsets"), ndmin=1)
         a = sets.setdefault(s, [(0, 0, 0)] * (1 + len(AUBIO_METHODS)) + [0])
@@ -243,6 +245,7 @@ def main():
     ap.add_argument("--music", default="")
     ap.add_argument("--tracks", type=int, default=0, help="only this many real-music tracks (0: all)")
     ap.add_argument("--only", default="onsets,tempo,cpu,music")
+    ap.add_argument("--sets", default="", help="only these onset sets (comma-separated)")
     ap.add_argument("--verbose", action="store_true")
     args = ap.parse_args()
     rows = index(args.signals)
