@@ -67,6 +67,7 @@ constexpr double kCell = kTempoCellSeconds;
 constexpr double kTempoKneeHz = 400;
 constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
 constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
+constexpr int kStableEstimates = 10;       // A second of the phase holding: beats may lead.
 
 float ToDb(double power) { return static_cast<float>(10 * std::log10(power + 1e-14)); }
 
@@ -167,7 +168,7 @@ struct Analyzer::State {
   int64_t cellIndex = -1, cellBase = 0;  // The cell being filled; the tracker's first.
   float cellStrength = 0;
   float bpm = 0;
-  int phaseMisses = 0;
+  int phaseMisses = 0, stableEstimates = 0;
   double period = 0, nextBeat = 0, lastBeat = 0;
   double previousTime = 0;
 
@@ -341,22 +342,30 @@ struct Analyzer::State {
     if (nextBeat <= 0 || changed) {
       nextBeat = predicted;
       phaseMisses = 0;
+      stableEstimates = 0;
     } else {
       // Follow a small drift at once, a large one only when it persists.
       const double d = std::remainder(predicted - nextBeat, period);
       if (std::fabs(d) < 0.2 * period) {
         nextBeat += 0.4 * d;
         phaseMisses = 0;
-      } else if (++phaseMisses >= 3) {
-        nextBeat += d;
-        phaseMisses = 0;
+        stableEstimates += std::fabs(d) < 0.05 * period;
+      } else {
+        stableEstimates = 0;
+        if (++phaseMisses >= 3) {
+          nextBeat += d;
+          phaseMisses = 0;
+        }
       }
     }
     while (nextBeat - lastBeat < 0.6 * period) nextBeat += period;
   }
 
-  void Tempo(Frame* f) {
-    const int64_t index = static_cast<int64_t>(std::floor(f->time / kCell));
+  // dt: the step's length. Its onset strength is stamped at its middle (a
+  // frame's time is its end), so that beats taken at a cell's centre fall
+  // on the hits, not half a step after them.
+  void Tempo(Frame* f, double dt) {
+    const int64_t index = static_cast<int64_t>(std::floor((f->time - 0.5 * dt) / kCell));
     if (cellIndex < 0) cellIndex = cellBase = index;
     while (cellIndex < index) {
       ++cellIndex;
@@ -372,17 +381,22 @@ struct Analyzer::State {
       tempo.Reset();
       bpm = 0;
       nextBeat = lastBeat = 0;
+      stableEstimates = 0;
     }
     f->bpm = bpm;
     if (bpm > 0 && nextBeat > 0) {
-      if (f->time >= nextBeat) {
+      // The step nearest the beat fires it, not the first after it; and
+      // while the phase holds, the known delays after this point (the
+      // caller's lead) earlier still, so that the lamp lights on the beat.
+      const double lead = stableEstimates >= kStableEstimates ? options.beatLeadSeconds : 0;
+      if (f->time + 0.5 * dt >= nextBeat - lead) {
         // The quiet between a metronome's clicks is still in time; only a
         // real pause (below) stops the beats.
         f->beat = f->time - lastLoud < kBeatPauseSeconds;
         lastBeat = nextBeat;
-        while (nextBeat <= f->time) nextBeat += period;
+        while (nextBeat - lead <= f->time + 0.5 * dt) nextBeat += period;
       }
-      f->beatPhase = static_cast<float>(std::clamp((f->time - lastBeat) / period, 0.0, 0.999));
+      f->beatPhase = static_cast<float>(std::clamp((f->time + lead - lastBeat) / period, 0.0, 0.999));
     }
     previousTime = f->time;
   }
@@ -404,7 +418,7 @@ struct Analyzer::State {
     const float tonalFloor = fluxKnee > kFluxKnee ? kTonalFloorSteps * fluxKnee : fluxKnee;
     const float tonalFlux = tonal.Next(pw, time, tonalFloor * tonalFloor);
     Onset(&f, tonalFlux);
-    Tempo(&f);
+    Tempo(&f, dt);
     return f;
   }
 

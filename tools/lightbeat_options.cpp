@@ -25,7 +25,7 @@ bool ReadInteger(const std::string& text, long* value) {
 bool TakesValue(const std::string& option) {
   return option == "--source" || option == "--file" || option == "--mode" ||
          option == "--rate" || option == "--delay" || option == "--style" ||
-         option == "--hold";
+         option == "--hold" || option == "--lead";
 }
 
 }  // namespace
@@ -83,6 +83,14 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
       if (!ReadInteger(value, &integer) || integer < 0 || integer > 5000)
         return fail("--delay takes milliseconds, 0 to 5000");
       options->delayMs = int(integer);
+    } else if (option == "--lead") {
+      if (value == "auto") {
+        options->leadMs = -1;
+      } else if (!ReadInteger(value, &integer) || integer < 0 || integer > 200) {
+        return fail("--lead takes auto or milliseconds, 0 to 200");
+      } else {
+        options->leadMs = int(integer);
+      }
     } else if (option == "--style") {
       if (!music::ParseStyle(value.c_str(), &options->style))
         return fail("unknown style " + value + " (spectrum, meter, beat, pulse, bass)");
@@ -131,6 +139,8 @@ const char* LightbeatHelp() {
       "  --style NAME     spectrum (default), meter, beat, pulse or bass\n"
       "  --hold MS        minimum on and off time of each lamp (default 50)\n"
       "  --delay MS       light the lamps this much later, for speakers that lag\n"
+      "  --lead auto|MS   fire predicted beats this early, once the beat is steady\n"
+      "                   (auto: the capture piece's and the line slot's delays)\n"
       "                   (default 0, at most 5000)\n"
       "  --mode 3|5       one-bank (>3L) or two-bank (>5L, default) commands\n"
       "  --rate HZ        at most this many lines a second (default 50)\n"

@@ -535,3 +535,48 @@ INSTANTIATE_TEST_SUITE_P(SoftAttacks, Melody, testing::Values(
     MelodyCase{0.005, 100}, MelodyCase{0.040, 100}, MelodyCase{0.100, 100}, MelodyCase{0.040, 126}));
 
 }  // namespace
+
+namespace {
+
+// ---- A lead fires the beats that much earlier once the phase has held,
+// and changes nothing else about them.
+
+double MedianBeatOffset(const std::vector<float>& pcm, int rate, double period, double lead, double* spread) {
+  music::AnalyzerOptions options;
+  options.sampleRate = rate;
+  options.channels = 1;
+  options.beatLeadSeconds = lead;
+  music::Analyzer analyzer(options);
+  std::vector<Frame> frames;
+  analyzer.Feed(pcm.data(), pcm.size(), &frames);
+  std::vector<double> offsets;  // From the nearest click (clicks at k * period).
+  for (const Frame& f : frames) {
+    if (f.beat && f.time > 6) offsets.push_back(std::remainder(f.time, period));
+  }
+  if (offsets.size() < 10) return 1e9;
+  std::sort(offsets.begin(), offsets.end());
+  *spread = offsets.back() - offsets.front();
+  return offsets[offsets.size() / 2];
+}
+
+class BeatLead : public testing::TestWithParam<double> {};
+
+TEST_P(BeatLead, BeatsComeTheLeadEarlier) {
+  const double lead = GetParam(), bpm = 123, period = 60 / bpm;
+  const int rate = 48000;
+  const auto pcm = Make(rate, 1, 14, [&](size_t i, int) {
+    const double t = std::fmod(i / static_cast<double>(rate), period);
+    return t < 0.03 ? Gain(-6) * std::exp(-t / 0.006) * std::sin(2 * kPi * 1200 * t) : 0.0;
+  });
+  double spread0 = 0, spread = 0;
+  const double without = MedianBeatOffset(pcm, rate, period, 0, &spread0);
+  const double with = MedianBeatOffset(pcm, rate, period, lead, &spread);
+  const double step = 256.0 / rate;
+  EXPECT_NEAR(with, without - lead, step + 1e-9);
+  EXPECT_LE(spread, spread0 + step + 1e-9);
+  EXPECT_LT(std::fabs(without), 0.025);  // Beats near the clicks even without a lead.
+}
+
+INSTANTIATE_TEST_SUITE_P(Some, BeatLead, testing::Values(0.01, 0.02, 0.04));
+
+}  // namespace
