@@ -150,6 +150,33 @@ def tempo_table(args, rows):
           "mean beat F %.3f.\n" % (right, total, flips_all, np.mean(beat_f) if beat_f else 0))
 
 
+def beat_error_table(args, rows):
+    """Beat time minus the true beat, after the 8th second, on the tracks
+    whose octave is right: at the analysis (--beats, --lead 0), and with the
+    lead that a live run would use (--lead auto: half a line slot here, the
+    file having no capture delay), which a line's slot then takes back."""
+    print("### Beat error (our beat minus the true one, tracks in the right octave, after the 8th second)\n")
+    print("| lead | beats | median | 95th percentile of the error's size | goal (at the lamp): median within +-5 ms, p95 within 15 ms |")
+    print("|---|---|---|---|---|")
+    for lead in ("0", "auto"):
+        errors = []
+        for s, name, bpm in rows:
+            if s not in ("drums", "accents", "metronome"):
+                continue
+            wav = os.path.join(args.signals, name + ".wav")
+            ref = np.loadtxt(os.path.join(args.signals, name + ".beats"), ndmin=1)
+            beats = times(run([args.lightbeat, "--file", wav, "--beats", "--lead", lead]))
+            octave, _ = octave_of(beats, 60.0 / bpm)
+            if len(octave) == 0 or octave[-1] != 0:
+                continue
+            for b in beats[beats > 8]:
+                errors.append(b - ref[np.argmin(np.abs(ref - b))])
+        e = np.array(errors) * 1000
+        print("| %s | %d | %+.1f ms | %.1f ms | %s |" % (lead, len(e), np.median(e), np.percentile(np.abs(e), 95),
+                                                          "at the analysis only (not at the lamp)"))
+    print()
+
+
 def cpu_of(cmd):
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
     subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -244,7 +271,7 @@ def main():
     ap.add_argument("--signals", required=True)
     ap.add_argument("--music", default="")
     ap.add_argument("--tracks", type=int, default=0, help="only this many real-music tracks (0: all)")
-    ap.add_argument("--only", default="onsets,tempo,cpu,music")
+    ap.add_argument("--only", default="onsets,tempo,beats,cpu,music")
     ap.add_argument("--sets", default="", help="only these onset sets (comma-separated)")
     ap.add_argument("--verbose", action="store_true")
     args = ap.parse_args()
@@ -254,6 +281,8 @@ def main():
         onset_table(args, rows)
     if "tempo" in parts:
         tempo_table(args, rows)
+    if "beats" in parts:
+        beat_error_table(args, rows)
     if "cpu" in parts:
         cpu_table(args, rows)
     if "music" in parts and args.music:
