@@ -32,7 +32,7 @@ constexpr float kFluxKnee = 3e-5f;  // -90 dB: the PCM path's.
 // and how long after an onset its own rise is still that onset's.
 constexpr float kTonalDelta = 3, kTonalMedian = 3, kTonalLambda = 0.5f;
 constexpr double kTonalAfter = 0.1;
-constexpr float kTonalFloorSteps = 8;  // Of the player's spectrum (the PCM path: at the knee).
+constexpr float kTonalFloorSteps = 16;  // Of the player's spectrum (the PCM path: at the knee).
 
 // Silence gate on the louder channel: opens at kGateOpenDb, closes below
 // kGateCloseDb after kGateHangSeconds, so a note's tail does not flicker it.

@@ -6,12 +6,12 @@
 namespace music {
 namespace {
 
-constexpr int kBandsPerOctave = 12;
+constexpr int kBandsPerOctave = 24;  // Quarter tones: a tone apart is two bands apart.
 constexpr double kLowHz = 100, kHighHz = 6000;
 // Adaptive whitening: each band against its own recent peak, which falls by
 // kPeakFallDbPerSecond, so a quiet phrase counts as much as a loud one.
 constexpr double kPeakFallDbPerSecond = 4;
-constexpr float kCompression = 100;  // log(1 + k x) of the whitened band.
+constexpr float kCompression = 500;  // log(1 + k x) of the whitened band.
 
 }  // namespace
 
