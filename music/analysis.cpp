@@ -2,8 +2,10 @@
 //   PCM hop -> 8-hop Hann FFT (bands) + 2-hop FFT (onsets) -> Process()
 //   player spectrum (for both) ----------------------------> Process()
 // Process(): 16 band levels against per-band thresholds taken from the last
-// few seconds, the silence gate, spectral-flux onsets and the tempo/beat
-// tracker. Everything is causal: nothing waits for samples not yet heard.
+// few seconds, the silence gate, onsets from the percussive flux (short
+// spectrum) and the tonal flux (long spectrum, music/onset_tonal.h), each
+// picked by music/onset.h, and the tempo (music/tempo.h) and beat stages.
+// Everything is causal: nothing waits for samples not yet heard.
 #include "music/analysis.h"
 
 #include <algorithm>
@@ -13,19 +15,30 @@
 
 #include <kissfft.hh>
 
+#include "music/bands.h"
+#include "music/onset.h"
+#include "music/onset_tonal.h"
+#include "music/tempo.h"
+
 namespace music {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kLowHz = 40, kHighHz = 16000;
 constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
                                 // fine enough to tell a new note from the ones
                                 // that ring on.
-constexpr float kFluxKnee = 3e-5f;  // -90 dB.
+constexpr float kFluxKnee = 3e-5f;  // -90 dB: the PCM path's.
+// The tonal function's picker (its values: log rises summed over ~70 bands),
+// and how long after an onset its own rise is still that onset's.
+constexpr float kTonalDelta = 3, kTonalMedian = 3, kTonalLambda = 0.5f;
+constexpr double kTonalAfter = 0.1;
+constexpr float kTonalFloorSteps = 16;  // Of the player's spectrum (the PCM path: at the knee).
 
 // Silence gate on the louder channel: opens at kGateOpenDb, closes below
 // kGateCloseDb after kGateHangSeconds, so a note's tail does not flicker it.
 constexpr float kGateOpenDb = -60, kGateCloseDb = -63;
+// The spectrum path's gate: this far above the waveform's quantisation floor.
+constexpr float kGateAboveFloorDb = 4;
 constexpr double kGateHangSeconds = 0.15;
 // A band this far below a full-scale sine is dark whatever its history: the
 // thresholds adapt, but never so far down that the noise floor lights up.
@@ -37,64 +50,24 @@ constexpr float kCommonShare = 0.85f;
 // into a window of kHistoryLength samples (3 s); the threshold is its median.
 constexpr double kHistoryStep = 0.05;
 constexpr int kHistoryLength = 60;
-constexpr float kBandReleaseDbPerSecond = 30;  // Peak follower of each band: up at
-                                               // once, down slowly, so no flicker.
+// Peak follower of each band: up at once, down fast enough that eighth-note
+// hi-hats at 120 BPM fall back between hits (10 dB in 40 ms); the styles'
+// hysteresis and the lamps' hold keep that from flickering.
+constexpr float kBandReleaseDbPerSecond = 250;
 
-// Onsets: the flux must pass kOnsetDelta + kOnsetMedian * the median +
-// kOnsetLambda * the mean flux of the last kOnsetWindow seconds, having
+// Percussive onsets: the flux must pass kOnsetDelta + kOnsetMedian * the
+// median + kOnsetLambda * the mean flux of the last half second, having
 // fallen below that since the last onset; no two come closer than kMinIoi.
 constexpr float kOnsetDelta = 1.5f, kOnsetMedian = 3, kOnsetLambda = 0.5f;
-constexpr double kOnsetWindow = 0.5, kMinIoi = 0.045, kOnsetSettleSeconds = 0.1;
+constexpr double kMinIoi = 0.045;
 
-// Tempo: the onset strength on a regular 10 ms grid (the player's steps are
-// irregular), its autocorrelation over the last kTempoCells.
-constexpr double kCell = 0.01;
-constexpr int kTempoCells = 600;  // 6 s.
-constexpr int kRingCells = 1024;
-constexpr double kMinBpm = 70, kMaxBpm = 180;
-constexpr int kMaxLagCells = 260;  // Comb terms up to 2.6 s.
-constexpr int kTempoEveryCells = 10;  // Re-estimate ten times a second.
-constexpr int kTempoMinCells = 150;   // First estimate after 1.5 s.
+// Beats: the tempo stage's cells are kCell long; the silences that stop the
+// beats and that make the tempo forgotten.
+constexpr double kCell = kTempoCellSeconds;
+constexpr double kTempoKneeHz = 400;
 constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
 constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
-
-// Bin-to-band weights: bin i covers [i - 1/2, i + 1/2) * binHz; a band takes
-// the part of each bin that lies inside it, so a band narrower than a bin
-// still gets its share instead of nothing.
-struct BandMap {
-  struct Entry {
-    int bin, band;
-    float weight;
-  };
-  std::vector<Entry> entries;
-  size_t bins = 0;
-  double binHz = 0;
-
-  int bandCount = 0;
-
-  // Log-spaced bands from kLowHz to kHighHz; none narrower than minBins bins.
-  void Build(size_t binCount, double hz, int bands, double minBins) {
-    bins = binCount;
-    binHz = hz;
-    entries.clear();
-    const double ratio = std::pow(kHighHz / kLowHz, 1.0 / bands);
-    double lo = kLowHz;
-    bandCount = 0;
-    for (int b = 0; lo < kHighHz * 0.999; ++b) {
-      const double hi = std::min(kHighHz, std::max(lo * ratio, lo + minBins * hz));
-      for (size_t i = 0; i < binCount; ++i) {
-        const double a = std::max(lo, (i - 0.5) * hz), z = std::min(hi, (i + 0.5) * hz);
-        if (z > a) entries.push_back({static_cast<int>(i), b, static_cast<float>((z - a) / hz)});
-      }
-      lo = hi;
-      bandCount = b + 1;
-    }
-  }
-  void Apply(const float* power, float* out) const {
-    std::fill(out, out + bandCount, 0.0f);
-    for (const Entry& e : entries) out[e.band] += e.weight * power[e.bin];
-  }
-};
+constexpr int kStableEstimates = 10;       // A second of the phase holding: beats may lead.
 
 float ToDb(double power) { return static_cast<float>(10 * std::log10(power + 1e-14)); }
 
@@ -175,27 +148,27 @@ struct Analyzer::State {
   double nextHistory = 0;
 
   // Gate.
+  float gateOpenDb = kGateOpenDb;
   bool gateOpen = false;
   double lastLoud = -1e9;
 
   // Onsets.
   std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
-  std::vector<float> fluxWeight;
-  float tempoFlux = 0;  // Unweighted: the drums' low end counts as much as the cymbals.
+  std::vector<float> fluxWeight, tempoWeight;
+  float tempoFlux = 0;
+  float fluxKnee = kFluxKnee;
+  TonalFlux tonal;  // Weighted towards the lows: the kick, snare and bass carry the beat.
   int fluxSteps = 0;
-  std::vector<std::pair<double, float>> fluxHistory;  // (time, flux), kOnsetWindow long.
-  double fluxSum = 0;
-  std::vector<float> recent;
-  size_t fluxFirst = 0;
-  bool onsetArmed = true;
+  OnsetPicker percussivePicker{kOnsetDelta, kOnsetMedian, kOnsetLambda};
+  OnsetPicker tonalPicker{kTonalDelta, kTonalMedian, kTonalLambda};
   double lastOnset = -1e9;
 
-  // Tempo.
-  float cells[kRingCells] = {};
-  int64_t cellIndex = -1;  // The cell being filled.
-  int64_t cellsDone = 0;
-  float bpm = 0, candidateBpm = 0;
-  int candidateVotes = 0, phaseMisses = 0;
+  // Tempo and beats.
+  TempoTracker tempo;
+  int64_t cellIndex = -1, cellBase = 0;  // The cell being filled; the tracker's first.
+  float cellStrength = 0;
+  float bpm = 0;
+  int phaseMisses = 0, stableEstimates = 0;
   double period = 0, nextBeat = 0, lastBeat = 0;
   double previousTime = 0;
 
@@ -226,16 +199,28 @@ struct Analyzer::State {
       double total = 0;
       for (float& w : fluxWeight) total += w = std::pow(w, 0.5f);
       for (float& w : fluxWeight) w = static_cast<float>(w * fluxWeight.size() / total);
+      // The tempo's onset strength: the cymbals' many narrow bands would
+      // outvote the drums' few, and make eighth-note hi-hats the beat.
+      std::vector<double> centre(fluxMap.bandCount, 0), width(fluxMap.bandCount, 0);
+      for (const BandMap::Entry& e : fluxMap.entries) {
+        centre[e.band] += e.weight * e.bin * onsetBinHz;
+        width[e.band] += e.weight;
+      }
+      tempoWeight.assign(fluxMap.bandCount, 0);
+      for (int b = 0; b < fluxMap.bandCount; ++b) {
+        const double hz = width[b] > 0 ? centre[b] / width[b] : 0;
+        tempoWeight[b] = static_cast<float>(std::sqrt(kTempoKneeHz / (kTempoKneeHz + hz)));
+      }
       fluxSteps = 0;
     }
   }
 
   void Gate(Frame* f) {
     const float level = std::max(f->levelDb[0], f->levelDb[1]);
-    if (level >= kGateOpenDb) {
+    if (level >= gateOpenDb) {
       gateOpen = true;
       lastLoud = f->time;
-    } else if (level >= kGateCloseDb && gateOpen) {
+    } else if (level >= gateOpenDb + kGateCloseDb - kGateOpenDb && gateOpen) {
       lastLoud = f->time;
     } else if (f->time - lastLoud > kGateHangSeconds) {
       gateOpen = false;
@@ -299,13 +284,15 @@ struct Analyzer::State {
     const int n = fluxMap.bandCount;
     fluxBands.resize(n);
     fluxNow.resize(n);
+
     fluxMap.Apply(pw, fluxBands.data());
     std::vector<float>& older = fluxLog[fluxSteps % 2];  // Two steps back.
     float flux = 0;
     tempoFlux = 0;
-    // Log compression with its knee at -90 dB: a hit stands out at any level;
-    // hiss is kept out by the threshold, which follows the flux's median.
-    for (int b = 0; b < n; ++b) fluxNow[b] = std::log(1 + std::sqrt(fluxBands[b]) / kFluxKnee);
+    // Log compression with its knee at -90 dB (the player's spectrum: its
+    // smallest step): a hit stands out at any level; hiss is kept out by the
+    // threshold, which follows the flux's median.
+    for (int b = 0; b < n; ++b) fluxNow[b] = std::log(1 + std::sqrt(fluxBands[b]) / fluxKnee);
     if (fluxSteps >= 2) {
       for (int b = 0; b < n; ++b) {
         float before = older[b];
@@ -313,7 +300,7 @@ struct Analyzer::State {
         if (b + 1 < n) before = std::max(before, older[b + 1]);
         const float rise = std::max(0.0f, fluxNow[b] - before);
         flux += fluxWeight[b] * rise;
-        tempoFlux += rise;
+        tempoFlux += tempoWeight[b] * rise;
       }
     }
     older.swap(fluxNow);
@@ -321,189 +308,95 @@ struct Analyzer::State {
     return flux;
   }
 
-  void Onset(Frame* f) {
-    while (fluxFirst < fluxHistory.size() && fluxHistory[fluxFirst].first < f->time - kOnsetWindow) {
-      fluxSum -= fluxHistory[fluxFirst].second;
-      ++fluxFirst;
-    }
-    if (fluxFirst > 256) {
-      fluxHistory.erase(fluxHistory.begin(), fluxHistory.begin() + fluxFirst);
-      fluxFirst = 0;
-    }
-    const size_t n = fluxHistory.size() - fluxFirst;
-    const float mean = n ? static_cast<float>(fluxSum / n) : 0;
-    float median = 0;
-    if (n) {
-      recent.resize(n);
-      for (size_t i = 0; i < n; ++i) recent[i] = fluxHistory[fluxFirst + i].second;
-      std::nth_element(recent.begin(), recent.begin() + n / 2, recent.end());
-      median = recent[n / 2];
-    }
-    const float threshold = kOnsetDelta + kOnsetMedian * median + kOnsetLambda * mean;
-    if (f->flux <= threshold) onsetArmed = true;
-    // Until the threshold has seen a tenth of a second of flux it does not
-    // know the signal's own level (a stream may begin in the middle of hiss).
-    const bool known = n > 0 && f->time - fluxHistory[fluxFirst].first >= kOnsetSettleSeconds;
-    if (!f->silent && known && onsetArmed && f->flux > threshold && f->time - lastOnset >= kMinIoi) {
+  // The percussive and the tonal function pick their onsets apart, each
+  // against its own past: the tonal one's background (a held note's
+  // shimmer, hiss made even by whitening) would raise the percussive
+  // threshold above the quiet hits. Either makes an onset; no two come
+  // closer than kMinIoi.
+  void Onset(Frame* f, float tonalFlux) {
+    const bool percussive = percussivePicker.Next(f->time, f->flux, !f->silent);
+    const bool tonal = tonalPicker.Next(f->time, tonalFlux, !f->silent);
+    // The tonal function rises later and for longer than the percussive one:
+    // its rise just after an onset is that onset's own.
+    if ((percussive || (tonal && f->time - lastOnset >= kTonalAfter)) && f->time - lastOnset >= kMinIoi) {
       f->onset = true;
-      onsetArmed = false;
       lastOnset = f->time;
+      if (percussive) percussivePicker.Fire();
+      if (tonal) tonalPicker.Fire();
     }
-    fluxHistory.emplace_back(f->time, f->flux);
-    fluxSum += f->flux;
   }
 
-  float Cell(int64_t i) const { return cells[((i % kRingCells) + kRingCells) % kRingCells]; }
-  // The onset strength near a fractional cell: the larger of the two cells
-  // around it. (Interpolating would halve a hit that falls between them.)
-  float CellAt(double i) const {
-    const int64_t fl = static_cast<int64_t>(std::floor(i));
-    return std::max(Cell(fl), Cell(fl + 1));
-  }
-
-  // The phase: the offset whose beats collect the most onset strength, the
-  // recent beats counting more. In cells back from `last`.
-  double BestPhase(double p, int64_t first, int64_t last) const {
-    double bestPhase = 0, phaseScore = -1;
-    for (double phase = 0; phase < p; phase += 1) {
-      double s = 0, weight = 1;
-      for (double at = last - phase; at >= first + 1; at -= p, weight *= 0.8) s += weight * CellAt(at);
-      if (s > phaseScore) phaseScore = s, bestPhase = phase;
-    }
-    return bestPhase;
-  }
-
-  // Autocorrelation of the onset strength, then a comb over its multiples
-  // for every tempo from 70 to 180 BPM. The comb's sum is divided by the
-  // root of its number of terms: a tempo whose every multiple matches beats
-  // its half (fewer terms) and its double (half of its terms miss).
-  void EstimateTempo(int64_t last) {
-    const int count = static_cast<int>(std::min<int64_t>(cellsDone, kTempoCells));
-    const int64_t first = last - count + 1;
-    float mean = 0;
-    for (int64_t i = first; i <= last; ++i) mean += Cell(i);
-    mean /= count;
-    std::vector<float> o(count);
-    for (int i = 0; i < count; ++i) o[i] = std::max(0.0f, Cell(first + i) - mean);
-    const int maxLag = std::min(kMaxLagCells, count - 50);
-    std::vector<float> acf(maxLag + 2, 0);
-    const int minLag = static_cast<int>(60 / (kMaxBpm * kCell)) - 1;
-    for (int lag = minLag; lag <= maxLag + 1 && lag < count; ++lag) {
-      double s = 0;
-      for (int i = lag; i < count; ++i) s += o[i] * o[i - lag];
-      acf[lag] = static_cast<float>(s / (count - lag));
-    }
-    auto acfAt = [&](double lag) {
-      const int l = static_cast<int>(lag);
-      const double frac = lag - l;
-      return acf[l] + static_cast<float>(frac) * (acf[l + 1] - acf[l]);
-    };
-    auto score = [&](double b) {
-      const double lag = 60 / (b * kCell);
-      double s = 0;
-      int terms = 0;
-      for (int k = 1; k * lag <= maxLag; ++k, ++terms) s += acfAt(k * lag);
-      if (terms == 0) return 0.0;
-      // A gentle preference for the middle of the range breaks exact ties.
-      const double octaves = std::log2(b / 115);
-      return s / std::sqrt(terms) * (1 - 0.08 * octaves * octaves);
-    };
-    double best = 0, bestScore = 0, total = 0;
-    int candidates = 0;
-    for (double b = kMinBpm; b <= kMaxBpm; b += 0.5, ++candidates) {
-      const double s = score(b);
-      total += s;
-      if (s > bestScore) bestScore = s, best = b;
-    }
-    if (bestScore <= 0 || bestScore < 1.5 * total / candidates) return;
-    for (double b = best - 0.5; b <= best + 0.5; b += 0.05) {
-      const double s = score(b);
-      if (s > bestScore) bestScore = s, best = b;
-    }
-    // Eighth notes as strong as the beats make the double tempo score as
-    // well as the true one; but the beats are the stronger half of them.
-    if (best / 2 >= kMinBpm) {
-      const double p = 60 / (best * kCell);
-      const double phase = BestPhase(p, first, last);
-      double even = 0, odd = 0, weight = 1;
-      for (double at = last - phase; at - p >= first + 1; at -= 2 * p, weight *= 0.8) {
-        even += weight * CellAt(at);
-        odd += weight * CellAt(at - p);
-      }
-      if (std::max(even, odd) > 1.2f * std::min(even, odd)) best /= 2;
-    }
-    // A new tempo must win three times in a row (the first one: twice); a
-    // small change is followed at once.
-    bool changed = false;
-    if (bpm > 0 && std::fabs(best / bpm - 1) < 0.03) {
-      bpm = static_cast<float>(0.7 * bpm + 0.3 * best);
-      candidateVotes = 0;
-    } else if (candidateBpm > 0 && std::fabs(best / candidateBpm - 1) < 0.03) {
-      // Half or double the tempo we follow: the metre is ambiguous, and
-      // flipping between the two would be worse than either, so it takes a
-      // second of agreement.
-      const double ratio = best / std::max(1.0f, bpm);
-      const bool octave = std::fabs(ratio - 2) < 0.06 || std::fabs(ratio - 0.5) < 0.015;
-      if (++candidateVotes >= (bpm <= 0 ? 2 : octave ? 10 : 3)) {
-        bpm = static_cast<float>(best);
-        candidateVotes = 0;
-        changed = true;
-      }
-    } else {
-      candidateBpm = static_cast<float>(best);
-      candidateVotes = 1;
-    }
+  // After each tempo estimate: the phase whose beats collect the most
+  // onset strength, followed gently so that one odd bar does not move it.
+  void FollowPhase() {
+    const float now = tempo.Bpm();
+    const bool changed = bpm <= 0 || std::fabs(now / bpm - 1) > 0.03;
+    bpm = now;
     if (bpm <= 0) return;
-    double bestPhase = BestPhase(60 / (bpm * kCell), first, last);
+    const int64_t last = tempo.CellsDone() - 1;
+    const double bestPhase = tempo.BestPhase(60 / (bpm * kCell), last);
     period = 60.0 / bpm;
-    const double beatTime = (last - bestPhase + 0.5) * kCell;
+    const double beatTime = (cellBase + last - bestPhase + 0.5) * kCell;
     double predicted = beatTime;
     while (predicted <= previousTime) predicted += period;
     if (nextBeat <= 0 || changed) {
       nextBeat = predicted;
       phaseMisses = 0;
+      stableEstimates = 0;
     } else {
       // Follow a small drift at once, a large one only when it persists.
       const double d = std::remainder(predicted - nextBeat, period);
       if (std::fabs(d) < 0.2 * period) {
         nextBeat += 0.4 * d;
         phaseMisses = 0;
-      } else if (++phaseMisses >= 3) {
-        nextBeat += d;
-        phaseMisses = 0;
+        stableEstimates += std::fabs(d) < 0.05 * period;
+      } else {
+        stableEstimates = 0;
+        if (++phaseMisses >= 3) {
+          nextBeat += d;
+          phaseMisses = 0;
+        }
       }
     }
     while (nextBeat - lastBeat < 0.6 * period) nextBeat += period;
   }
 
-  void Tempo(Frame* f) {
-    const int64_t index = static_cast<int64_t>(std::floor(f->time / kCell));
-    if (cellIndex < 0) cellIndex = index;
+  // dt: the step's length. Its onset strength is stamped at its middle (a
+  // frame's time is its end), so that beats taken at a cell's centre fall
+  // on the hits, not half a step after them.
+  void Tempo(Frame* f, double dt) {
+    const int64_t index = static_cast<int64_t>(std::floor((f->time - 0.5 * dt) / kCell));
+    if (cellIndex < 0) cellIndex = cellBase = index;
     while (cellIndex < index) {
       ++cellIndex;
-      ++cellsDone;
-      cells[cellIndex % kRingCells] = 0;
-      if (cellsDone >= kTempoMinCells && cellsDone % kTempoEveryCells == 0) EstimateTempo(cellIndex - 1);
+      const int64_t before = tempo.CellsDone();
+      tempo.AddCell(cellStrength);
+      cellStrength = 0;
+      if (before >= 149 && tempo.CellsDone() % 10 == 0) FollowPhase();
     }
-    float& cell = cells[cellIndex % kRingCells];
-    cell = std::max(cell, f->silent ? 0.0f : tempoFlux);
+    cellStrength = std::max(cellStrength, f->silent ? 0.0f : tempoFlux);
 
     if (f->time - lastLoud > kTempoForgetSeconds) {
       // A long silence: the next piece has a tempo of its own.
-      bpm = candidateBpm = 0;
+      tempo.Reset();
+      bpm = 0;
       nextBeat = lastBeat = 0;
-      candidateVotes = 0;
+      stableEstimates = 0;
     }
     f->bpm = bpm;
     if (bpm > 0 && nextBeat > 0) {
-      if (f->time >= nextBeat) {
+      // The step nearest the beat fires it, not the first after it; and
+      // while the phase holds, the known delays after this point (the
+      // caller's lead) earlier still, so that the lamp lights on the beat.
+      const double lead = stableEstimates >= kStableEstimates ? options.beatLeadSeconds : 0;
+      if (f->time + 0.5 * dt >= nextBeat - lead) {
         // The quiet between a metronome's clicks is still in time; only a
         // real pause (below) stops the beats.
         f->beat = f->time - lastLoud < kBeatPauseSeconds;
         lastBeat = nextBeat;
-        while (nextBeat <= f->time) nextBeat += period;
+        while (nextBeat - lead <= f->time + 0.5 * dt) nextBeat += period;
       }
-      f->beatPhase = static_cast<float>(std::clamp((f->time - lastBeat) / period, 0.0, 0.999));
+      f->beatPhase = static_cast<float>(std::clamp((f->time + lead - lastBeat) / period, 0.0, 0.999));
     }
     previousTime = f->time;
   }
@@ -518,9 +411,14 @@ struct Analyzer::State {
     MapFor(bins, binHz, onsetBins, onsetBinHz);
     Gate(&f);
     Bands(pw, dt, &f);
+    tonal.Configure(bins, binHz);
     f.flux = Flux(onsetPw);
-    Onset(&f);
-    Tempo(&f);
+    // Its whitening would lift a one-step flicker of the player's spectrum
+    // to full scale: a band counts as empty below a few steps.
+    const float tonalFloor = fluxKnee > kFluxKnee ? kTonalFloorSteps * fluxKnee : fluxKnee;
+    const float tonalFlux = tonal.Next(pw, time, tonalFloor * tonalFloor);
+    Onset(&f, tonalFlux);
+    Tempo(&f, dt);
     return f;
   }
 
@@ -568,6 +466,14 @@ Frame Analyzer::FeedSpectrum(const float* magnitudes, size_t bins, double binHz,
                              const float levelDb[2], double time) {
   State& s = *state_;
   const float scale = s.options.spectrumFullScale > 0 ? 1 / s.options.spectrumFullScale : 1;
+  // The caller's own full scale sets the floors: a spectrum in whole steps
+  // (the player's 0-255) flickers by one step where nothing plays, and an
+  // 8-bit waveform reads its quantisation noise as a level.
+  s.fluxKnee = std::max(kFluxKnee, scale);
+  if (s.options.waveformBits > 0) {
+    const float floorDb = static_cast<float>(20 * std::log10(std::pow(2.0, 1 - s.options.waveformBits)) - 3.0103);
+    s.gateOpenDb = std::max(kGateOpenDb, floorDb + kGateAboveFloorDb);
+  }
   std::vector<float> pw(bins);
   for (size_t i = 0; i < bins; ++i) {
     const float m = magnitudes[i] * scale;

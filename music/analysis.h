@@ -18,7 +18,8 @@ struct Frame {
   bool silent = true;                  // Below the silence gate: styles light nothing.
   bool onset = false;                  // An onset was detected in this step.
   float flux = 0;                      // Spectral flux (for tuning and tests).
-  bool beat = false;                   // A beat falls in this step.
+  bool beat = false;                   // A beat falls in this step (or, with a lead, that
+                                       // much after it).
   float bpm = 0;                       // Tempo estimate; 0 while unknown.
   float beatPhase = 0;                 // 0 at a beat, rising towards 1 before the next.
 };
@@ -30,6 +31,14 @@ struct AnalyzerOptions {
   // scale (the player's 0-255 spectrum: about 255), so that the fixed floors
   // mean the same on both paths.
   float spectrumFullScale = 1;
+  // FeedSpectrum only: the levels come from a waveform of this many bits
+  // (the player's: 8). Its quantisation noise reads about -45 dBFS, far
+  // above the PCM path's gate, so the gate opens a little above it.
+  int waveformBits = 8;
+  // Beats are fired this much before the beat once its phase has held for a
+  // second: the delays between this analysis and the lamp (the rest of the
+  // capture piece, the line's slot, the listener) that the caller knows.
+  double beatLeadSeconds = 0;
 };
 
 class Analyzer {

@@ -85,6 +85,7 @@ struct Styler::State {
   int bars[2] = {0, 0};
   int chaser = -1;
   double pulseStart = -1e9;
+  bool pulseOnBeat = false;
   double lastTime = 0;
 
   State(Style s, double holdSeconds) : style(s), hold(holdSeconds) {}
@@ -127,15 +128,23 @@ struct Styler::State {
   }
 
   LampBits Beat(const Frame& f) {
-    // Before the tempo is known the chaser steps on onsets.
+    // Before the tempo is known the chaser steps on onsets. With a tempo its
+    // lamp flashes: lit for the first half of each beat, so the step and the
+    // flash both fall on the beat.
     if (f.bpm > 0 ? f.beat : f.onset) chaser = (chaser + 1) % 16;
-    return chaser >= 0 ? LampBit(chaser) : 0;
+    if (chaser < 0 || (f.bpm > 0 && !f.beat && f.beatPhase >= 0.5f)) return 0;
+    return LampBit(chaser);
   }
 
   LampBits Pulse(const Frame& f) {
-    if (f.onset) pulseStart = f.time;
+    // An onset starts a pulse that goes out in fixed steps; with a tempo a
+    // beat starts one too, which goes out over the first half of the beat.
+    if (f.onset) pulseStart = f.time, pulseOnBeat = false;
+    if (f.beat && f.bpm > 0) pulseStart = f.time, pulseOnBeat = true;
     // Long after an onset (or before any) the count would overflow an int.
-    const int gone = static_cast<int>(std::clamp((f.time - pulseStart) / kPulseStepSeconds, 0.0, 4.0));
+    const int gone = pulseOnBeat && f.bpm > 0 && !f.beat
+                         ? std::min(4, static_cast<int>(8 * std::clamp(f.beatPhase, 0.0f, 1.0f)))
+                         : static_cast<int>(std::clamp((f.time - pulseStart) / kPulseStepSeconds, 0.0, 4.0));
     LampBits bits = 0;
     for (int ring = gone; ring < 4; ++ring) {  // Ring 0 is the outer pair.
       for (int row = 0; row < 2; ++row) bits |= LampBit(row * 8 + ring) | LampBit(row * 8 + 7 - ring);
@@ -172,6 +181,7 @@ struct Styler::State {
       lit = 0;
       bars[0] = bars[1] = 0;
       pulseStart = -1e9;
+      pulseOnBeat = false;
     }
     return hold.Apply(wanted, f.time);
   }

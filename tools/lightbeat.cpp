@@ -196,6 +196,11 @@ int main(int argc, char** argv) {
   music::AnalyzerOptions analysis;
   analysis.sampleRate = format.sampleRate;
   analysis.channels = format.channels;
+  // The delays after the analysis that a predicted beat can make up for:
+  // on average half a capture piece (about 10 ms at most) and half a line
+  // slot. A file read at full speed (the reports) has no capture delay.
+  const double piece = options.report != LightbeatReport::kNone && !options.realtime ? 0 : 0.005;
+  analysis.beatLeadSeconds = options.leadMs >= 0 ? options.leadMs / 1000.0 : piece + 0.5 / options.rate;
   music::Analyzer analyzer(analysis);
   music::Styler styler(options.style, options.holdMs / 1000.0);
   const int code = options.report != LightbeatReport::kNone

@@ -7,7 +7,7 @@ namespace {
 bool TakesValue(const std::string& option) {
   return option == "--source" || option == "--file" || option == "--mode" ||
          option == "--rate" || option == "--delay" || option == "--style" ||
-         option == "--hold";
+         option == "--hold" || option == "--lead";
 }
 
 }  // namespace
@@ -64,6 +64,13 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     } else if (option == "--delay") {
       if (!read("milliseconds", {0, 5000, true, true})) return fail(why);
       options->delayMs = int(number);
+    } else if (option == "--lead") {
+      if (value == "auto") {
+        options->leadMs = -1;
+      } else {
+        if (!read("auto or milliseconds", {0, 200, true, true})) return fail(why);
+        options->leadMs = int(number);
+      }
     } else if (option == "--style") {
       if (!music::ParseStyle(value.c_str(), &options->style))
         return fail("unknown style " + value + " (spectrum, meter, beat, pulse, bass)");
@@ -111,6 +118,8 @@ const char* LightbeatHelp() {
       "  --style NAME     spectrum (default), meter, beat, pulse or bass\n"
       "  --hold MS        minimum on and off time of each lamp (default 50)\n"
       "  --delay MS       light the lamps this much later, for speakers that lag\n"
+      "  --lead auto|MS   fire predicted beats this early, once the beat is steady\n"
+      "                   (auto: the capture piece's and the line slot's delays)\n"
       "                   (default 0, at most 5000)\n"
       "  --mode 3|5       one-bank (>3L) or two-bank (>5L, default) commands\n"
       "  --rate HZ        at most this many lines a second (default 50)\n"

@@ -18,6 +18,7 @@ struct LightbeatOptions {
   int mode = 5;              // --mode 3|5: one-bank or two-bank commands.
   double rate = 50;          // --rate HZ: at most this many lines a second.
   int delayMs = 0;           // --delay MS: lights this much later than the sound.
+  int leadMs = -1;           // --lead auto|MS: beats fired this early; -1: auto.
   music::Style style = music::Style::kSpectrum;  // --style NAME.
   int holdMs = 50;           // --hold MS: minimum on and off time per lamp.
   bool quiet = false;        // --quiet: no status line.

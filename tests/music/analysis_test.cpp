@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -270,5 +271,312 @@ TEST_P(PlayerSpectrum, APeakInBandKLightsLampKAndSilenceNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SomeBands, PlayerSpectrum, testing::Values(2, 6, 9, 13));
+
+}  // namespace
+
+namespace {
+
+// ---- Drums whose snare changes level every 8 bars: the tempo keeps its
+// octave (the ordinary kick/snare difference is no reason to halve).
+
+struct DrumCase {
+  double bpm;
+  double seconds;
+};
+
+// Kick on 1 and 3, snare on 2 and 4 (loud, then 12 dB down, every 8 bars),
+// closed hi-hats on the eighths and a ghost snare before beat 3.
+std::vector<float> AccentDrums(const DrumCase& c, int rate) {
+  std::mt19937 rng(11);
+  std::normal_distribution<double> white(0, 1);
+  const size_t n = static_cast<size_t>(c.seconds * rate);
+  std::vector<float> pcm(n, 0.0f);
+  auto add = [&](double at, double gain, int kind) {
+    const size_t start = static_cast<size_t>(at * rate);
+    double previous = 0;
+    for (size_t k = 0; k < static_cast<size_t>(0.25 * rate) && start + k < n; ++k) {
+      const double t = k / static_cast<double>(rate);
+      const double noise = white(rng);
+      double x;
+      if (kind == 0) {
+        x = std::sin(2 * kPi * (50 * t + 1.5 * (1 - std::exp(-t / 0.03)))) * std::exp(-t / 0.1);
+      } else if (kind == 1) {
+        x = (0.6 * noise + 0.6 * std::sin(2 * kPi * 185 * t)) * std::exp(-t / 0.05);
+      } else {
+        x = 0.4 * (noise - previous) * std::exp(-t / 0.015);  // Tilted to the highs.
+      }
+      previous = noise;
+      pcm[start + k] += static_cast<float>(gain * x);
+    }
+  };
+  const double eighth = 30 / c.bpm;
+  int i = 0;
+  for (double t = 0.5; t < c.seconds - 0.3; t += eighth, ++i) {
+    const int beat = i / 2, bar = beat / 4;
+    if (i % 2 == 0 && beat % 2 == 0) add(t, 0.5, 0);
+    if (i % 2 == 0 && beat % 2 == 1) add(t, (bar / 8) % 2 == 0 ? 0.5 : 0.12, 1);
+    if (i % 8 == 3) add(t, 0.05, 1);
+    add(t, i % 2 == 0 ? 0.15 : 0.08, 2);
+  }
+  return pcm;
+}
+
+class AccentChanges : public testing::TestWithParam<DrumCase> {};
+
+TEST_P(AccentChanges, TempoStaysInItsOctaveAfterLock) {
+  const DrumCase& c = GetParam();
+  const int rate = 48000;
+  int wrong = 0, flips = 0, counted = 0;
+  int octave = 99;
+  float lowest = 1e9f, highest = 0;
+  for (const Frame& f : Analyse(AccentDrums(c, rate), rate, 1)) {
+    if (f.time < 8 || f.bpm <= 0) continue;
+    ++counted;
+    const int now = static_cast<int>(std::lround(std::log2(f.bpm / c.bpm)));
+    if (octave != 99 && now != octave) ++flips;
+    octave = now;
+    wrong += std::fabs(f.bpm / c.bpm - 1) > 0.03;
+    lowest = std::min(lowest, f.bpm);
+    highest = std::max(highest, f.bpm);
+  }
+  ASSERT_GT(counted, 100);
+  EXPECT_EQ(flips, 0) << "tempo between " << lowest << " and " << highest;
+  EXPECT_EQ(wrong, 0) << "tempo between " << lowest << " and " << highest;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEightBars, AccentChanges,
+                         testing::Values(DrumCase{141, 60}, DrumCase{170, 60}, DrumCase{100, 30},
+                                         DrumCase{96, 30}, DrumCase{120, 30}, DrumCase{150, 30},
+                                         DrumCase{160, 30}, DrumCase{180, 30}));
+
+}  // namespace
+
+namespace {
+
+// ---- The player's path on its own scale: a 0-255 spectrum, an 8-bit
+// waveform, steps of 10 to 40 ms.
+
+struct PlayerRun {
+  int onsets = 0;
+  int seen = 0;  // Hits with an onset within 50 ms after them.
+};
+
+// spectrum(t, bins) fills the bins for the step at t; hits are the times
+// that should each give one onset.
+template <typename Fill>
+PlayerRun RunPlayer(double seconds, const std::vector<double>& hits, Fill spectrum) {
+  music::AnalyzerOptions options;
+  options.sampleRate = 44100;
+  options.spectrumFullScale = 255;
+  music::Analyzer analyzer(options);
+  const double binHz = 44100.0 / 1024;
+  std::vector<float> bins(576);
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> step(0.010, 0.040);
+  std::vector<double> onsets;
+  for (double t = 0; t < seconds;) {
+    t += step(rng);
+    const float level = spectrum(t, &bins, &rng);
+    const float levels[2] = {level, level};
+    if (analyzer.FeedSpectrum(bins.data(), bins.size(), binHz, levels, t).onset) onsets.push_back(t);
+  }
+  PlayerRun run;
+  run.onsets = static_cast<int>(onsets.size());
+  for (double h : hits) {
+    run.seen += std::any_of(onsets.begin(), onsets.end(), [&](double o) { return o >= h && o - h <= 0.05; });
+  }
+  return run;
+}
+
+TEST(PlayerPath, ASteadySpectrumFlickeringByOneStepGivesNoOnsets) {
+  // A held chord (three peaks) at a moderate level; every other bin toggles
+  // between 0 and 1, the spectrum's smallest step, at random.
+  const PlayerRun run = RunPlayer(60, {}, [](double, std::vector<float>* bins, std::mt19937* rng) {
+    for (size_t i = 0; i < bins->size(); ++i) {
+      (*bins)[i] = static_cast<float>((*rng)() % 2);
+      if (i == 10 || i == 13 || i == 16) (*bins)[i] = 120;
+    }
+    return -24.0f;
+  });
+  EXPECT_EQ(run.onsets, 0);
+}
+
+TEST(PlayerPath, EighthNoteHiHatsAreEachSeen) {
+  // 100 hi-hats at 120 BPM eighths: the bins above 6 kHz jump and decay
+  // within 40 ms; a steady bass note below; the waveform's level follows.
+  std::vector<double> hits;
+  for (int i = 0; i < 100; ++i) hits.push_back(1.0 + 0.25 * i);
+  const PlayerRun run = RunPlayer(27, hits, [&](double t, std::vector<float>* bins, std::mt19937* rng) {
+    const double since = std::fmod(t - 1.0 + 10, 0.25);
+    const double hat = t >= 1 && t < 26 ? std::exp(-since / 0.015) : 0;
+    for (size_t i = 0; i < bins->size(); ++i) {
+      const float noise = static_cast<float>((*rng)() % 2);
+      (*bins)[i] = i >= 140 ? static_cast<float>(noise + 40 * hat * (0.7 + 0.3 * ((*rng)() % 100) / 100.0))
+                            : noise + (i == 3 ? 150.0f : 0.0f);
+    }
+    return static_cast<float>(-30 + 8 * hat);
+  });
+  EXPECT_GE(run.seen, 90);
+  EXPECT_LE(run.onsets, 110);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Band lamps follow fast parts: eighth-note hi-hats at 120 BPM flash
+// the top lamps once per hit, and the lamps still never chatter.
+
+TEST(SpectrumStyle, EighthNoteHiHatsFlashPerHit) {
+  const int rate = 48000;
+  std::mt19937 rng(4);
+  std::normal_distribution<double> white(0, 1);
+  double previous = 0;
+  const auto pcm = Make(rate, 1, 26.5, [&](size_t i, int) {
+    const double t = i / static_cast<double>(rate);
+    const double since = std::fmod(t - 1.0 + 10, 0.25);
+    const double noise = white(rng), tilted = noise - previous;
+    previous = noise;
+    // A soft bass note under it, so the music never falls silent.
+    return (t >= 1 && t < 26 ? Gain(-12) * tilted * std::exp(-since / 0.018) : 0.0) +
+           Gain(-30) * std::sin(2 * kPi * 55 * t);
+  });
+  music::Styler styler(Style::kSpectrum, 0.05);
+  const auto frames = Analyse(pcm, rate, 1);
+  std::vector<LampBits> shown;
+  for (const Frame& f : frames) shown.push_back(styler.Next(f));
+  int most = 0;
+  for (int lamp = 12; lamp < 16; ++lamp) {
+    int flashes = 0, litSteps = 0, steps = 0;
+    bool was = false;
+    double changed = -1, shortest = 1e9;
+    for (size_t k = 0; k < frames.size(); ++k) {
+      const double t = frames[k].time;
+      const bool on = (shown[k] & Lamp(lamp)) != 0;
+      if (t < 1 || t > 26) continue;
+      if (on != was) {
+        if (changed >= 0) shortest = std::min(shortest, t - changed);
+        changed = t;
+      }
+      flashes += on && !was;
+      litSteps += on;
+      ++steps;
+      was = on;
+    }
+    EXPECT_LE(flashes, 101) << "lamp " << lamp;  // No flicker within a hit,
+    EXPECT_GE(shortest, 0.05 - 1e-6) << "lamp " << lamp;  // and the hold holds.
+    if (flashes > most) {
+      most = flashes;
+      EXPECT_LT(litSteps, steps * 6 / 10) << "lamp " << lamp;  // Dark between the hits.
+    }
+  }
+  EXPECT_GE(most, 90);  // Of 100 hits, on the lamp that flashes most.
+}
+
+}  // namespace
+
+namespace {
+
+// ---- A legato melody: each note runs into the next, a tone or two apart,
+// with attacks of 5, 40 and 100 ms; one onset per note, none from the two
+// notes' beating while they overlap.
+
+struct MelodyCase {
+  double attack;  // Seconds.
+  double bpm;
+};
+
+class Melody : public testing::TestWithParam<MelodyCase> {};
+
+TEST_P(Melody, OneOnsetPerNoteWithin50Ms) {
+  const MelodyCase& c = GetParam();
+  const int rate = 44100;
+  const int steps[] = {2, -1, 2, 1, -2, 1, -2, -1};  // Steps on the scale: a tone or two apart.
+  const int scale[] = {0, 2, 4, 5, 7, 9, 11, 12, 14, 16};
+  std::vector<double> starts, hz;
+  int degree = 3;
+  for (double t = 0.5; t < 11; t += 60 / c.bpm, degree += steps[starts.size() % 8]) {
+    degree = std::clamp(degree, 0, 9);
+    starts.push_back(t);
+    hz.push_back(261.63 * std::pow(2.0, scale[degree] / 12.0));
+  }
+  const double overlap = 0.04;
+  const auto pcm = Make(rate, 1, 12, [&](size_t i, int) {
+    const double t = i / static_cast<double>(rate);
+    double x = 0;
+    for (size_t n = 0; n < starts.size(); ++n) {
+      const double end = (n + 1 < starts.size() ? starts[n + 1] : 11.5) + overlap;
+      const double k = t - starts[n];
+      if (k < 0 || t >= end) continue;
+      const double rise = k < c.attack ? 0.5 - 0.5 * std::cos(kPi * k / c.attack) : 1;
+      const double fall = std::min(1.0, (end - t) / 0.03);
+      double note = 0;
+      for (int h = 1; h <= 5; ++h) note += std::sin(2 * kPi * hz[n] * h * k) / std::pow(h, 1.5);
+      x += note * rise * fall;
+    }
+    return Gain(-14) * x;
+  });
+  std::vector<double> onsets;
+  for (const Frame& f : Analyse(pcm, rate, 1)) {
+    if (f.onset) onsets.push_back(f.time);
+  }
+  int found = 0;
+  for (double s : starts) {
+    found += std::any_of(onsets.begin(), onsets.end(), [&](double o) { return o >= s - 0.05 && o <= s + 0.05; });
+  }
+  const int notes = static_cast<int>(starts.size());
+  EXPECT_GE(found, notes * 85 / 100) << found << " of " << notes << " notes";
+  // A steady low note still ripples in the percussive function's short
+  // window (four extra onsets on one note here): bounded, not yet gone.
+  EXPECT_LE(static_cast<int>(onsets.size()), notes + notes / 2) << onsets.size() << " onsets for " << notes;
+}
+
+INSTANTIATE_TEST_SUITE_P(SoftAttacks, Melody, testing::Values(
+    MelodyCase{0.005, 100}, MelodyCase{0.040, 100}, MelodyCase{0.100, 100}, MelodyCase{0.040, 126}));
+
+}  // namespace
+
+namespace {
+
+// ---- A lead fires the beats that much earlier once the phase has held,
+// and changes nothing else about them.
+
+double MedianBeatOffset(const std::vector<float>& pcm, int rate, double period, double lead, double* spread) {
+  music::AnalyzerOptions options;
+  options.sampleRate = rate;
+  options.channels = 1;
+  options.beatLeadSeconds = lead;
+  music::Analyzer analyzer(options);
+  std::vector<Frame> frames;
+  analyzer.Feed(pcm.data(), pcm.size(), &frames);
+  std::vector<double> offsets;  // From the nearest click (clicks at k * period).
+  for (const Frame& f : frames) {
+    if (f.beat && f.time > 6) offsets.push_back(std::remainder(f.time, period));
+  }
+  if (offsets.size() < 10) return 1e9;
+  std::sort(offsets.begin(), offsets.end());
+  *spread = offsets.back() - offsets.front();
+  return offsets[offsets.size() / 2];
+}
+
+class BeatLead : public testing::TestWithParam<double> {};
+
+TEST_P(BeatLead, BeatsComeTheLeadEarlier) {
+  const double lead = GetParam(), bpm = 123, period = 60 / bpm;
+  const int rate = 48000;
+  const auto pcm = Make(rate, 1, 14, [&](size_t i, int) {
+    const double t = std::fmod(i / static_cast<double>(rate), period);
+    return t < 0.03 ? Gain(-6) * std::exp(-t / 0.006) * std::sin(2 * kPi * 1200 * t) : 0.0;
+  });
+  double spread0 = 0, spread = 0;
+  const double without = MedianBeatOffset(pcm, rate, period, 0, &spread0);
+  const double with = MedianBeatOffset(pcm, rate, period, lead, &spread);
+  const double step = 256.0 / rate;
+  EXPECT_NEAR(with, without - lead, step + 1e-9);
+  EXPECT_LE(spread, spread0 + step + 1e-9);
+  EXPECT_LT(std::fabs(without), 0.025);  // Beats near the clicks even without a lead.
+}
+
+INSTANTIATE_TEST_SUITE_P(Some, BeatLead, testing::Values(0.01, 0.02, 0.04));
 
 }  // namespace

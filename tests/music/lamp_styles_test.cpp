@@ -150,6 +150,31 @@ TEST(PulseStyle, AllOnAtAnOnsetThenOutFromTheOutsideIn) {
   for (const auto& a : after) EXPECT_EQ(styler.Next(At(a.t)), a.bits) << a.t;
 }
 
+// With a tempo, the beat's phase shapes both: the chaser's lamp is a flash
+// on the beat, and a pulse started by a beat goes out over half of it.
+TEST(BeatAndPulseStyles, FollowTheBeatsPhase) {
+  struct Step {
+    double phase;
+    bool beat;
+    LampBits chaser, pulse;
+  };
+  const Step steps[] = {{0, true, 0x0080, 0xFFFF},     {0.1, false, 0x0080, 0xFFFF},
+                        {0.2, false, 0x0080, 0x7E7E},  {0.3, false, 0x0080, 0x3C3C},
+                        {0.45, false, 0x0080, 0x1818}, {0.6, false, 0x0000, 0x0000},
+                        {0.9, false, 0x0000, 0x0000},  {0, true, 0x0040, 0xFFFF},
+                        {0.7, false, 0x0000, 0x0000}};
+  music::Styler chaser(Style::kBeat, 0), pulse(Style::kPulse, 0);
+  double t = 1;
+  for (const Step& s : steps) {
+    Frame f = At(t += 0.05);
+    f.bpm = 120;
+    f.beat = s.beat;
+    f.beatPhase = static_cast<float>(s.phase);
+    EXPECT_EQ(chaser.Next(f), s.chaser) << "phase " << s.phase;
+    EXPECT_EQ(pulse.Next(f), s.pulse) << "phase " << s.phase;
+  }
+}
+
 TEST(AllStyles, ASilentFrameTurnsEverythingOff) {
   for (int s = 0; s < music::kStyleCount; ++s) {
     music::Styler styler(static_cast<Style>(s), 0);

@@ -1,0 +1,159 @@
+#include "music/tempo.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace music {
+namespace {
+
+constexpr int kWindowCells = 600;     // The autocorrelation's window: 6 s.
+constexpr int kMaxLagCells = 300;     // Comb terms up to 3 s.
+constexpr int kEveryCells = 10;       // Ten estimates a second.
+constexpr int kFirstCells = 150;      // The first after 1.5 s.
+constexpr int kFreeCells = 400;       // Jumps cost nothing in the first 4 s.
+constexpr int kStatesPerOctave = 70;  // About 1 % apart.
+// The prior: log-normal around 120 BPM, its deviation in octaves.
+constexpr double kPriorBpm = 120, kPriorOctaves = 1;
+// The comb's sum is divided by its number of terms to this power: 0.5 would
+// let eighth notes make the double tempo win, 1 would let the bar win.
+constexpr double kCombNorm = 0.8;
+// The paths' memory (kept per estimate: 0.8 is about half a second), a move
+// within the tempo followed (a Gaussian of kDriftStates), and what a jump
+// away from it must win by.
+constexpr double kLeak = 0.8, kDriftStates = 1.5, kJumpCost = 8;
+
+}  // namespace
+
+TempoTracker::TempoTracker() : cells_(kRing, 0.0f) {
+  const int states = static_cast<int>(std::floor(kStatesPerOctave * std::log2(kMaxBpm / kMinBpm))) + 1;
+  for (int j = 0; j < states; ++j) {
+    const double bpm = kMinBpm * std::pow(2.0, static_cast<double>(j) / kStatesPerOctave);
+    const double octaves = std::log2(bpm / kPriorBpm) / kPriorOctaves;
+    bpmOf_.push_back(bpm);
+    prior_.push_back(-0.5 * octaves * octaves);
+  }
+  path_.assign(states, 0);
+}
+
+void TempoTracker::Reset() {
+  bpm_ = 0;
+  started_ = false;
+  lastState_ = -1;
+}
+
+float TempoTracker::Cell(int64_t i) const { return cells_[static_cast<size_t>(((i % kRing) + kRing) % kRing)]; }
+
+float TempoTracker::CellAt(double i) const {
+  const int64_t fl = static_cast<int64_t>(std::floor(i));
+  return std::max(Cell(fl), Cell(fl + 1));
+}
+
+double TempoTracker::BestPhase(double period, int64_t last) const {
+  const int64_t first = std::max<int64_t>(0, cellsDone_ - kWindowCells);
+  double bestPhase = 0, bestScore = -1;
+  for (double phase = 0; phase < period; phase += 1) {
+    double s = 0, weight = 1;
+    for (double at = last - phase; at >= first + 1; at -= period, weight *= 0.8) s += weight * CellAt(at);
+    if (s > bestScore) bestScore = s, bestPhase = phase;
+  }
+  return bestPhase;
+}
+
+void TempoTracker::AddCell(float strength) {
+  cells_[static_cast<size_t>(cellsDone_ % kRing)] = strength;
+  ++cellsDone_;
+  if (cellsDone_ >= kFirstCells && cellsDone_ % kEveryCells == 0) Estimate();
+}
+
+void TempoTracker::Estimate() {
+  const int count = static_cast<int>(std::min<int64_t>(cellsDone_, kWindowCells));
+  const int64_t first = cellsDone_ - count;
+  float mean = 0;
+  for (int64_t i = first; i < cellsDone_; ++i) mean += Cell(i);
+  mean /= count;
+  std::vector<float> o(count);
+  for (int i = 0; i < count; ++i) o[i] = std::max(0.0f, Cell(first + i) - mean);
+  const int maxLag = std::min(kMaxLagCells, count - 50);
+  const int minLag = static_cast<int>(60 / (kMaxBpm * kTempoCellSeconds)) - 1;
+  std::vector<float> acf(maxLag + 3, 0);
+  for (int lag = minLag; lag <= maxLag + 2 && lag < count; ++lag) {
+    double s = 0;
+    for (int i = lag; i < count; ++i) s += o[i] * o[i - lag];
+    acf[lag] = static_cast<float>(s / (count - lag));
+  }
+  // The comb: the autocorrelation at the period and its multiples, each
+  // multiple taking the best lag within a cell of where it should be, so a
+  // played tempo that drifts a little still adds up. Divided by the root of
+  // a power of its number of terms (kCombNorm).
+  auto comb = [&](double bpm) {
+    const double lag = 60 / (bpm * kTempoCellSeconds);
+    double s = 0;
+    int terms = 0;
+    for (int k = 1; k * lag <= maxLag; ++k, ++terms) {
+      const double at = k * lag;
+      const int l = static_cast<int>(at);
+      const double frac = at - l;
+      double v = acf[l] + frac * (acf[l + 1] - acf[l]);
+      if (k > 1) v = std::max({v, static_cast<double>(acf[l - 1]), static_cast<double>(acf[l + 2])});
+      s += v;
+    }
+    return terms ? s / std::pow(terms, kCombNorm) : 0.0;
+  };
+  const int states = static_cast<int>(bpmOf_.size());
+  std::vector<double> score(states);
+  double best = 0, total = 0;
+  for (int j = 0; j < states; ++j) {
+    score[j] = comb(bpmOf_[j]);
+    total += score[j];
+    best = std::max(best, score[j]);
+  }
+  // No rhythm worth the name (noise, a held chord): learn nothing from it.
+  if (best <= 0 || best < 1.5 * total / states) return;
+
+  // Each state's path: the best of its neighbours' (a Gaussian of a state
+  // or two: a played tempo drifts), leaking so that it holds the last few
+  // seconds, plus this estimate's evidence.
+  std::vector<double> next(states);
+  for (int j = 0; j < states; ++j) {
+    double from = started_ ? -1e300 : 0;
+    if (started_) {
+      for (int i = std::max(0, j - 4); i <= std::min(states - 1, j + 4); ++i) {
+        const double d = (i - j) / kDriftStates;
+        from = std::max(from, path_[i] - 0.5 * d * d);
+      }
+    }
+    next[j] = kLeak * from + std::log(std::max(score[j], 1e-6 * best) / best) + prior_[j];
+  }
+  path_.swap(next);
+  started_ = true;
+  // A jump away from the tempo followed (to another octave, or to another
+  // piece's tempo) must win by kJumpCost: a stretch of the music that makes
+  // the half or the double likelier for a while (a quieter snare) does not
+  // flip the lamps' beat. Until the window is full the comb sees few
+  // multiples of the slow tempi, so an early guess is cheap to leave.
+  const double jumpCost = kJumpCost * std::clamp(static_cast<double>(count - kFreeCells) /
+                                                     (kWindowCells - kFreeCells), 0.0, 1.0);
+  int state = static_cast<int>(std::max_element(path_.begin(), path_.end()) - path_.begin());
+  if (lastState_ >= 0 && std::abs(state - lastState_) > 4) {
+    int near = lastState_;
+    for (int i = std::max(0, lastState_ - 4); i <= std::min(states - 1, lastState_ + 4); ++i) {
+      if (path_[i] > path_[near]) near = i;
+    }
+    if (path_[state] - path_[near] < jumpCost) state = near;
+  }
+
+  // The state is about 1 % wide: the beat wants the period finer than that.
+  double fine = bpmOf_[state], fineScore = comb(fine);
+  for (double b = bpmOf_[state] * 0.99; b <= bpmOf_[state] * 1.01; b += 0.05) {
+    const double s = comb(b);
+    if (s > fineScore) fineScore = s, fine = b;
+  }
+  if (bpm_ > 0 && std::abs(state - lastState_) <= 3) {
+    bpm_ = static_cast<float>(0.7 * bpm_ + 0.3 * fine);
+  } else {
+    bpm_ = static_cast<float>(fine);
+  }
+  lastState_ = state;
+}
+
+}  // namespace music
