@@ -26,17 +26,18 @@ std::vector<std::string> LightLink::TakeNotes() {
   return notes;
 }
 
-void LightLink::Note(PipeStatus status, const std::string& detail) {
-  if (status == said_ && detail == saidDetail_) return;
+void LightLink::Note(PipeStatus status, const ShortText& detail) {
+  if (status == said_ && saidDetail_ == detail.c_str()) return;
   said_ = status;
-  saidDetail_ = detail;
+  saidDetail_ = detail.c_str();
   if (status == PipeStatus::kOk) return;
   const char* retry = finishing_ ? "" : "; trying again every second";
-  notes_.push_back(PipeStatusText(status, PipeDisplayName(), detail) + retry);
+  ShortText note = PipeStatusText(status, PipeDisplayName(), detail.c_str());
+  notes_.push_back(note.Add(retry).c_str());
 }
 
 // A write failed: the server shows nothing of ours any more.
-double LightLink::Lost(double now, PipeStatus status, const std::string& detail) {
+double LightLink::Lost(double now, PipeStatus status, const ShortText& detail) {
   PipeDisconnect(connection_);
   connection_ = nullptr;
   Note(status == PipeStatus::kFailed ? status : PipeStatus::kServerGone, detail);
@@ -57,7 +58,7 @@ double LightLink::Step(double now) {
       return LightSchedule::kNever;
     }
     if (now < nextTry_ && !finishing_) return nextTry_;
-    std::string detail;
+    ShortText detail;
     const PipeStatus status = PipeConnect(&connection_, &detail);
     if (status != PipeStatus::kOk) {
       connection_ = nullptr;
@@ -75,7 +76,7 @@ double LightLink::Step(double now) {
     schedule_.Connected();
   }
   music::LampBits bits;
-  std::string detail;
+  ShortText detail;
   while (schedule_.Take(now, &bits)) {
     char text[kMaxLineLength + 1];
     const std::string line = std::string(text, FormatLightLine(mode_, bits, text)) + "\n";  // One write.

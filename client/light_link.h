@@ -37,8 +37,8 @@ class LightLink {
   std::vector<std::string> TakeNotes();
 
  private:
-  void Note(PipeStatus status, const std::string& detail);
-  double Lost(double now, PipeStatus status, const std::string& detail);
+  void Note(PipeStatus status, const ShortText& detail);
+  double Lost(double now, PipeStatus status, const ShortText& detail);
 
   int mode_;
   LightSchedule schedule_;

@@ -6,14 +6,14 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cstdlib>
+
+// No operator new and no guarded statics here: either would bring
+// libstdc++'s exceptions into lightsend.exe (several times its own size).
 
 double MonotonicSeconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
+  LARGE_INTEGER frequency, now;  // Asked each time (no static, above): a cheap call.
+  QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&now);
   return double(now.QuadPart) / double(frequency.QuadPart);
 }
@@ -52,11 +52,13 @@ static HMODULE PinOwnModule() {
 }
 
 Worker* StartWorker(void (*run)(void*), void* arg) {
-  Worker* worker = new Worker{nullptr, run, arg, PinOwnModule()};
+  Worker* worker = static_cast<Worker*>(std::malloc(sizeof(Worker)));
+  if (worker == nullptr) return nullptr;
+  *worker = Worker{nullptr, run, arg, PinOwnModule()};
   worker->thread = CreateThread(nullptr, 0, WorkerMain, worker, 0, nullptr);
   if (worker->thread == nullptr) {
     if (worker->pinned != nullptr) FreeLibrary(worker->pinned);
-    delete worker;
+    std::free(worker);
     return nullptr;
   }
   return worker;
@@ -66,7 +68,7 @@ bool JoinWorker(Worker* worker, double seconds) {
   if (WaitForSingleObject(worker->thread, DWORD(seconds * 1000)) != WAIT_OBJECT_0)
     return false;  // Stuck in a write; the process ends without it.
   CloseHandle(worker->thread);
-  delete worker;
+  std::free(worker);
   return true;
 }
 
@@ -76,7 +78,8 @@ struct Gate {
 };
 
 Gate* NewGate() {
-  Gate* gate = new Gate;
+  Gate* gate = static_cast<Gate*>(std::malloc(sizeof(Gate)));
+  if (gate == nullptr) std::abort();  // Callers have no way to go on without it.
   InitializeCriticalSection(&gate->lock);
   gate->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   return gate;
@@ -85,7 +88,7 @@ Gate* NewGate() {
 void DeleteGate(Gate* gate) {
   CloseHandle(gate->wake);
   DeleteCriticalSection(&gate->lock);
-  delete gate;
+  std::free(gate);
 }
 
 void GateLock(Gate* gate) { EnterCriticalSection(&gate->lock); }

@@ -5,12 +5,12 @@
 #include "pipe/pipe_client_platform.h"
 #include "pipe/pipe_name.h"
 
-PipeStatus PipeConnect(PipeConnection** connection, std::string* detail) {
+PipeStatus PipeConnect(PipeConnection** connection, ShortText* detail) {
   return PipeConnectTo(PIPE_NAME, connection, detail);
 }
 
 PipeStatus PipeConnectRetrying(const char* name, int waitMs, bool whileAbsent,
-                               PipeConnection** connection, std::string* detail) {
+                               PipeConnection** connection, ShortText* detail) {
   constexpr int kPauseMs = 10;  // The server takes the next client at once.
   for (int waited = 0;; waited += kPauseMs) {
     const PipeStatus status = PipeConnectTo(name, connection, detail);

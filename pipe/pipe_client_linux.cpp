@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -33,8 +34,8 @@ namespace {
 
 constexpr int kBusyCheckMs = 50;
 
-void Describe(int error, std::string* detail) {
-  if (detail != nullptr) *detail = std::strerror(error);
+void Describe(int error, ShortText* detail) {
+  if (detail != nullptr) detail->Set(std::strerror(error));
 }
 
 // True when the server closed a connection that it had just accepted.
@@ -51,7 +52,7 @@ bool RefusedAtOnce(int socket) {
 
 const char* PipeDisplayName() { return "the abstract socket @" PIPE_NAME; }
 
-PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, std::string* detail) {
+PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, ShortText* detail) {
   *connection = nullptr;
   const int client = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (client < 0) {
@@ -72,22 +73,28 @@ PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, std::str
     return (error == ECONNREFUSED || error == ENOENT) ? PipeStatus::kNoServer : PipeStatus::kFailed;
   }
   if (RefusedAtOnce(client)) {
-    if (detail != nullptr) *detail = "the server is serving another client";
+    if (detail != nullptr) detail->Set("the server is serving another client");
     close(client);
     return PipeStatus::kBusy;
   }
-  *connection = new PipeConnection{client};
+  *connection = static_cast<PipeConnection*>(std::malloc(sizeof(PipeConnection)));
+  if (*connection == nullptr) {
+    close(client);
+    if (detail != nullptr) detail->Set("out of memory");
+    return PipeStatus::kFailed;
+  }
+  (*connection)->socket = client;
   return PipeStatus::kOk;
 }
 
-PipeStatus PipeWrite(PipeConnection* connection, const char* bytes, size_t count, std::string* detail) {
+PipeStatus PipeWrite(PipeConnection* connection, const char* bytes, size_t count, ShortText* detail) {
   ssize_t sent;
   do {
     sent = send(connection->socket, bytes, count, MSG_NOSIGNAL);  // EPIPE, not SIGPIPE.
   } while (sent < 0 && errno == EINTR);
   if (sent == static_cast<ssize_t>(count)) return PipeStatus::kOk;
   if (sent >= 0) {
-    if (detail != nullptr) *detail = "short write";
+    if (detail != nullptr) detail->Set("short write");
     return PipeStatus::kFailed;
   }
   const int error = errno;
@@ -116,7 +123,7 @@ bool PipeWaitDrained(PipeConnection* connection) {
 void PipeDisconnect(PipeConnection* connection) {
   if (connection == nullptr) return;
   close(connection->socket);
-  delete connection;
+  std::free(connection);
 }
 
 void PipeClientPause(int ms) {

@@ -1,7 +1,8 @@
 // The client side on Windows: the named pipe, opened for writing.
 #include <windows.h>
 
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "pipe/pipe_client.h"
 #include "pipe/pipe_client_platform.h"
@@ -13,21 +14,21 @@ struct PipeConnection {
 
 namespace {
 
-void Describe(DWORD error, std::string* detail) {
+void Describe(DWORD error, ShortText* detail) {
   if (detail == nullptr) return;
-  char text[64];
-  std::snprintf(text, sizeof text, "error %lu", static_cast<unsigned long>(error));
-  *detail = text;
+  detail->Clear();
+  detail->Add("error ").AddNumber(error);
 }
 
 }  // namespace
 
 const char* PipeDisplayName() { return PIPE_WINDOWS_PATH; }
 
-PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, std::string* detail) {
+PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, ShortText* detail) {
   *connection = nullptr;
-  const std::string path = std::string(PIPE_WINDOWS_PREFIX) + name;
-  HANDLE pipe = CreateFileA(path.c_str(),
+  char path[MAX_PATH] = PIPE_WINDOWS_PREFIX;
+  std::strncat(path, name, sizeof path - sizeof PIPE_WINDOWS_PREFIX);
+  HANDLE pipe = CreateFileA(path,
                             GENERIC_WRITE,
                             0,              // No sharing.
                             nullptr,        // Default security.
@@ -35,8 +36,14 @@ PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, std::str
                             0,              // No flags.
                             nullptr);       // No template.
   if (pipe != INVALID_HANDLE_VALUE) {
-    *connection = new PipeConnection{pipe};
-    return PipeStatus::kOk;
+    *connection = static_cast<PipeConnection*>(std::malloc(sizeof(PipeConnection)));
+    if (*connection != nullptr) {
+      (*connection)->pipe = pipe;
+      return PipeStatus::kOk;
+    }
+    CloseHandle(pipe);
+    if (detail != nullptr) detail->Set("out of memory");
+    return PipeStatus::kFailed;
   }
   const DWORD error = GetLastError();
   Describe(error, detail);
@@ -46,7 +53,7 @@ PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, std::str
   return error == ERROR_FILE_NOT_FOUND ? PipeStatus::kNoServer : PipeStatus::kFailed;
 }
 
-PipeStatus PipeWrite(PipeConnection* connection, const char* bytes, size_t count, std::string* detail) {
+PipeStatus PipeWrite(PipeConnection* connection, const char* bytes, size_t count, ShortText* detail) {
   DWORD written = 0;
   if (WriteFile(connection->pipe, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count)
     return PipeStatus::kOk;
@@ -63,7 +70,7 @@ bool PipeWaitDrained(PipeConnection* connection) { return FlushFileBuffers(conne
 void PipeDisconnect(PipeConnection* connection) {
   if (connection == nullptr) return;
   CloseHandle(connection->pipe);
-  delete connection;
+  std::free(connection);
 }
 
 void PipeClientPause(int ms) { Sleep(DWORD(ms)); }

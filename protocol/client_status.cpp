@@ -1,12 +1,15 @@
 #include "protocol/client_status.h"
 
-std::string PipeStatusText(PipeStatus status, const std::string& server, const std::string& detail) {
+ShortText PipeStatusText(PipeStatus status, const char* server, const char* detail) {
+  ShortText text;
   switch (status) {
     case PipeStatus::kOk: break;
-    case PipeStatus::kNoServer: return "no pipe server is listening on " + server;
-    case PipeStatus::kBusy: return "the pipe server on " + server + " is busy with another client";
-    case PipeStatus::kServerGone: return "the pipe server on " + server + " went away";
-    case PipeStatus::kFailed: return "cannot use " + server + ": " + detail;
+    case PipeStatus::kNoServer: text.Add("no pipe server is listening on ").Add(server); break;
+    case PipeStatus::kBusy:
+      text.Add("the pipe server on ").Add(server).Add(" is busy with another client");
+      break;
+    case PipeStatus::kServerGone: text.Add("the pipe server on ").Add(server).Add(" went away"); break;
+    case PipeStatus::kFailed: text.Add("cannot use ").Add(server).Add(": ").Add(detail); break;
   }
-  return "";
+  return text;
 }

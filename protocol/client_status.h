@@ -1,7 +1,7 @@
 // How a client's connection to the server stands, and the one text each
 // client prints for it.
 #pragma once
-#include <string>
+#include "protocol/short_text.h"
 
 enum class PipeStatus {
   kOk,
@@ -15,4 +15,4 @@ enum class PipeStatus {
 // busy with another client", "the pipe server on SERVER went away",
 // "cannot use SERVER: DETAIL"; empty for kOk. server is the address as a
 // person writes it (PipeDisplayName).
-std::string PipeStatusText(PipeStatus status, const std::string& server, const std::string& detail);
+ShortText PipeStatusText(PipeStatus status, const char* server, const char* detail);

@@ -1,12 +1,12 @@
 // lightsend: sends light commands to the pipe server, from the command line,
 // from standard input or as a pattern. See LightsendHelp() for the usage.
 //
-// stdio and the clients' platform layer only (no iostream, no std::thread):
-// they would make the Windows program many times its size.
+// stdio's fputs and getchar and the clients' platform layer only: no
+// iostream, std::thread, std::string or printf, which would make the
+// Windows program many times its size.
 #include <algorithm>
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <cstring>
 
 #include "client/platform.h"
 #include "pipe/pipe_client.h"
@@ -32,53 +32,74 @@ void PauseUntil(double deadline) {
   }
 }
 
-// One line of standard input without its line feed; false at the end. A
-// last line without a line feed still counts.
-bool ReadLine(std::string* line) {
-  line->clear();
-  for (int c; (c = std::getchar()) != EOF;) {
-    if (c == '\n') return true;
-    line->push_back(char(c));
+// One line of standard input without its line feed, its first bytes kept
+// (enough to tell what is wrong with a long one) and their count in
+// *length; false at the end. A last line without a line feed still counts.
+constexpr size_t kKeptBytes = 64;
+
+bool ReadLine(char (&line)[kKeptBytes], size_t* length) {
+  *length = 0;
+  bool any = false;
+  for (int c; (c = std::getchar()) != EOF; any = true) {
+    if (c == '\n') {
+      any = true;
+      break;
+    }
+    if (*length < sizeof line - 1) line[(*length)++] = char(c);
   }
-  return !line->empty();
+  line[*length] = '\0';
+  return any;
+}
+
+void Say(const ShortText& text) {
+  std::fputs("lightsend: ", stderr);
+  std::fputs(text.c_str(), stderr);
+  std::fputs("\n", stderr);
 }
 
 // Reads every line of standard input and checks them all before anything
 // is sent. Returns false (after saying why) when one would be dropped.
-bool ReadStdinLines(std::vector<std::string>* lines) {
-  std::string line;
-  for (int number = 1; ReadLine(&line); ++number) {
-    line = StripLineEnd(line);
-    const std::string problem = LineProblem(line);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "lightsend: line %d of standard input, \"%s\", %s\n", number,
-                   line.c_str(), problem.c_str());
+bool ReadStdinLines(LineList* lines) {
+  char line[kKeptBytes];
+  size_t length = 0;
+  for (unsigned long number = 1; ReadLine(line, &length); ++number) {
+    length = StripLineEnd(line, length);
+    ShortText why;
+    if (const char* problem = LineProblem(line, length)) {
+      why.Add("line ").AddNumber(number).Add(" of standard input, ").AddQuoted(line, length);
+      why.Add(", ").Add(problem);
+    } else if (!lines->Add(line, length)) {
+      why.Add("out of memory at line ").AddNumber(number).Add(" of standard input");
+    }
+    if (!why.empty()) {
+      Say(why);
       return false;
     }
-    lines->push_back(line);
   }
   return true;
 }
 
-void Say(PipeStatus status, const std::string& detail) {
-  std::fprintf(stderr, "lightsend: %s\n", PipeStatusText(status, PipeDisplayName(), detail).c_str());
+void Say(PipeStatus status, const ShortText& detail) {
+  Say(PipeStatusText(status, PipeDisplayName(), detail.c_str()));
 }
 
 // Sends one line with its line feed in a single write; false after saying
 // why when it could not.
-bool SendLine(const std::string& line) {
-  std::string detail;
-  const std::string bytes = line + "\n";
-  const PipeStatus status = PipeWrite(Connection, bytes.data(), bytes.size(), &detail);
+bool SendLine(const char* line, size_t length) {
+  char bytes[kMaxLineLength + 1];
+  std::memcpy(bytes, line, length);
+  bytes[length] = '\n';
+  ShortText detail;
+  const PipeStatus status = PipeWrite(Connection, bytes, length + 1, &detail);
   if (status == PipeStatus::kOk) return true;
   Say(status, detail);
   return false;
 }
 
-bool SendLines(const std::vector<std::string>& lines, int delayMs) {
+bool SendLines(const LineList& lines, int delayMs) {
   for (size_t i = 0; i < lines.size() && !Interrupted(); ++i) {
     if (i > 0) PauseUntil(MonotonicSeconds() + delayMs / 1000.0);
-    if (!Interrupted() && !SendLine(lines[i])) return false;
+    if (!Interrupted() && !SendLine(lines[i], lines.Length(i))) return false;
   }
   return true;
 }
@@ -90,7 +111,9 @@ bool PlayPattern(const LightsendOptions& options) {
   for (unsigned long step = 0; options.seconds < 0 || step < total; ++step) {
     PauseUntil(start + step / options.rate);
     if (Interrupted()) break;
-    if (!SendLine(PatternLine(options.pattern, options.mode, step))) return false;
+    char line[kMaxLineLength + 1];
+    const size_t length = PatternLine(options.pattern, options.mode, step, line);
+    if (!SendLine(line, length)) return false;
   }
   return true;
 }
@@ -99,20 +122,20 @@ bool PlayPattern(const LightsendOptions& options) {
 
 int main(int argc, char** argv) {
   LightsendOptions options;
-  if (const int code = ParseCommandLine(argc, argv, ParseLightsendArguments, "lightsend",
-                                        LightsendHelp(), &options);
-      code >= 0)
+  ShortText error;
+  const ParseOutcome outcome = ParseLightsendArguments(argc - 1, argv + 1, &options, &error);
+  if (const int code = AnswerParse(outcome, "lightsend", LightsendHelp(), error.c_str()); code >= 0)
     return code;
   if (options.fromStdin && !ReadStdinLines(&options.lines)) return 2;
 
   InstallInterruptHandler();
-  std::string detail;
+  ShortText detail;
   const PipeStatus status = PipeConnectRetrying(PIPE_NAME, kBusyWaitMs, false, &Connection, &detail);
   if (status != PipeStatus::kOk) {
     Say(status, detail);
     return 1;
   }
-  const bool sent = options.pattern.empty() ? SendLines(options.lines, options.delayMs)
+  const bool sent = options.pattern == nullptr ? SendLines(options.lines, options.delayMs)
                                             : PlayPattern(options);
   PipeDisconnect(Connection);
   return sent ? 0 : 1;

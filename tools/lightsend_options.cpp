@@ -1,81 +1,113 @@
 #include "tools/lightsend_options.h"
 
-#include "protocol/light_line.h"
+#include <cstdlib>
+#include <cstring>
+
 #include "protocol/option_number.h"
 #include "tools/lightsend_patterns.h"
 
-ParseOutcome ParseLightsendArguments(const std::vector<std::string>& args,
-                                     LightsendOptions* options, std::string* error) {
-  auto fail = [error](const std::string& why) {
-    *error = why;
+LineList::~LineList() { std::free(lines_); }
+
+bool LineList::Add(const char* line, size_t length) {
+  if (size_ == capacity_) {
+    const size_t capacity = capacity_ == 0 ? 16 : 2 * capacity_;
+    void* grown = std::realloc(lines_, capacity * sizeof(Line));
+    if (grown == nullptr) return false;
+    lines_ = static_cast<Line*>(grown);
+    capacity_ = capacity;
+  }
+  Line& added = lines_[size_++];
+  std::memcpy(added.text, line, length);
+  added.text[length] = '\0';
+  added.length = static_cast<unsigned char>(length);
+  return true;
+}
+
+ParseOutcome ParseLightsendArguments(int count, const char* const* args,
+                                     LightsendOptions* options, ShortText* error) {
+  auto fail = [error](const char* why, const char* more = "", const char* after = "") {
+    error->Set(why);
+    error->Add(more).Add(after);
     return ParseOutcome::kUsageError;
   };
+  // Lines are checked after the options, so that a wrong option is told
+  // first; the first line the server would drop is kept for then.
+  const char* badLine = nullptr;
+  const char* badLineProblem = nullptr;
   bool rateGiven = false, secondsGiven = false, modeGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") return ParseOutcome::kHelp;
-    if (arg == "-") {
+  for (int i = 0; i < count; ++i) {
+    const char* arg = args[i];
+    const auto is = [arg](const char* name) { return std::strcmp(arg, name) == 0; };
+    if (is("--help") || is("-h")) return ParseOutcome::kHelp;
+    if (is("-")) {
       options->fromStdin = true;
       continue;
     }
-    if (arg.size() < 2 || arg[0] != '-') {  // A line to send; checked later.
-      options->lines.push_back(arg);
+    if (arg[0] != '-' || arg[1] == '\0') {  // A line to send.
+      const size_t length = std::strlen(arg);
+      const char* problem = LineProblem(arg, length);
+      if (problem == nullptr && !options->lines.Add(arg, length)) return fail("out of memory");
+      if (problem != nullptr && badLine == nullptr) {
+        badLine = arg;
+        badLineProblem = problem;
+      }
       continue;
     }
-    if (arg != "--pattern" && arg != "--rate" && arg != "--seconds" && arg != "--mode" &&
-        arg != "--delay")
-      return fail("unknown option " + arg);
-    if (i + 1 == args.size()) return fail(arg + " needs a value");
-    const std::string& value = args[++i];
+    if (!is("--pattern") && !is("--rate") && !is("--seconds") && !is("--mode") && !is("--delay"))
+      return fail("unknown option ", arg);
+    if (i + 1 == count) return fail(arg, " needs a value");
+    const char* value = args[++i];
     double number = 0;
-    std::string why;
     const auto read = [&](const char* what, const OptionRange& range) {
-      return ReadOptionNumber(arg, value, what, range, &number, &why);
+      return ReadOptionNumber(arg, value, what, range, &number, error);
     };
-    if (arg == "--pattern") {
+    if (is("--pattern")) {
       if (!IsKnownPattern(value))
-        return fail("unknown pattern " + value + " (chaser, bounce, counter, random, blink)");
+        return fail("unknown pattern ", value, " (chaser, bounce, counter, random, blink)");
       options->pattern = value;
-    } else if (arg == "--rate") {
-      if (!read("a number of steps per second", {0, 1000, false})) return fail(why);
+    } else if (is("--rate")) {
+      if (!read("a number of steps per second", {0, 1000, false})) return ParseOutcome::kUsageError;
       options->rate = number;
       rateGiven = true;
-    } else if (arg == "--seconds") {
-      if (!read("a number of seconds", {0, 1e7})) return fail(why);
+    } else if (is("--seconds")) {
+      if (!read("a number of seconds", {0, 1e7})) return ParseOutcome::kUsageError;
       options->seconds = number;
       secondsGiven = true;
-    } else if (arg == "--mode") {
-      if (!ReadModeOption(arg, value, &options->mode, &why)) return fail(why);
+    } else if (is("--mode")) {
+      if (!ReadModeOption(arg, value, &options->mode, error)) return ParseOutcome::kUsageError;
       modeGiven = true;
     } else {  // --delay
-      if (!read("milliseconds", {0, 60000, true, true})) return fail(why);
+      if (!read("milliseconds", {0, 60000, true, true})) return ParseOutcome::kUsageError;
       options->delayMs = int(number);
     }
   }
 
-  const int sources = !options->lines.empty() + options->fromStdin + !options->pattern.empty();
+  const bool lines = !options->lines.empty() || badLine != nullptr;
+  const int sources = lines + options->fromStdin + (options->pattern != nullptr);
   if (sources == 0) return fail("nothing to send: give lines, - or --pattern NAME");
   if (sources > 1) return fail("give lines, - or --pattern NAME, only one of them");
-  if (options->pattern.empty() && (rateGiven || secondsGiven || modeGiven))
+  if (options->pattern == nullptr && (rateGiven || secondsGiven || modeGiven))
     return fail("--rate, --seconds and --mode go with --pattern");
-  for (const std::string& line : options->lines) {
-    const std::string problem = LineProblem(line);
-    if (!problem.empty()) return fail("\"" + line + "\" " + problem);
+  if (badLine != nullptr) {
+    error->Clear();
+    error->AddQuoted(badLine, std::strlen(badLine)).Add(" ").Add(badLineProblem);
+    return ParseOutcome::kUsageError;
   }
   return ParseOutcome::kRun;
 }
 
-std::string LineProblem(const std::string& line) {
-  if (line.find('\n') != std::string::npos) return "contains a line feed";
-  if (line.empty() || line[0] != '>') return "does not start with '>'";
-  if (line.size() > kMaxLineLength) return "is longer than 8 characters: the server would drop it";
-  return "";
+const char* LineProblem(const char* line, size_t length) {
+  if (std::memchr(line, '\n', length) != nullptr) return "contains a line feed";
+  if (length == 0 || line[0] != '>') return "does not start with '>'";
+  if (length > kMaxLineLength) return "is longer than 8 characters: the server would drop it";
+  return nullptr;
 }
 
-std::string StripLineEnd(std::string line) {
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+size_t StripLineEnd(char* line, size_t length) {
+  if (length > 0 && line[length - 1] == '\n') --length;
+  if (length > 0 && line[length - 1] == '\r') --length;
+  line[length] = '\0';
+  return length;
 }
 
 const char* LightsendHelp() {

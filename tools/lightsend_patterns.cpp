@@ -1,8 +1,7 @@
 #include "tools/lightsend_patterns.h"
 
 #include <cstdint>
-
-#include "protocol/light_line.h"
+#include <cstring>
 
 namespace {
 
@@ -17,32 +16,32 @@ uint64_t Mix(uint64_t x) {
   return x ^ (x >> 31);
 }
 
-uint32_t PatternValue(const std::string& name, unsigned lamps, unsigned long step) {
+uint32_t PatternValue(const char* name, unsigned lamps, unsigned long step) {
+  const auto is = [name](const char* known) { return std::strcmp(name, known) == 0; };
   const uint32_t all = (1u << lamps) - 1;
-  if (name == "chaser") return 1u << (step % lamps);
-  if (name == "bounce") {
+  if (is("chaser")) return 1u << (step % lamps);
+  if (is("bounce")) {
     // There and back: 0, 1, ..., lamps-1, lamps-2, ..., 1, then again.
     const unsigned long period = 2 * (lamps - 1);
     const unsigned long at = step % period;
     return 1u << (at < lamps ? at : period - at);
   }
-  if (name == "counter") return uint32_t(step) & all;
-  if (name == "random") return uint32_t(Mix(step)) & all;
-  if (name == "blink") return step % 2 == 0 ? all : 0;
+  if (is("counter")) return uint32_t(step) & all;
+  if (is("random")) return uint32_t(Mix(step)) & all;
+  if (is("blink")) return step % 2 == 0 ? all : 0;
   return 0;
 }
 
 }  // namespace
 
-bool IsKnownPattern(const std::string& name) {
+bool IsKnownPattern(const char* name) {
   for (const char* known : kPatterns)
-    if (name == known) return true;
+    if (std::strcmp(name, known) == 0) return true;
   return false;
 }
 
-std::string PatternLine(const std::string& name, int mode, unsigned long step) {
+size_t PatternLine(const char* name, int mode, unsigned long step,
+                   char (&line)[kMaxLineLength + 1]) {
   const unsigned lamps = (mode == 3) ? 8 : 16;
-  char line[kMaxLineLength + 1];
-  FormatLightLine(mode, LampBits(PatternValue(name, lamps, step)), line);
-  return line;
+  return FormatLightLine(mode, LampBits(PatternValue(name, lamps, step)), line);
 }

@@ -11,7 +11,7 @@ ScriptedPipe& Pipe() {
 
 const char* PipeDisplayName() { return "@fake"; }
 
-PipeStatus PipeConnect(PipeConnection** connection, std::string* detail) {
+PipeStatus PipeConnect(PipeConnection** connection, ShortText* detail) {
   ScriptedPipe& pipe = Pipe();
   ++pipe.connectCalls;
   PipeStatus status = PipeStatus::kOk;
@@ -21,7 +21,7 @@ PipeStatus PipeConnect(PipeConnection** connection, std::string* detail) {
   }
   *connection = nullptr;
   if (status != PipeStatus::kOk) {
-    if (detail) *detail = "scripted failure";
+    if (detail) detail->Set("scripted failure");
     return status;
   }
   *connection = new PipeConnection{0};
@@ -29,7 +29,7 @@ PipeStatus PipeConnect(PipeConnection** connection, std::string* detail) {
   return status;
 }
 
-PipeStatus PipeWrite(PipeConnection*, const char* bytes, size_t count, std::string* detail) {
+PipeStatus PipeWrite(PipeConnection*, const char* bytes, size_t count, ShortText* detail) {
   ScriptedPipe& pipe = Pipe();
   PipeStatus status = PipeStatus::kOk;
   if (!pipe.writes.empty()) {
@@ -39,7 +39,7 @@ PipeStatus PipeWrite(PipeConnection*, const char* bytes, size_t count, std::stri
   if (status == PipeStatus::kOk)
     pipe.written.emplace_back(bytes, count);
   else if (detail)
-    *detail = "scripted failure";
+    detail->Set("scripted failure");
   return status;
 }
 

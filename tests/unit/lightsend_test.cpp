@@ -2,6 +2,7 @@
 
 #include <bitset>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -73,21 +74,28 @@ INSTANTIATE_TEST_SUITE_P(Refused, LightsendArgs, testing::Values(
     ArgsCase{"ModeWithoutPattern", {"--mode", "3", ">5L1"}, ParseOutcome::kUsageError}),
     kName);
 
+// What main would give the parser.
+template <size_t N>
+ParseOutcome Parse(const char* const (&args)[N], LightsendOptions* options) {
+  ShortText error;
+  return ParseLightsendArguments(int(N), args, options, &error);
+}
+
 TEST(LightsendOptions, DefaultsAndValuesAreKept) {
   LightsendOptions options;
-  std::string error;
-  ASSERT_EQ(ParseLightsendArguments({"--pattern", "bounce", "--rate", "5", "--mode", "3"},
-                                    &options, &error),
+  ASSERT_EQ(Parse({"--pattern", "bounce", "--rate", "5", "--mode", "3"}, &options),
             ParseOutcome::kRun);
-  EXPECT_EQ(options.pattern, "bounce");
+  EXPECT_STREQ(options.pattern, "bounce");
   EXPECT_EQ(options.rate, 5);
   EXPECT_EQ(options.mode, 3);
   EXPECT_LT(options.seconds, 0);  // Until interrupted.
 
   LightsendOptions lines;
-  ASSERT_EQ(ParseLightsendArguments({"--delay", "0", ">5L1", ">"}, &lines, &error),
-            ParseOutcome::kRun);
-  EXPECT_EQ(lines.lines, (std::vector<std::string>{">5L1", ">"}));
+  ASSERT_EQ(Parse({"--delay", "0", ">5L1", ">"}, &lines), ParseOutcome::kRun);
+  ASSERT_EQ(lines.lines.size(), 2u);
+  EXPECT_STREQ(lines.lines[0], ">5L1");
+  EXPECT_EQ(lines.lines.Length(0), 4u);
+  EXPECT_STREQ(lines.lines[1], ">");
   EXPECT_EQ(lines.delayMs, 0);
   EXPECT_EQ(lines.mode, 5);
   EXPECT_FALSE(lines.fromStdin);
@@ -101,7 +109,11 @@ struct StripCase {
 
 class StdinLine : public testing::TestWithParam<StripCase> {};
 
-TEST_P(StdinLine, LosesItsLineEnd) { EXPECT_EQ(StripLineEnd(GetParam().in), GetParam().out); }
+TEST_P(StdinLine, LosesItsLineEnd) {
+  std::string line = GetParam().in;
+  line.resize(StripLineEnd(&line[0], line.size()));
+  EXPECT_EQ(line, GetParam().out);
+}
 
 INSTANTIATE_TEST_SUITE_P(Ends, StdinLine, testing::Values(
     StripCase{">5L1\r\n", ">5L1"}, StripCase{">5L1\n", ">5L1"}, StripCase{">5L1\r", ">5L1"},
@@ -109,10 +121,17 @@ INSTANTIATE_TEST_SUITE_P(Ends, StdinLine, testing::Values(
 
 // --- Patterns ------------------------------------------------------------------
 
+std::string PatternLine(const char* name, int mode, unsigned long step) {
+  char line[kMaxLineLength + 1];
+  const size_t length = ::PatternLine(name, mode, step, line);
+  EXPECT_EQ(length, std::strlen(line));
+  return line;
+}
+
 // The lamp value of a pattern line, after checking its command prefix.
 unsigned long ValueOf(const std::string& line, int mode) {
   EXPECT_EQ(line.substr(0, 3), mode == 3 ? ">3L" : ">5L") << line;
-  EXPECT_EQ(LineProblem(line), "") << line;
+  EXPECT_EQ(LineProblem(line.c_str(), line.size()), nullptr) << line;
   return std::strtoul(line.c_str() + 3, nullptr, 16);
 }
 
