@@ -41,12 +41,16 @@ needs() {
   done
 }
 # The tests CTest skipped, from its summary, as skips of their own (not
-# counted as presets: listed with the preset).
+# counted as presets: listed with the preset), each with the reason it
+# printed ("skipped: ..."), which CTest keeps in its log.
 note_skipped_tests() {
-  local line
-  while IFS= read -r line; do
-    skips+=("$1: test $line")
-  done < <(sed -n 's/^ *[0-9]* - \(.*\) (Skipped)$/\1/p' "$2")
+  local name why
+  while IFS= read -r name; do
+    why=$(awk -v t="Testing: $name" '$0 ~ t "$" { on = 1; next }
+      on && /Testing: / { exit } on && /^skipped: / { sub(/^skipped: /, ""); print; exit }' \
+      "build/$1/Testing/Temporary/LastTest.log" 2>/dev/null)
+    skips+=("$1: test $name${why:+: $why}")
+  done < <(sed -n 's/^[[:space:]]*[0-9]* - \(.*\) (Skipped)$/\1/p' "$2")
 }
 run_preset() {
   local preset=$1 test=$2 log=build/test-$1.log
