@@ -1,7 +1,10 @@
 // A light line's way to the network beside its way to the port, in the
 // same run: a client writes ">5Lxxxx" into the real transport, the real
-// listener applies it, the recording port stamps the data write and a UDP
-// receiver on loopback stamps the sACN packet that carries the same lamps.
+// listener applies it, the recording port stamps the data write and the
+// kernel stamps the sACN packet that carries the same lamps as it reaches
+// the loopback receiver's socket (SO_TIMESTAMPNS: the moment a capture
+// would see it, without the receiving thread's own wake-up, which is also
+// reported).
 // Lines go 30 ms apart, past the outputs' 23 ms frame time, so that each
 // line is a frame of its own. Linux: in a network namespace of its own.
 //   output_latency_bench [lines]     (default 500)
@@ -9,6 +12,7 @@
 #include <net/if.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,27 +42,46 @@ using Clock = LatencyClock;
 TestLock Lock;
 TestSignal WireSignal;
 uint32_t Awaited = 0x10000;  // No value yet.
-Clock::time_point WireAt;
+Clock::time_point WireAt, ReadAt;
 
-void Arrived(uint32_t value) {
-  const Clock::time_point now = Clock::now();
+void Arrived(uint32_t value, Clock::time_point wire, Clock::time_point read) {
   TestLockHold hold(Lock);
   if (value != Awaited) return;
-  WireAt = now;
+  WireAt = wire;
+  ReadAt = read;
   WireSignal.Raise();
+}
+
+// The kernel's arrival stamp (CLOCK_REALTIME) on the benchmark's clock.
+Clock::time_point OnSteadyClock(const timespec& stamp, Clock::time_point steadyNow) {
+  timespec realNow;
+  clock_gettime(CLOCK_REALTIME, &realNow);
+  const double ago = double(realNow.tv_sec - stamp.tv_sec) * 1e9 + double(realNow.tv_nsec - stamp.tv_nsec);
+  return steadyNow - std::chrono::nanoseconds(int64_t(ago));
 }
 
 // The receiver: the lamp value back from the 16 levels of channels 1 to 16.
 void Receive(void* socketPointer) {
   const int socket = *static_cast<int*>(socketPointer);
   uint8_t packet[700];
+  alignas(cmsghdr) char control[64];
   for (;;) {
-    const ssize_t n = recv(socket, packet, sizeof packet, 0);
-    if (n != 638) continue;
+    iovec data{packet, sizeof packet};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(socket, &message, 0);
+    const Clock::time_point readAt = Clock::now();
+    const cmsghdr* stamp = CMSG_FIRSTHDR(&message);
+    if (n != 638 || !stamp || stamp->cmsg_type != SCM_TIMESTAMPNS) continue;
+    timespec kernelAt;
+    std::memcpy(&kernelAt, CMSG_DATA(stamp), sizeof kernelAt);
     uint32_t value = 0;
     for (int lamp = 0; lamp < 16; ++lamp)
       if (packet[126 + lamp] == 255) value |= 1u << lamp;
-    Arrived(value);
+    Arrived(value, OnSteadyClock(kernelAt, readAt), readAt);
   }
 }
 
@@ -100,7 +123,9 @@ int main(int argc, char** argv) {
   at.sin_family = AF_INET;
   at.sin_port = htons(5568);
   at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(receiver, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+  const int on = 1;
+  if (setsockopt(receiver, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) != 0 ||
+      bind(receiver, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
     std::perror("output_latency_bench: bind 127.0.0.1:5568");
     return 1;
   }
@@ -114,7 +139,7 @@ int main(int argc, char** argv) {
   PipeConnection* client = nullptr;
   if (PipeConnectRetrying(PIPE_NAME, 5000, true, &client, nullptr) != PipeStatus::kOk) return 1;
 
-  std::vector<double> port, wire, gap;
+  std::vector<double> port, wire, gap, read;
   for (int i = 0; i < lines + 20; ++i) {
     const uint32_t value = uint32_t(i % 2 == 0 ? 0x8001 + 2 * (i % 1000) : 0x0100 + i % 0xFE00) & 0xFFFF;
     {
@@ -137,15 +162,17 @@ int main(int argc, char** argv) {
       port.push_back(std::chrono::duration<double, std::micro>(portAt - start).count());
       wire.push_back(std::chrono::duration<double, std::micro>(WireAt - start).count());
       gap.push_back(std::chrono::duration<double, std::micro>(WireAt - portAt).count());
+      read.push_back(std::chrono::duration<double, std::micro>(ReadAt - start).count());
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
-  const Summary p = Summarise(port), w = Summarise(wire), g = Summarise(gap);
+  const Summary p = Summarise(port), w = Summarise(wire), g = Summarise(gap), r = Summarise(read);
   std::printf("line to port write and to sACN packet on loopback, %d lines, microseconds\n", lines);
   std::printf("%-32s %9s %9s %9s\n", "", "p50", "p99", "max");
   std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to port data (reference)", p.p50, p.p99, p.max);
   std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to sACN packet", w.p50, w.p99, w.max);
   std::printf("%-32s %9.1f %9.1f %9.1f\n", "port data to packet, per line", g.p50, g.p99, g.max);
+  std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to the receiver's read", r.p50, r.p99, r.max);
   std::printf("p50 difference %.1f us (goal <= 100), p99 difference %.1f us (goal <= 1000)\n", w.p50 - p.p50,
               w.p99 - p.p99);
   std::fflush(stdout);
