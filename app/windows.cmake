@@ -11,7 +11,8 @@ target_link_libraries(app_win PUBLIC app_core paint_note_none)
 # All of the program but its NotePaint, so that the flood tests build the same
 # program with one that counts. An object library: its objects, resources
 # too, go into the link as they did when they were the executable's own; as
-# CMake passes on no object library's objects, its users link app_win too.
+# CMake passes on no object library's objects, its users link app_win and
+# port_io too.
 add_library(pipeserver_win_main OBJECT winmain_win.cpp format_win.cpp ${PROJECT_SOURCE_DIR}/res/pipeserver.rc)
 # The listener calls into lights, and lights into the port back end.
 target_link_libraries(pipeserver_win_main PUBLIC app_win pipe_listener lights port_io)
@@ -19,5 +20,5 @@ target_link_libraries(pipeserver_win_main PUBLIC app_win pipe_listener lights po
 target_include_directories(pipeserver_win_main PRIVATE ${PROJECT_SOURCE_DIR}/res)
 
 add_executable(pipeserver WIN32)
-target_link_libraries(pipeserver PRIVATE pipeserver_win_main app_win)
+target_link_libraries(pipeserver PRIVATE pipeserver_win_main app_win port_io)
 target_link_options(pipeserver PRIVATE ${PIPESERVER_PROGRAM_LINK_OPTIONS})
