@@ -38,7 +38,8 @@ class TestLockHold {
 };
 
 // A flag that one thread raises and another waits for; it stays raised
-// until it is cleared.
+// until it is cleared. Raise wakes the waiter after letting go of the lock,
+// so a signal must outlive its raisers: the users' signals are globals.
 class TestSignal {
  public:
   TestSignal() : gate_(NewGate()) {}
