@@ -7,7 +7,7 @@
 # Needs: PIPESERVER, XPROBE, LIGHTSEND, SESSIONS, RSS_SLACK_KB.
 source "$(dirname "$0")/../support/lib.sh"
 start_xvfb
-here=$(dirname "$0")
+harness=$(dirname "$0")/../support/pipe_harness.py
 
 fds() { ls "/proc/$PROGRAM_PID/fd" | wc -l; }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$PROGRAM_PID/status"; }
@@ -15,11 +15,11 @@ rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$PROGRAM_PID/status"; }
 start_program
 window=$(main_window) || { fail "no main window"; finish; }
 
-python3 "$here/sessions.py" "$LIGHTSEND" 40 1 >/dev/null || fail "warm-up sessions failed"
+python3 "$harness" sessions "$LIGHTSEND" 40 1 >/dev/null || fail "warm-up sessions failed"
 sleep 0.5
 fds_before=$(fds); rss_before=$(rss_kb)
 
-last=$(python3 "$here/sessions.py" "$LIGHTSEND" "$SESSIONS" 2) || fail "sessions failed"
+last=$(python3 "$harness" sessions "$LIGHTSEND" "$SESSIONS" 2) || fail "sessions failed"
 read -r line bank0 bank1 <<<"$last"
 echo "$SESSIONS sessions; the last full line: $line"
 expect_lamps "$window" "$bank0" "$bank1" "after $SESSIONS sessions, $line"

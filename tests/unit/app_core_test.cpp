@@ -73,19 +73,6 @@ TEST(LampPicture, MostSignificantBitAtTheLeft) {
   for (const auto& c : cases) EXPECT_EQ(LitLamps(c.bank0, c.bank1), c.lit) << int(c.bank0) << " " << int(c.bank1);
 }
 
-TEST(LampPicture, TwoTouchingRowsOfEightBoxes) {
-  LampCircle circles[kLampCount];
-  ComputeLampCircles(0, 0, circles);
-  for (int i = 0; i < kLampCount; ++i) {
-    SCOPED_TRACE(i);
-    const int column = i / 2, row = i % 2;
-    EXPECT_EQ(circles[i].left, 32 * column);
-    EXPECT_EQ(circles[i].right, 32 * column + 32);
-    EXPECT_EQ(circles[i].top, row == 0 ? 20 : 52);
-    EXPECT_EQ(circles[i].bottom, row == 0 ? 52 : 84);
-  }
-}
-
 TEST(MainWindow, TitleNamesThePortInUpperCaseHex) {
   const std::pair<uint16_t, const char*> cases[] = {
       {0x378, "Pipe Server Vantrelle (p:378)"},
