@@ -187,7 +187,8 @@ struct Styler::State {
   }
 };
 
-Styler::Styler(Style style, double holdSeconds) : state_(new State(style, holdSeconds)) {}
+Styler::Styler(Style style, double holdSeconds, double lineSlotSeconds)
+    : state_(new State(style, std::max(0.0, holdSeconds) + std::max(0.0, lineSlotSeconds))) {}
 Styler::~Styler() = default;
 
 LampBits Styler::Next(const Frame& frame) { return state_->Next(frame); }

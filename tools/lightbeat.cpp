@@ -202,7 +202,7 @@ int main(int argc, char** argv) {
   const double piece = options.report != LightbeatReport::kNone && !options.realtime ? 0 : 0.005;
   analysis.beatLeadSeconds = options.leadMs >= 0 ? options.leadMs / 1000.0 : piece + 0.5 / options.rate;
   music::Analyzer analyzer(analysis);
-  music::Styler styler(options.style, options.holdMs / 1000.0);
+  music::Styler styler(options.style, options.holdMs / 1000.0, 1.0 / options.rate);
   const int code = options.report != LightbeatReport::kNone
                        ? Report(options, format.channels, stream, &analyzer, &styler)
                        : Drive(options, format.channels, stream, &analyzer, &styler);
