@@ -185,9 +185,28 @@ TEST(AllStyles, ASilentFrameTurnsEverythingOff) {
     for (float& b : loud.band) b = 1;
     EXPECT_NE(styler.Next(loud), 0) << music::StyleName(static_cast<Style>(s));
     Frame quiet = loud;
-    quiet.time = 1.01;
+    quiet.time = 1.51;  // Longer than a beat: a rest would not last so long.
     quiet.silent = true;
     EXPECT_EQ(styler.Next(quiet), 0) << music::StyleName(static_cast<Style>(s));
+  }
+}
+
+// A beat fired early by the lead lands in the quiet before its hit (a
+// metronome's clicks): the beat styles flash it; after a beat of quiet,
+// nothing lights.
+TEST(BeatAndPulseStyles, FlashABeatFiredInTheRestBeforeItsHit) {
+  for (Style style : {Style::kBeat, Style::kPulse}) {
+    music::Styler styler(style, 0);
+    Frame hit = At(1.0);
+    hit.bpm = 120;
+    hit.beat = true;
+    EXPECT_NE(styler.Next(hit), 0) << music::StyleName(style);
+    Frame early = hit;
+    early.time = 1.49;
+    early.silent = true;
+    EXPECT_NE(styler.Next(early), 0) << music::StyleName(style);
+    early.time = 2.1;
+    EXPECT_EQ(styler.Next(early), 0) << music::StyleName(style);
   }
 }
 

@@ -1,0 +1,137 @@
+"""Beat error at the lamp; see lightbeat_latency.sh --beats. Prints Markdown.
+
+A metronome (a 100 Hz thump under a 2 kHz tick, every 0.5 s: 120 BPM) is
+played into the private sink; lightbeat --style beat captures its monitor
+and sends to a listener on the real transport, which stamps each line on
+arrival. Each beat the style shows is a lamp lit after a dark one. The true
+beats are put on the same clock by a bare read loop on the same monitor:
+it finds the first tick's sample in the stream, and the stream's clock from
+the earliest (least delayed) of its reads, so each beat's moment is when
+its first sample reached the monitor. Error = line's arrival - true beat."""
+import array
+import math
+import socket
+import statistics
+import subprocess
+import sys
+import threading
+import time
+import wave
+
+lightbeat, work, seconds = sys.argv[1], sys.argv[2], float(sys.argv[3])
+RATE, START, PERIOD, SETTLE = 48000, 1.0, 0.5, 15.0
+beats = [START + i * PERIOD for i in range(int((seconds - START) / PERIOD))]
+
+samples = array.array("h", [0] * int((beats[-1] + 1.0) * RATE) * 2)
+for t in beats:
+    start = int(t * RATE)
+    for n in range(int(0.08 * RATE)):
+        x = 9000 * math.exp(-n / (0.02 * RATE)) * math.sin(2 * math.pi * 100 * n / RATE)
+        if n < 0.005 * RATE:
+            x += 9000 * math.sin(2 * math.pi * 2000 * n / RATE)
+        samples[2 * (start + n)] = samples[2 * (start + n) + 1] = int(x)
+track = f"{work}/metronome.wav"
+with wave.open(track, "wb") as w:
+    w.setnchannels(2); w.setsampwidth(2); w.setframerate(RATE)
+    w.writeframes(samples.tobytes())
+
+server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+server.bind("\0tormelin")
+server.listen(1)
+
+
+def run(lead):
+    """One play with lightbeat at this --lead: (clock of each true beat, line arrivals)."""
+    lines, connected = [], threading.Event()
+
+    def listen():
+        conn, _ = server.accept()
+        connected.set()
+        while True:
+            data = conn.recv(18)
+            now = time.monotonic()
+            if not data:
+                break
+            text = data.decode(errors="replace")
+            if text.startswith(">") and "\n" in text:
+                lines.append((now, text.split("\n")[0]))
+        conn.close()
+    threading.Thread(target=listen, daemon=True).start()
+    beat = subprocess.Popen([lightbeat, "--quiet", "--style", "beat", "--lead", lead],
+                            stderr=subprocess.DEVNULL)
+    if not connected.wait(5):
+        sys.exit("lightbeat did not connect")
+
+    # The bare read loop: 5 ms reads; (arrival, samples read so far) per read,
+    # and the stream index of the first sample of the first tick.
+    reads, first = [], []
+    parec = subprocess.Popen(["parec", "--device=lightbeat_test.monitor", "--latency-msec=5",
+                              "--format=s16le", "--rate=48000", "--channels=2", "--raw"],
+                             stdout=subprocess.PIPE, bufsize=0)
+
+    def reference():
+        total = 0
+        while True:
+            chunk = parec.stdout.read(960)
+            now = time.monotonic()
+            if not chunk:
+                return
+            values = array.array("h", chunk[: len(chunk) // 4 * 4])
+            if not first:
+                for i in range(0, len(values), 2):
+                    if abs(values[i]) > 1000:
+                        first.append(total + i // 2)
+                        break
+            total += len(values) // 2
+            reads.append((now, total))
+    threading.Thread(target=reference, daemon=True).start()
+    time.sleep(1.0)
+    subprocess.run(["paplay", "--latency-msec=10", track], check=True)
+    time.sleep(0.5)
+    parec.terminate()
+    beat.send_signal(2)
+    beat.wait(5)
+    if not first:
+        sys.exit("the bare read loop heard no tick")
+    # A read returns at its last sample's arrival plus a delay that is never
+    # negative: the smallest (arrival - samples / rate) is the stream's clock.
+    origin = min(now - total / RATE for now, total in reads)
+    first_beat = origin + first[0] / RATE - 0.5 / RATE  # The tick's own start, within a sample.
+    truth = [first_beat + (t - beats[0]) for t in beats]
+    lit, dark = [], True
+    for now, line in lines:
+        on = not line.endswith("0000")
+        if on and dark:
+            lit.append(now)
+        dark = not on
+    return truth, lit
+
+
+def p95(v):
+    v = sorted(abs(x) for x in v)
+    return v[min(len(v) - 1, int(round(0.95 * (len(v) - 1))))]
+
+
+print(f"metronome at 120 BPM, {len(beats)} beats over {seconds:.0f} s; lightbeat --style beat, --rate 50; "
+      f"beats from {SETTLE:.0f} s on (the tempo locked and the phase held)")
+print()
+print("| lightbeat | beats counted | lines on a beat | median ms | p95 of abs ms | extra lines | goal |")
+print("|---|---|---|---|---|---|---|")
+for lead in ("auto", "0"):
+    truth, lit = run(lead)
+    counted = [t for t in truth if t >= truth[0] - beats[0] + SETTLE]
+    errors, used = [], set()
+    for t in counted:
+        near = [x for x in lit if abs(x - t) < PERIOD / 2]
+        if near:
+            x = min(near, key=lambda x: abs(x - t))
+            errors.append((x - t) * 1000)
+            used.add(x)
+    extra = sum(1 for x in lit if x >= counted[0] - PERIOD / 2 and x not in used)
+    if errors:
+        med, p = statistics.median(errors), p95(errors)
+        met = "met" if abs(med) <= 5 and p <= 15 else "NOT met"
+        print(f"| --lead {lead} | {len(counted)} | {len(errors)} | {med:+.1f} | {p:.1f} | {extra} | "
+              f"median within +-5, p95 within 15: {met} |")
+    else:
+        print(f"| --lead {lead} | {len(counted)} | 0 | - | - | {extra} | NOT met |")
