@@ -16,10 +16,11 @@ import subprocess
 import sys
 import threading
 import time
-import wave
+
+from lightbeat_live import RATE, listen, lit_after_dark, read_monitor, write_track
 
 lightbeat, work, seconds = sys.argv[1], sys.argv[2], float(sys.argv[3])
-RATE, START, PERIOD, SETTLE = 48000, 1.0, 0.5, 15.0
+START, PERIOD, SETTLE = 1.0, 0.5, 15.0
 beats = [START + i * PERIOD for i in range(int((seconds - START) / PERIOD))]
 
 samples = array.array("h", [0] * int((beats[-1] + 1.0) * RATE) * 2)
@@ -31,9 +32,7 @@ for t in beats:
             x += 9000 * math.sin(2 * math.pi * 2000 * n / RATE)
         samples[2 * (start + n)] = samples[2 * (start + n) + 1] = int(x)
 track = f"{work}/metronome.wav"
-with wave.open(track, "wb") as w:
-    w.setnchannels(2); w.setsampwidth(2); w.setframerate(RATE)
-    w.writeframes(samples.tobytes())
+write_track(track, samples)
 
 server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
 server.bind("\0tormelin")
@@ -43,20 +42,7 @@ server.listen(1)
 def run(lead):
     """One play with lightbeat at this --lead: (clock of each true beat, line arrivals)."""
     lines, connected = [], threading.Event()
-
-    def listen():
-        conn, _ = server.accept()
-        connected.set()
-        while True:
-            data = conn.recv(18)
-            now = time.monotonic()
-            if not data:
-                break
-            text = data.decode(errors="replace")
-            if text.startswith(">") and "\n" in text:
-                lines.append((now, text.split("\n")[0]))
-        conn.close()
-    threading.Thread(target=listen, daemon=True).start()
+    threading.Thread(target=listen, args=(server, lines, connected, True), daemon=True).start()
     beat = subprocess.Popen([lightbeat, "--quiet", "--style", "beat", "--lead", lead],
                             stderr=subprocess.DEVNULL)
     if not connected.wait(5):
@@ -65,26 +51,16 @@ def run(lead):
     # The bare read loop: 5 ms reads; (arrival, samples read so far) per read,
     # and the stream index of the first sample of the first tick.
     reads, first = [], []
-    parec = subprocess.Popen(["parec", "--device=lightbeat_test.monitor", "--latency-msec=5",
-                              "--format=s16le", "--rate=48000", "--channels=2", "--raw"],
-                             stdout=subprocess.PIPE, bufsize=0)
 
-    def reference():
-        total = 0
-        while True:
-            chunk = parec.stdout.read(960)
-            now = time.monotonic()
-            if not chunk:
-                return
-            values = array.array("h", chunk[: len(chunk) // 4 * 4])
-            if not first:
-                for i in range(0, len(values), 2):
-                    if abs(values[i]) > 1000:
-                        first.append(total + i // 2)
-                        break
-            total += len(values) // 2
-            reads.append((now, total))
-    threading.Thread(target=reference, daemon=True).start()
+    def reference(now, values):
+        total = reads[-1][1] if reads else 0
+        if not first:
+            for i in range(0, len(values), 2):
+                if abs(values[i]) > 1000:
+                    first.append(total + i // 2)
+                    break
+        reads.append((now, total + len(values) // 2))
+    parec = read_monitor(reference)
     time.sleep(1.0)
     subprocess.run(["paplay", "--latency-msec=10", track], check=True)
     time.sleep(0.5)
@@ -98,13 +74,7 @@ def run(lead):
     origin = min(now - total / RATE for now, total in reads)
     first_beat = origin + first[0] / RATE - 0.5 / RATE  # The tick's own start, within a sample.
     truth = [first_beat + (t - beats[0]) for t in beats]
-    lit, dark = [], True
-    for now, line in lines:
-        on = not line.endswith("0000")
-        if on and dark:
-            lit.append(now)
-        dark = not on
-    return truth, lit
+    return truth, lit_after_dark(lines)
 
 
 def p95(v):
