@@ -24,6 +24,13 @@
 namespace music {
 namespace {
 
+// A hop of about 5 ms (a power of two) at this (clamped) rate.
+int HopAt(int sampleRate) {
+  int hop = 128;
+  while (hop * 2 <= sampleRate / 150) hop *= 2;
+  return hop;
+}
+
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
                                 // fine enough to tell a new note from the ones
@@ -185,9 +192,8 @@ struct Analyzer::State {
   explicit State(const AnalyzerOptions& o) : options(o) {
     options.sampleRate = std::clamp(options.sampleRate, 8000, 192000);
     options.channels = std::clamp(options.channels, 1, 2);
-    // A hop of about 5 ms (a power of two), a band window of eight hops.
-    hop = 128;
-    while (hop * 2 <= options.sampleRate / 150) hop *= 2;
+    // A band window of eight hops.
+    hop = HopAt(options.sampleRate);
     size = hop * 8;
     bandSpectrum.Init(size, -1);
     // The onset window: two hops, falling over the newest half hop only, so
@@ -505,6 +511,11 @@ Frame Analyzer::FeedSpectrum(const float* magnitudes, size_t bins, double binHz,
 
 double Analyzer::StepSeconds() const {
   return static_cast<double>(state_->hop) / state_->options.sampleRate;
+}
+
+double Analyzer::StepSecondsAt(int sampleRate) {
+  sampleRate = std::clamp(sampleRate, 8000, 192000);
+  return static_cast<double>(HopAt(sampleRate)) / sampleRate;
 }
 
 float RmsDb(const float* samples, size_t count, size_t stride) {
