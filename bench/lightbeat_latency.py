@@ -1,4 +1,6 @@
 """Drives one latency run; see lightbeat_latency.sh. Prints a Markdown table."""
+import array
+import math
 import re
 import socket
 import statistics
@@ -6,25 +8,22 @@ import subprocess
 import sys
 import threading
 import time
-import wave
-import array
+
+from lightbeat_live import RATE, listen, lit_after_dark, read_monitor, write_track
 
 lightbeat, work, clicks = sys.argv[1], sys.argv[2], int(sys.argv[3])
-RATE, LEAD, INTERVAL = 48000, 1.0, 0.5
+LEAD, INTERVAL = 1.0, 0.5
 
 # The click track: LEAD s of silence, then a 5 ms 2 kHz burst every INTERVAL.
 click_times = [LEAD + i * INTERVAL for i in range(clicks)]
 samples = array.array("h", [0] * int((click_times[-1] + 1.0) * RATE) * 2)
-import math
 for t in click_times:
     start = int(t * RATE)
     for n in range(int(0.005 * RATE)):
         v = int(16000 * math.sin(2 * math.pi * 2000 * n / RATE))
         samples[2 * (start + n)] = samples[2 * (start + n) + 1] = v
 track = f"{work}/clicks.wav"
-with wave.open(track, "wb") as w:
-    w.setnchannels(2); w.setsampwidth(2); w.setframerate(RATE)
-    w.writeframes(samples.tobytes())
+write_track(track, samples)
 
 # The listener: one client at a time, reads of at most 18 bytes, the time of
 # each line's arrival.
@@ -33,42 +32,19 @@ server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
 server.bind("\0tormelin")
 server.listen(1)
 connected = threading.Event()
-def listen():
-    while True:
-        conn, _ = server.accept()
-        connected.set()
-        while True:
-            data = conn.recv(18)
-            now = time.monotonic()
-            if not data:
-                break
-            text = data.decode(errors="replace")
-            if text.startswith(">") and "\n" in text:
-                lines.append((now, text.split("\n")[0]))
-        conn.close()
-threading.Thread(target=listen, daemon=True).start()
+threading.Thread(target=listen, args=(server, lines, connected), daemon=True).start()
 
 beat = subprocess.Popen([lightbeat, "--quiet"], stderr=subprocess.PIPE, text=True)
 if not connected.wait(5):
     sys.exit("lightbeat did not connect")
 
 # The reference: a bare read loop on the same monitor, 5 ms reads.
-ref_hits = []
-parec = subprocess.Popen(["parec", "--device=lightbeat_test.monitor", "--latency-msec=5",
-                          "--format=s16le", "--rate=48000", "--channels=2", "--raw"],
-                         stdout=subprocess.PIPE, bufsize=0)
-def reference():
-    quiet_until = 0
-    while True:
-        chunk = parec.stdout.read(960)
-        now = time.monotonic()
-        if not chunk:
-            return
-        peak = max(abs(x) for x in array.array("h", chunk[: len(chunk) // 2 * 2]))
-        if peak > 3000 and now > quiet_until:
-            ref_hits.append(now)
-            quiet_until = now + 0.2
-threading.Thread(target=reference, daemon=True).start()
+ref_hits, quiet_until = [], [0]
+def reference(now, values):
+    if max(map(abs, values)) > 3000 and now > quiet_until[0]:
+        ref_hits.append(now)
+        quiet_until[0] = now + 0.2
+parec = read_monitor(reference)
 time.sleep(1.0)
 
 t0 = time.monotonic()
@@ -97,12 +73,7 @@ def first_after(times, t, limit=0.4):
         if t - 0.02 <= x <= t + limit:
             return x
     return None
-onsets, dark = [], True
-for now, line in lines:
-    lit = not line.endswith("0000")
-    if lit and dark:
-        onsets.append(now)
-    dark = not lit
+onsets = lit_after_dark(lines)
 
 raw, ref, beyond = [], [], []
 for c in click_times:

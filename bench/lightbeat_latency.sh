@@ -6,6 +6,8 @@
 # the reference: a bare read loop (parec at 5 ms) on the same monitor that
 # notes when each click arrives. One command, from the top of the tree:
 #   bash bench/lightbeat_latency.sh [CLICKS]      (default 40)
+# and the beat error at the lamp (lightbeat_beat_error.py), --lead auto and 0:
+#   bash bench/lightbeat_latency.sh --beats [SECONDS]   (default 45)
 # Needs root for 'unshare --net' (the socket name is global per namespace).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,4 +21,8 @@ source tests/support/pulse.sh
 WORK=$(mktemp -d)
 trap 'stop_pulse; rm -rf "$WORK"' EXIT
 start_pulse "$WORK/pulse"
-python3 bench/lightbeat_latency.py build/linux/tools/lightbeat "$WORK" "${1:-40}"
+if [ "${1:-}" = --beats ]; then
+  python3 bench/lightbeat_beat_error.py build/linux/tools/lightbeat "$WORK" "${2:-45}"
+else
+  python3 bench/lightbeat_latency.py build/linux/tools/lightbeat "$WORK" "${1:-40}"
+fi

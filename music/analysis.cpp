@@ -1,5 +1,6 @@
 // The analysis chain, one step at a time:
-//   PCM hop -> 8-hop Hann FFT (bands) + 2-hop FFT (onsets) -> Process()
+//   PCM hop -> 2-hop FFT (onsets), every kBandHops-th hop an 8-hop Hann FFT
+//              (bands, tonal onsets) ----------------------> Process()
 //   player spectrum (for both) ----------------------------> Process()
 // Process(): 16 band levels against per-band thresholds taken from the last
 // few seconds, the silence gate, onsets from the percussive flux (short
@@ -22,6 +23,13 @@
 
 namespace music {
 namespace {
+
+// A hop of about 5 ms (a power of two) at this (clamped) rate.
+int HopAt(int sampleRate) {
+  int hop = 128;
+  while (hop * 2 <= sampleRate / 150) hop *= 2;
+  return hop;
+}
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kFluxBands = 48;  // A third of a band each (but at least a bin wide):
@@ -64,6 +72,12 @@ constexpr double kMinIoi = 0.045;
 // Beats: the tempo stage's cells are kCell long; the silences that stop the
 // beats and that make the tempo forgotten.
 constexpr double kCell = kTempoCellSeconds;
+
+// The band spectrum (bands and the tonal onsets) every this many hops of
+// the PCM path: about 10 ms, twice the lines' 50 a second, so a band lamp
+// reaches its line slot at most half a slot later; the percussive onsets
+// and the tempo keep every hop. The band FFT is most of the analysis' cost.
+constexpr int kBandHops = 2;
 constexpr double kTempoKneeHz = 400;
 constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
 constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
@@ -134,6 +148,7 @@ struct Analyzer::State {
   std::vector<float> ring;
   Spectrum bandSpectrum, onsetSpectrum;
   size_t ringPos = 0, inHop = 0;
+  int hopsToBands = 0;  // Hops until the next band spectrum.
   uint64_t samplesDone = 0;
   double sumSquares[2] = {0, 0};
 
@@ -146,6 +161,8 @@ struct Analyzer::State {
   int historyCount = 0, historyPos = 0;
   float bandMedian[kBandCount], bandSpread[kBandCount];  // Of the history.
   double nextHistory = 0;
+  float lastBand[kBandCount] = {};  // The band values of the last band spectrum,
+  double bandTime = 0;              // and its time.
 
   // Gate.
   float gateOpenDb = kGateOpenDb;
@@ -175,9 +192,8 @@ struct Analyzer::State {
   explicit State(const AnalyzerOptions& o) : options(o) {
     options.sampleRate = std::clamp(options.sampleRate, 8000, 192000);
     options.channels = std::clamp(options.channels, 1, 2);
-    // A hop of about 5 ms (a power of two), a band window of eight hops.
-    hop = 128;
-    while (hop * 2 <= options.sampleRate / 150) hop *= 2;
+    // A band window of eight hops.
+    hop = HopAt(options.sampleRate);
     size = hop * 8;
     bandSpectrum.Init(size, -1);
     // The onset window: two hops, falling over the newest half hop only, so
@@ -313,9 +329,9 @@ struct Analyzer::State {
   // shimmer, hiss made even by whitening) would raise the percussive
   // threshold above the quiet hits. Either makes an onset; no two come
   // closer than kMinIoi.
-  void Onset(Frame* f, float tonalFlux) {
+  void Onset(Frame* f, float tonalFlux, bool tonalFresh) {
     const bool percussive = percussivePicker.Next(f->time, f->flux, !f->silent);
-    const bool tonal = tonalPicker.Next(f->time, tonalFlux, !f->silent);
+    const bool tonal = tonalFresh && tonalPicker.Next(f->time, tonalFlux, !f->silent);
     // The tonal function rises later and for longer than the percussive one:
     // its rise just after an onset is that onset's own.
     if ((percussive || (tonal && f->time - lastOnset >= kTonalAfter)) && f->time - lastOnset >= kMinIoi) {
@@ -401,6 +417,8 @@ struct Analyzer::State {
     previousTime = f->time;
   }
 
+  // pw: the band spectrum, or null on a step without one (the bands keep
+  // their last values, the tonal function waits).
   Frame Process(const float* pw, size_t bins, double binHz, const float* onsetPw, size_t onsetBins,
                 double onsetBinHz, const float levelDb[2], double time) {
     Frame f;
@@ -410,21 +428,30 @@ struct Analyzer::State {
     const double dt = std::clamp(time - previousTime, 0.0, 0.1);
     MapFor(bins, binHz, onsetBins, onsetBinHz);
     Gate(&f);
-    Bands(pw, dt, &f);
-    tonal.Configure(bins, binHz);
+    float tonalFlux = 0;
+    if (pw != nullptr) {
+      Bands(pw, std::clamp(time - bandTime, 0.0, 0.1), &f);
+      std::copy(f.band, f.band + kBandCount, lastBand);
+      bandTime = time;
+      tonal.Configure(bins, binHz);
+      // Its whitening would lift a one-step flicker of the player's spectrum
+      // to full scale: a band counts as empty below a few steps.
+      const float tonalFloor = fluxKnee > kFluxKnee ? kTonalFloorSteps * fluxKnee : fluxKnee;
+      tonalFlux = tonal.Next(pw, time, tonalFloor * tonalFloor);
+    } else if (!f.silent) {
+      std::copy(lastBand, lastBand + kBandCount, f.band);
+    }
     f.flux = Flux(onsetPw);
-    // Its whitening would lift a one-step flicker of the player's spectrum
-    // to full scale: a band counts as empty below a few steps.
-    const float tonalFloor = fluxKnee > kFluxKnee ? kTonalFloorSteps * fluxKnee : fluxKnee;
-    const float tonalFlux = tonal.Next(pw, time, tonalFloor * tonalFloor);
-    Onset(&f, tonalFlux);
+    Onset(&f, tonalFlux, pw != nullptr);
     Tempo(&f, dt);
     return f;
   }
 
   void Step(std::vector<Frame>* out) {
     const size_t newest = ringPos;  // One past the newest sample.
-    bandSpectrum.Compute(ring, newest);
+    const bool bandStep = hopsToBands == 0;
+    hopsToBands = bandStep ? kBandHops - 1 : hopsToBands - 1;
+    if (bandStep) bandSpectrum.Compute(ring, newest);
     onsetSpectrum.Compute(ring, newest);
     float levels[2];
     for (int c = 0; c < 2; ++c) {
@@ -435,7 +462,7 @@ struct Analyzer::State {
     }
     const double time = static_cast<double>(samplesDone) / options.sampleRate;
     const double rate = options.sampleRate;
-    out->push_back(Process(bandSpectrum.power.data(), bandSpectrum.power.size(), rate / bandSpectrum.size,
+    out->push_back(Process(bandStep ? bandSpectrum.power.data() : nullptr, bandSpectrum.power.size(), rate / bandSpectrum.size,
                            onsetSpectrum.power.data(), onsetSpectrum.power.size(), rate / onsetSpectrum.size,
                            levels, time));
   }
@@ -484,6 +511,11 @@ Frame Analyzer::FeedSpectrum(const float* magnitudes, size_t bins, double binHz,
 
 double Analyzer::StepSeconds() const {
   return static_cast<double>(state_->hop) / state_->options.sampleRate;
+}
+
+double Analyzer::StepSecondsAt(int sampleRate) {
+  sampleRate = std::clamp(sampleRate, 8000, 192000);
+  return static_cast<double>(HopAt(sampleRate)) / sampleRate;
 }
 
 float RmsDb(const float* samples, size_t count, size_t stride) {

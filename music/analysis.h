@@ -60,6 +60,8 @@ class Analyzer {
 
   // Seconds of audio per step of the PCM path.
   double StepSeconds() const;
+  // The same for a stream at this sample rate, before there is an Analyzer.
+  static double StepSecondsAt(int sampleRate);
 
  private:
   struct State;

@@ -87,6 +87,7 @@ struct Styler::State {
   double pulseStart = -1e9;
   bool pulseOnBeat = false;
   double lastTime = 0;
+  double lastSound = -1e9;  // The last frame above the gate.
 
   State(Style s, double holdSeconds) : style(s), hold(holdSeconds) {}
 
@@ -175,7 +176,14 @@ struct Styler::State {
       case Style::kPulse: wanted = Pulse(f); break;
       case Style::kBass: wanted = Bass(f); break;
     }
-    if (f.silent) {
+    // The quiet between a metronome's clicks is a rest inside the music: the
+    // analysis goes on giving its beats, and one fired early by the lead
+    // falls just before the hit opens the gate. The beat styles show them
+    // for up to a beat of quiet; anything longer is silence.
+    if (!f.silent) lastSound = f.time;
+    const bool rest = f.bpm > 0 && f.time - lastSound < 60 / f.bpm &&
+                      (style == Style::kBeat || (style == Style::kPulse && pulseOnBeat));
+    if (f.silent && !rest) {
       // Silence lights nothing, and the styles start afresh when music returns.
       wanted = 0;
       lit = 0;
@@ -187,7 +195,8 @@ struct Styler::State {
   }
 };
 
-Styler::Styler(Style style, double holdSeconds) : state_(new State(style, holdSeconds)) {}
+Styler::Styler(Style style, double holdSeconds, double lineSlotSeconds)
+    : state_(new State(style, std::max(0.0, holdSeconds) + std::max(0.0, lineSlotSeconds))) {}
 Styler::~Styler() = default;
 
 LampBits Styler::Next(const Frame& frame) { return state_->Next(frame); }

@@ -34,9 +34,13 @@ class LampHold {
 };
 
 // One style's state (hysteresis, chaser position, pulse decay) and the hold.
+// lineSlotSeconds: the line schedule's slot (1 / its rate). The schedule puts
+// each change out up to a slot late, so a state held for just holdSeconds
+// could reach the lamp a slot shorter: the hold here is the two together, so
+// that the lamp itself keeps each state for holdSeconds at least.
 class Styler {
  public:
-  Styler(Style style, double holdSeconds);
+  Styler(Style style, double holdSeconds, double lineSlotSeconds = 0);
   ~Styler();
   Styler(const Styler&) = delete;
   Styler& operator=(const Styler&) = delete;

@@ -196,13 +196,16 @@ int main(int argc, char** argv) {
   music::AnalyzerOptions analysis;
   analysis.sampleRate = format.sampleRate;
   analysis.channels = format.channels;
-  // The delays after the analysis that a predicted beat can make up for:
-  // on average half a capture piece (about 10 ms at most) and half a line
-  // slot. A file read at full speed (the reports) has no capture delay.
+  // The delays that a predicted beat can make up for: on average half a
+  // capture piece (about 10 ms at most), and the analysis' own step (a beat
+  // shows in the step after the hit's). A beat's line finds its slot free
+  // (beats come far less often than lines), so it waits for none. A file
+  // read at full speed (the reports) has no capture delay.
   const double piece = options.report != LightbeatReport::kNone && !options.realtime ? 0 : 0.005;
-  analysis.beatLeadSeconds = options.leadMs >= 0 ? options.leadMs / 1000.0 : piece + 0.5 / options.rate;
+  analysis.beatLeadSeconds = options.leadMs >= 0 ? options.leadMs / 1000.0
+                                                 : piece + music::Analyzer::StepSecondsAt(format.sampleRate);
   music::Analyzer analyzer(analysis);
-  music::Styler styler(options.style, options.holdMs / 1000.0);
+  music::Styler styler(options.style, options.holdMs / 1000.0, 1.0 / options.rate);
   const int code = options.report != LightbeatReport::kNone
                        ? Report(options, format.channels, stream, &analyzer, &styler)
                        : Drive(options, format.channels, stream, &analyzer, &styler);

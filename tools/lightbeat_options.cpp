@@ -119,7 +119,7 @@ const char* LightbeatHelp() {
       "  --hold MS        minimum on and off time of each lamp (default 50)\n"
       "  --delay MS       light the lamps this much later, for speakers that lag\n"
       "  --lead auto|MS   fire predicted beats this early, once the beat is steady\n"
-      "                   (auto: the capture piece's and the line slot's delays)\n"
+      "                   (auto: the capture piece's and the analysis step's delays)\n"
       "                   (default 0, at most 5000)\n"
       "  --mode 3|5       one-bank (>3L) or two-bank (>5L, default) commands\n"
       "  --rate HZ        at most this many lines a second (default 50)\n"

@@ -441,7 +441,8 @@ TEST(SpectrumStyle, EighthNoteHiHatsFlashPerHit) {
     return (t >= 1 && t < 26 ? Gain(-12) * tilted * std::exp(-since / 0.018) : 0.0) +
            Gain(-30) * std::sin(2 * kPi * 55 * t);
   });
-  music::Styler styler(Style::kSpectrum, 0.05);
+  // lightbeat's hold and line slot at --rate 50: each state held for both.
+  music::Styler styler(Style::kSpectrum, 0.05, 0.02);
   const auto frames = Analyse(pcm, rate, 1);
   std::vector<LampBits> shown;
   for (const Frame& f : frames) shown.push_back(styler.Next(f));
@@ -464,7 +465,7 @@ TEST(SpectrumStyle, EighthNoteHiHatsFlashPerHit) {
       was = on;
     }
     EXPECT_LE(flashes, 101) << "lamp " << lamp;  // No flicker within a hit,
-    EXPECT_GE(shortest, 0.05 - 1e-6) << "lamp " << lamp;  // and the hold holds.
+    EXPECT_GE(shortest, 0.07 - 1e-6) << "lamp " << lamp;  // and the hold holds.
     if (flashes > most) {
       most = flashes;
       EXPECT_LT(litSteps, steps * 6 / 10) << "lamp " << lamp;  // Dark between the hits.
