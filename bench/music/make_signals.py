@@ -7,7 +7,7 @@ Sets (each file NAME.wav with NAME.onsets and NAME.beats, one time a line):
   drums+pad  the same over a sustained chord pad of detuned saws
   quiet+noisy  the same at -40 dBFS, and at -6 dBFS over noise at -30 dB
   dense+reverb  drums, a bass line and stabs of chords in a reverberant
-             room (two seconds of decaying noise as its impulse response)
+             room (two seconds of decaying noise, 6 dB below the direct sound)
   melody     a legato melody of a soft synth, notes a tone or two apart,
              attacks of 5, 40 and 100 ms, at 80, 100 and 126 BPM
   accents    kick and snare whose snare changes level every 8 bars, 64 s
@@ -87,9 +87,10 @@ def beat_times(bpm, start, seconds):
 
 def drums(bpm, rate, rng, seconds=SECONDS, start=1.0):
     """Kick on 1 and 3 (and the 'and' of 3 every other bar), snare on 2 and 4
-    with ghost notes between, closed hi-hat on the eighths (an open one on
-    the last eighth of a bar), a tom fill in the last beat of every fourth
-    bar; velocities vary by several dB, as played."""
+    with ghost notes between (24-32 dB down, near the hats' tails), closed
+    hi-hat on the eighths (an open one on the last eighth of a bar), a soft
+    tom fill in the last beat of every fourth bar; velocities vary by
+    several dB and each hit is up to 8 ms early or late, as played."""
     out = np.zeros(int(seconds * rate))
     beat = 60.0 / bpm
     onsets = []
@@ -102,25 +103,26 @@ def drums(bpm, rate, rng, seconds=SECONDS, start=1.0):
         bar = sixteenth // 16
         fill = bar % 4 == 3 and pos % 16 >= 12
         hit = False
+        at = t + rng.uniform(-0.008, 0.008)
         if fill:
-            place(out, toms[(pos % 16 - 12) % 3], t, rate, db(rng.uniform(-6, 0)))
+            place(out, toms[(pos % 16 - 12) % 3], at, rate, db(rng.uniform(-16, -6)))
             hit = True
         else:
             if pos in (0, 8, 16, 24, 26):
-                place(out, k, t, rate, db(rng.uniform(-4, 0)))
+                place(out, k, at, rate, db(rng.uniform(-4, 0)))
                 hit = True
             if pos % 16 in (4, 12):
-                place(out, s, t, rate, db(rng.uniform(-5, 0)))
+                place(out, s, at, rate, db(rng.uniform(-5, 0)))
                 hit = True
-            elif pos % 16 in (7, 10) and rng.uniform() < 0.7:
-                place(out, s, t, rate, db(rng.uniform(-22, -16)))  # Ghost notes.
+            elif pos % 16 in (3, 7, 10, 15) and rng.uniform() < 0.7:
+                place(out, s, at, rate, db(rng.uniform(-32, -24)))  # Ghost notes.
                 hit = True
             if pos % 2 == 0:
                 hat = opened if pos % 16 == 14 else closed
-                place(out, hat, t, rate, db(rng.uniform(-8, 0) - (0 if pos % 4 == 0 else 5)))
+                place(out, hat, at, rate, db(rng.uniform(-8, 0) - (0 if pos % 4 == 0 else 5)))
                 hit = True
         if hit:
-            onsets.append(t)
+            onsets.append(at)
         t += beat / 4
         sixteenth += 1
     return out, onsets, beat_times(bpm, start, seconds)
@@ -217,7 +219,7 @@ def dense(bpm, rate, rng, seconds=SECONDS):
     ir_t = np.arange(int(2.0 * rate)) / rate
     ir = rng.standard_normal(len(ir_t)) * np.exp(-ir_t / 0.35)  # RT60 about 2.4 s.
     ir[0] = 0
-    ir *= db(-12) / np.sqrt(np.sum(ir ** 2))  # Direct sound 12 dB above the room.
+    ir *= db(-6) / np.sqrt(np.sum(ir ** 2))  # Direct sound 6 dB above the room.
     ir[0] = 1
     wet = fftconvolve(x, ir)[:len(x)]
     return wet, merge(on + bass_on + stab_on), beats
