@@ -10,6 +10,12 @@ set(CMAKE_SYSTEM_NAME Windows)
 find_program(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-win32 REQUIRED)
 find_program(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-win32 REQUIRED)
 find_program(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres REQUIRED)
+# x86-64 programs run under Wine's 64-bit loader itself: once wine32 is
+# installed, "wine" is the 32-bit loader, which runs a 64-bit program behind
+# a start.exe of its own and needs the prefix's 32-bit half.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL x86_64)
+  find_program(WINE_PROGRAM NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+endif()
 find_program(WINE_PROGRAM wine REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
 

@@ -214,6 +214,14 @@ stop_virtual_display() {
 # each test does not pay for starting one.
 prepare_wine() {
   export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # A 64-bit prefix made before wine32 was installed has no 32-bit half,
+  # and Wine's 32-bit loader (which "wine" then is) cannot start in it.
+  local wow="$WINEPREFIX/drive_c/windows/syswow64"
+  if [ -x /usr/lib/wine/wine ] && [ -d "$wow" ] && [ -z "$(ls -A "$wow")" ]; then
+    echo "Making the Wine prefix $WINEPREFIX again: it predates 32-bit Wine"
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true

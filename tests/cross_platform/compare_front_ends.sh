@@ -37,6 +37,7 @@ done
   { echo "error: $windows_build/tests/windows_program/win_driver.exe is not built" >&2; exit 2; }
 [ -n "$WINE_DISPLAY" ] || { echo "skipped: no DISPLAY for Wine"; exit 77; }
 source "$root/tests/support/lib.sh"
+source "$root/scripts/deps.sh"  # wine_loader_for: the driver itself, not a start.exe before it
 start_xvfb
 
 compare="$root/scripts/compare-client-areas.sh"
@@ -48,7 +49,8 @@ capture_windows() {
   local status=0
   DISPLAY=$WINE_DISPLAY PIPESERVER_EXE=$windows_build/app/pipeserver.exe \
     LIGHTSEND_EXE=$windows_build/tools/lightsend.exe \
-    timeout 60 wine "$windows_build/tests/windows_program/win_driver.exe" capture-after-line "$(winpath "$2")" "$1" \
+    timeout 60 "$(wine_loader_for "$windows_build/tests/windows_program/win_driver.exe")" \
+    "$windows_build/tests/windows_program/win_driver.exe" capture-after-line "$(winpath "$2")" "$1" \
     </dev/null >"$WORK/driver.out" 2>&1 || status=$?
   tr -d '\r' <"$WORK/driver.out"
   [ "$status" -eq 0 ] && [ -s "$2" ]

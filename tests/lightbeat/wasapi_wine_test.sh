@@ -10,6 +10,8 @@
 # Needs: PROBE (capture_probe.exe); WINEPREFIX from CTest.
 set -uo pipefail
 source "$(dirname "$0")/../support/pulse.sh"
+source "$(dirname "$0")/../../scripts/deps.sh"
+wine=$(wine_loader_for "$PROBE")  # The probe itself, not a start.exe before it.
 mode=${1:-monitor}
 WORK=$(mktemp -d)
 trap 'stop_pulse; rm -rf "$WORK"' EXIT
@@ -21,7 +23,7 @@ failures=0
 capture() {
   (sleep 1.5; paplay "$WORK/clicks.wav") &
   local player=$!
-  out=$(wine "$PROBE" "$@" 2>&1 | tr -d '\r')
+  out=$("$wine" "$PROBE" "$@" 2>&1 | tr -d '\r')
   wait "$player"
   echo "$out"
 }
@@ -52,14 +54,14 @@ if [ "$mode" = loopback ]; then
   fi
   check_clicks "loopback of the default output"
 else
-  monitor=$(wine "$PROBE" --list 2>/dev/null | tr -d '\r' | grep -m1 '^Monitor of ' || true)
+  monitor=$("$wine" "$PROBE" --list 2>/dev/null | tr -d '\r' | grep -m1 '^Monitor of ' || true)
   if [ -z "$monitor" ]; then
-    echo "FAIL: Wine lists no monitor input"; wine "$PROBE" --list | tr -d '\r'; exit 1
+    echo "FAIL: Wine lists no monitor input"; "$wine" "$PROBE" --list | tr -d '\r'; exit 1
   fi
   capture 5 "$monitor"
   check_clicks "the sink's monitor"
   # Silence reads as silence.
-  out=$(wine "$PROBE" 1 "$monitor" 2>&1 | tr -d '\r')
+  out=$("$wine" "$PROBE" 1 "$monitor" 2>&1 | tr -d '\r')
   grep -q 'loudest -120.0 dBFS' <<<"$out" && echo "ok: silence is silent" ||
     { echo "FAIL: silence: $out"; failures=$((failures + 1)); }
 fi
