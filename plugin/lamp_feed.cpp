@@ -31,8 +31,8 @@ bool AllZero(const unsigned char (*rows)[kVisValues], int count) {
 
 }  // namespace
 
-LampFeed::LampFeed(music::Style style, double holdSeconds, int sampleRate)
-    : binHz_(BinHz(sampleRate)), analyzer_(Options(sampleRate)), styler_(style, holdSeconds) {}
+LampFeed::LampFeed(music::Style style, double holdSeconds, int sampleRate, double lineSlotSeconds)
+    : binHz_(BinHz(sampleRate)), analyzer_(Options(sampleRate)), styler_(style, holdSeconds, lineSlotSeconds) {}
 
 void CopyFrame(const winampVisModule& module, PlayerFrame* frame) {
   frame->spectrumNch = module.spectrumNch;
@@ -72,8 +72,9 @@ FeedResult LampFeed::Next(const PlayerFrame& module, double time) {
   return result;
 }
 
-PlayerLamps::PlayerLamps(music::Style style, double holdSeconds, int sampleRate, double start)
-    : feed_(style, holdSeconds, sampleRate), start_(start) {}
+PlayerLamps::PlayerLamps(music::Style style, double holdSeconds, int sampleRate, double start,
+                         double lineSlotSeconds)
+    : feed_(style, holdSeconds, sampleRate, lineSlotSeconds), start_(start) {}
 
 void PlayerLamps::Frame(const PlayerFrame& frame, double time, LightSchedule* schedule) {
   const FeedResult lamps = feed_.Next(frame, time - start_);

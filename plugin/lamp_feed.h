@@ -31,7 +31,7 @@ class LampFeed {
  public:
   // sampleRate as the player reports it (sRate); clamped to what the
   // analysis takes.
-  LampFeed(music::Style style, double holdSeconds, int sampleRate);
+  LampFeed(music::Style style, double holdSeconds, int sampleRate, double lineSlotSeconds = 0);
 
   // The player's data at time (seconds since Init).
   FeedResult Next(const PlayerFrame& frame, double time);
@@ -54,7 +54,7 @@ class PlayerLamps {
   static constexpr double kPauseSeconds = 0.5;
 
   // start: the clock at Init, where the analysis's time begins.
-  PlayerLamps(music::Style style, double holdSeconds, int sampleRate, double start);
+  PlayerLamps(music::Style style, double holdSeconds, int sampleRate, double start, double lineSlotSeconds = 0);
 
   void Frame(const PlayerFrame& frame, double time, LightSchedule* schedule);
   // One frame's lamps, as Frame has them from the analysis.

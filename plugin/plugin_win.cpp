@@ -42,7 +42,7 @@ LONG Load(volatile LONG* value) { return InterlockedCompareExchange(value, 0, 0)
 class FrameSource : public LampSource {
  public:
   FrameSource(music::Style style, double holdSeconds, int sampleRate, double start)
-      : lamps_(style, holdSeconds, sampleRate, start) {}
+      : lamps_(style, holdSeconds, sampleRate, start, 1 / kLineRate) {}  // The hold as the lamp shows it.
 
   // Render's side: never blocks. A full ring drops the frame; the analysis
   // goes on with the next ones (and a pause turns the lamps off).
