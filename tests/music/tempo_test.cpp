@@ -49,7 +49,8 @@ TEST_P(TempoGrid, RightOctaveAndNoFlipsOverAMinute) {
     const int now = static_cast<int>(std::lround(std::log2(tempo.Bpm() / c.bpm)));
     flips += octave != 99 && now != octave;
     octave = now;
-    wrong += std::fabs(tempo.Bpm() / c.bpm - 1) > 0.02;
+    // Settled, within 0.6 %: 1 % is 8 ms a beat at 72 BPM, and the beats drift.
+    wrong += std::fabs(tempo.Bpm() / c.bpm - 1) > (k * cell < 15 ? 0.02 : 0.006);
     lowest = std::min(lowest, tempo.Bpm());
     highest = std::max(highest, tempo.Bpm());
   }
