@@ -79,6 +79,9 @@ constexpr double kCell = kTempoCellSeconds;
 // and the tempo keep every hop. The band FFT is most of the analysis' cost.
 constexpr int kBandHops = 2;
 constexpr double kTempoKneeHz = 400;
+// The tempo's body: the bands up to here, where kicks, snares and toms have
+// their tone and hi-hats next to nothing.
+constexpr double kBodyHz = 300;
 constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
 constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
 constexpr int kStableEstimates = 10;       // A second of the phase holding: beats may lead.
@@ -171,8 +174,9 @@ struct Analyzer::State {
 
   // Onsets.
   std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
-  std::vector<float> fluxWeight, tempoWeight;
-  float tempoFlux = 0;
+  double powerLog[2][2] = {};  // The power of the body's bands and of all, two steps back.
+  std::vector<float> fluxWeight, tempoWeight, bodyWeight;
+  float tempoFlux = 0, bodyFlux = 0;
   float fluxKnee = kFluxKnee;
   TonalFlux tonal;  // Weighted towards the lows: the kick, snare and bass carry the beat.
   int fluxSteps = 0;
@@ -183,7 +187,7 @@ struct Analyzer::State {
   // Tempo and beats.
   TempoTracker tempo;
   int64_t cellIndex = -1, cellBase = 0;  // The cell being filled; the tracker's first.
-  float cellStrength = 0;
+  float cellStrength = 0, cellBody = 0;
   float bpm = 0;
   int phaseMisses = 0, stableEstimates = 0;
   double period = 0, nextBeat = 0, lastBeat = 0;
@@ -225,9 +229,11 @@ struct Analyzer::State {
         width[e.band] += e.weight;
       }
       tempoWeight.assign(fluxMap.bandCount, 0);
+      bodyWeight.assign(fluxMap.bandCount, 0);
       for (int b = 0; b < fluxMap.bandCount; ++b) {
         const double hz = width[b] > 0 ? centre[b] / width[b] : 0;
         tempoWeight[b] = static_cast<float>(kTempoKneeHz / (kTempoKneeHz + hz));
+        bodyWeight[b] = hz <= kBodyHz ? 1.0f : 0.0f;
       }
       fluxSteps = 0;
     }
@@ -311,6 +317,19 @@ struct Analyzer::State {
     // smallest step): a hit stands out at any level; hiss is kept out by the
     // threshold, which follows the flux's median.
     for (int b = 0; b < n; ++b) fluxNow[b] = std::log(1 + std::sqrt(fluxBands[b]) / fluxKnee);
+    // The log rises say little of where the hit's power is (a hi-hat rises
+    // in the low bands too); the linear power's rise does: its share below
+    // kBodyHz is the body's part of the tempo's strength.
+    double power[2] = {0, 0};
+    for (int b = 0; b < n; ++b) {
+      power[0] += bodyWeight[b] > 0 ? fluxBands[b] : 0;
+      power[1] += fluxBands[b];
+    }
+    double* olderPower = powerLog[fluxSteps % 2];
+    const double bodyRise = std::max(0.0, power[0] - olderPower[0]), rise = std::max(0.0, power[1] - olderPower[1]);
+    const float bodyShare = rise > 0 ? static_cast<float>(std::min(1.0, bodyRise / rise)) : 0.0f;
+    olderPower[0] = power[0];
+    olderPower[1] = power[1];
     if (fluxSteps >= 2) {
       for (int b = 0; b < n; ++b) {
         float before = older[b];
@@ -321,6 +340,7 @@ struct Analyzer::State {
         tempoFlux += tempoWeight[b] * rise;
       }
     }
+    bodyFlux = bodyShare * tempoFlux;
     older.swap(fluxNow);
     ++fluxSteps;
     return flux;
@@ -388,11 +408,13 @@ struct Analyzer::State {
     while (cellIndex < index) {
       ++cellIndex;
       const int64_t before = tempo.CellsDone();
-      tempo.AddCell(cellStrength);
-      cellStrength = 0;
+      tempo.AddCell(cellStrength, cellBody);
+      cellStrength = cellBody = 0;
       if (before >= 149 && tempo.CellsDone() % 10 == 0) FollowPhase();
     }
-    cellStrength = std::max(cellStrength, f->silent ? 0.0f : tempoFlux);
+    // The body of the step whose strength the cell keeps: a hi-hat just
+    // after a kick keeps neither.
+    if (!f->silent && tempoFlux > cellStrength) cellStrength = tempoFlux, cellBody = bodyFlux;
 
     if (f->time - lastLoud > kTempoForgetSeconds) {
       // A long silence: the next piece has a tempo of its own.

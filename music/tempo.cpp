@@ -21,10 +21,18 @@ constexpr double kCombNorm = 0.8;
 // within the tempo followed (a Gaussian of kDriftStates), and what a jump
 // away from it must win by.
 constexpr double kLeak = 0.8, kDriftStates = 1.5, kJumpCost = 8;
+// A snare's body is a third to all of its strength, a hi-hat's a few per
+// cent: the beats in between lack body when their share of it is below this
+// part of the beats on the half tempo's. Such a tempo's comb score is then
+// weighed by kSubdivisionWeight, and only so when the hits between carry at
+// least kSubdivisionMin of the others' strength (without them its comb
+// already prefers the half tempo), and only where the beats have a body to
+// lack, kMinBodyShare of their strength (a click track's have none).
+constexpr double kBodyShare = 0.2, kSubdivisionWeight = 0.5, kSubdivisionMin = 0.15, kMinBodyShare = 0.25;
 
 }  // namespace
 
-TempoTracker::TempoTracker() : cells_(kRing, 0.0f) {
+TempoTracker::TempoTracker() : cells_(kRing, 0.0f), body_(kRing, 0.0f) {
   const int states = static_cast<int>(std::floor(kStatesPerOctave * std::log2(kMaxBpm / kMinBpm))) + 1;
   for (int j = 0; j < states; ++j) {
     const double bpm = kMinBpm * std::pow(2.0, static_cast<double>(j) / kStatesPerOctave);
@@ -48,19 +56,44 @@ float TempoTracker::CellAt(double i) const {
   return std::max(Cell(fl), Cell(fl + 1));
 }
 
-double TempoTracker::BestPhase(double period, int64_t last) const {
+double TempoTracker::BestPhase(double period, int64_t last) const { return BestPhaseOf(cells_, period, last); }
+
+double TempoTracker::BestPhaseOf(const std::vector<float>& cells, double period, int64_t last) const {
   const int64_t first = std::max<int64_t>(0, cellsDone_ - kWindowCells);
+  auto at = [&](double i) {
+    const int64_t fl = static_cast<int64_t>(std::floor(i));
+    return std::max(cells[static_cast<size_t>(fl % kRing)], cells[static_cast<size_t>((fl + 1) % kRing)]);
+  };
   double bestPhase = 0, bestScore = -1;
   for (double phase = 0; phase < period; phase += 1) {
     double s = 0, weight = 1;
-    for (double at = last - phase; at >= first + 1; at -= period, weight *= 0.8) s += weight * CellAt(at);
+    for (double i = last - phase; i >= first + 1; i -= period, weight *= 0.8) s += weight * at(i);
     if (s > bestScore) bestScore = s, bestPhase = phase;
   }
   return bestPhase;
 }
 
-void TempoTracker::AddCell(float strength) {
+bool TempoTracker::AlternateBeatsLackBody(double period) const {
+  // The half tempo's beats where the body falls, and the beats between them.
+  const int64_t first = std::max<int64_t>(0, cellsDone_ - kWindowCells), last = cellsDone_ - 1;
+  const double phase = BestPhaseOf(body_, 2 * period, last);
+  double strengthOn = 0, bodyOn = 0, strengthOff = 0, bodyOff = 0;
+  for (double on = last - phase; on - period >= first + 1; on -= 2 * period) {
+    const double off = on - period;
+    const int64_t a = static_cast<int64_t>(std::floor(on)), b = static_cast<int64_t>(std::floor(off));
+    const int64_t onAt = Cell(a + 1) > Cell(a) ? a + 1 : a, offAt = Cell(b + 1) > Cell(b) ? b + 1 : b;
+    strengthOn += Cell(onAt);
+    bodyOn += body_[static_cast<size_t>(onAt % kRing)];
+    strengthOff += Cell(offAt);
+    bodyOff += body_[static_cast<size_t>(offAt % kRing)];
+  }
+  if (bodyOn <= kMinBodyShare * strengthOn || strengthOff < kSubdivisionMin * strengthOn) return false;
+  return bodyOff / strengthOff < kBodyShare * (bodyOn / strengthOn);
+}
+
+void TempoTracker::AddCell(float strength, float body) {
   cells_[static_cast<size_t>(cellsDone_ % kRing)] = strength;
+  body_[static_cast<size_t>(cellsDone_ % kRing)] = std::min(body, strength);
   ++cellsDone_;
   if (cellsDone_ >= kFirstCells && cellsDone_ % kEveryCells == 0) Estimate();
 }
@@ -84,8 +117,9 @@ void TempoTracker::Estimate() {
   // The comb: the autocorrelation at the period and its multiples, each
   // multiple taking the best lag within a cell of where it should be, so a
   // played tempo that drifts a little still adds up. Divided by the root of
-  // a power of its number of terms (kCombNorm).
-  auto comb = [&](double bpm) {
+  // a power of its number of terms (kCombNorm); not tolerant, the lag taken
+  // where it falls.
+  auto comb = [&](double bpm, bool tolerant = true) {
     const double lag = 60 / (bpm * kTempoCellSeconds);
     double s = 0;
     int terms = 0;
@@ -94,7 +128,7 @@ void TempoTracker::Estimate() {
       const int l = static_cast<int>(at);
       const double frac = at - l;
       double v = acf[l] + frac * (acf[l + 1] - acf[l]);
-      if (k > 1) v = std::max({v, static_cast<double>(acf[l - 1]), static_cast<double>(acf[l + 2])});
+      if (tolerant && k > 1) v = std::max({v, static_cast<double>(acf[l - 1]), static_cast<double>(acf[l + 2])});
       s += v;
     }
     return terms ? s / std::pow(terms, kCombNorm) : 0.0;
@@ -109,6 +143,14 @@ void TempoTracker::Estimate() {
   }
   // No rhythm worth the name (noise, a held chord): learn nothing from it.
   if (best <= 0 || best < 1.5 * total / states) return;
+  // The contenders whose half is in range: is every other beat a hi-hat?
+  // One check serves the states of a peak (they share the beats).
+  bool lacking = false;
+  for (int j = kStatesPerOctave, checked = -99; j < states; ++j) {
+    if (score[j] < 0.3 * best) continue;
+    if (j - checked > 2) lacking = AlternateBeatsLackBody(60 / (bpmOf_[j] * kTempoCellSeconds)), checked = j;
+    if (lacking) score[j] *= kSubdivisionWeight;
+  }
 
   // Each state's path: the best of its neighbours' (a Gaussian of a state
   // or two: a played tempo drifts), leaking so that it holds the last few
@@ -143,9 +185,11 @@ void TempoTracker::Estimate() {
   }
 
   // The state is about 1 % wide: the beat wants the period finer than that.
-  double fine = bpmOf_[state], fineScore = comb(fine);
+  // Here the comb takes each multiple where it falls: a cell's tolerance
+  // made it flat over 1 % at 72 BPM, and the beats drifted 10 ms early.
+  double fine = bpmOf_[state], fineScore = comb(fine, false);
   for (double b = bpmOf_[state] * 0.99; b <= bpmOf_[state] * 1.01; b += 0.05) {
-    const double s = comb(b);
+    const double s = comb(b, false);
     if (s > fineScore) fineScore = s, fine = b;
   }
   if (bpm_ > 0 && std::abs(state - lastState_) <= 3) {

@@ -16,13 +16,18 @@ constexpr double kTempoCellSeconds = 0.01;  // The grid: the player's steps are 
 // path; leaving the tempo followed for another octave (or another piece's
 // tempo) costs a fixed amount, so that the kick/snare difference or a
 // change of accents does not flip the beat between an octave and the next.
+// A tempo whose every other beat has no body (the cells' low part: a hi-hat
+// between two kicks, not a snare) counts less: those are the beat's
+// subdivisions, and the half tempo is the beat.
 class TempoTracker {
  public:
   TempoTracker();
 
-  // Closes the current cell (strength: the largest onset strength in it)
+  // Closes the current cell (strength: the largest onset strength in it;
+  // body: the same of its low part, kick, snare and toms, at most strength)
   // and starts the next one.
-  void AddCell(float strength);
+  void AddCell(float strength, float body);
+  void AddCell(float strength) { AddCell(strength, strength); }
   // Forgets the tempo (a long silence: the next piece has its own).
   void Reset();
 
@@ -36,6 +41,8 @@ class TempoTracker {
   // The offset, in cells back from cell `last`, whose beats at `period`
   // cells collect the most strength, the recent beats counting more.
   double BestPhase(double period, int64_t last) const;
+  // Whether the beats at `period` cells alternate with and without body.
+  bool AlternateBeatsLackBody(double period) const;
 
   static constexpr double kMinBpm = 60, kMaxBpm = 200;
 
@@ -43,7 +50,9 @@ class TempoTracker {
   void Estimate();
 
   static constexpr int kRing = 1024;
-  std::vector<float> cells_;
+  double BestPhaseOf(const std::vector<float>& cells, double period, int64_t last) const;
+
+  std::vector<float> cells_, body_;
   int64_t cellsDone_ = 0;
   float bpm_ = 0;
   std::vector<double> bpmOf_, prior_, path_;  // Per state: tempo, log prior, log path score.

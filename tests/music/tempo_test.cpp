@@ -22,7 +22,8 @@ class TempoGrid : public testing::TestWithParam<GridCase> {};
 TEST_P(TempoGrid, RightOctaveAndNoFlipsOverAMinute) {
   const GridCase& c = GetParam();
   const double cell = music::kTempoCellSeconds;
-  std::vector<float> cells(static_cast<size_t>(60 / cell), 0.0f);
+  // The hits' strength, and their body: the kick's and snare's all of it.
+  std::vector<float> cells(static_cast<size_t>(60 / cell), 0.0f), body(cells.size(), 0.0f);
   std::mt19937 rng(5);
   std::uniform_real_distribution<double> jitter(-c.jitterMs / 1000, c.jitterMs / 1000);
   const double eighth = 30 / c.bpm;
@@ -33,20 +34,23 @@ TEST_P(TempoGrid, RightOctaveAndNoFlipsOverAMinute) {
     if (i % 2 == 0) strength = beat % 2 == 0 || (bar / 8) % 2 == 0 ? 1.0f : c.quietSnare;
     if (strength <= 0) continue;
     const size_t at = static_cast<size_t>((t + jitter(rng)) / cell);
-    cells[at] = std::max(cells[at], strength);
-    if (at + 1 < cells.size()) cells[at + 1] = std::max(cells[at + 1], 0.5f * strength);  // The decay.
+    for (size_t k = at; k < std::min(at + 2, cells.size()); ++k) {  // The hit and its decay.
+      cells[k] = std::max(cells[k], k == at ? strength : 0.5f * strength);
+      if (i % 2 == 0) body[k] = cells[k];
+    }
   }
   music::TempoTracker tempo;
   int flips = 0, wrong = 0, octave = 99;
   float lowest = 1e9f, highest = 0;
   for (size_t k = 0; k < cells.size(); ++k) {
-    tempo.AddCell(cells[k]);
+    tempo.AddCell(cells[k], body[k]);
     if (k * cell < 8) continue;
     ASSERT_GT(tempo.Bpm(), 0) << "at " << k * cell << " s";
     const int now = static_cast<int>(std::lround(std::log2(tempo.Bpm() / c.bpm)));
     flips += octave != 99 && now != octave;
     octave = now;
-    wrong += std::fabs(tempo.Bpm() / c.bpm - 1) > 0.02;
+    // Settled, within 0.6 %: 1 % is 8 ms a beat at 72 BPM, and the beats drift.
+    wrong += std::fabs(tempo.Bpm() / c.bpm - 1) > (k * cell < 15 ? 0.02 : 0.006);
     lowest = std::min(lowest, tempo.Bpm());
     highest = std::max(highest, tempo.Bpm());
   }
@@ -63,10 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Beats alone, 8 tempi from 72 to 180.
         GridCase{72, 0, 1, 0}, GridCase{88, 0, 1, 0}, GridCase{100, 0, 1, 0}, GridCase{114, 0, 1, 0},
         GridCase{128, 0, 1, 0}, GridCase{141, 0, 1, 0}, GridCase{160, 0, 1, 0}, GridCase{180, 0, 1, 5},
-        // Slow tempi whose double is in range, eighth-note hats between the
-        // beats. 72 BPM with hats at 0.3 is on the edge: the x87 build reads
-        // it as 144, the SSE2 build as 72; it joins when 72 holds its octave.
-        GridCase{88, 0.5f, 1, 0}, GridCase{88, 0.3f, 1, 0}));
+        // Slow tempi with eighth-note hats: the hats' lack of body decides.
+        GridCase{88, 0.5f, 1, 0}, GridCase{88, 0.3f, 1, 0}, GridCase{72, 0.3f, 1, 0},
+        GridCase{72, 0.5f, 1, 0}, GridCase{72, 0.3f, 1, 8}, GridCase{80, 0.3f, 1, 0}, GridCase{64, 0.3f, 1, 0}));
 
 TEST(TempoTracker, ForgetsOnResetAndKnowsNothingFromSilence) {
   music::TempoTracker tempo;
