@@ -105,3 +105,10 @@ print("|---|---|---|---|---|")
 print(row("the bare read loop's first 5 ms read that holds it (reference)", ref))
 print(row("lightbeat's line reaching the listener (both include paplay's start)", raw))
 print(row("lightbeat's line, beyond the bare read loop (the same click)", beyond, "median <= 30"))
+
+# The analysis alone, free of the machine's noise: the same track through
+# --file --lines, each click's first lit line after a dark one, in stream time.
+out = subprocess.run([lightbeat, "--file", track, "--lines"], capture_output=True, text=True, check=True).stdout
+offline = lit_after_dark([(float(t), line) for t, line in (x.split()[:2] for x in out.splitlines())])
+print(row("lightbeat --file --lines on the same track: the analysis and line schedule alone",
+          [(hit - c) * 1000 for c in click_times if (hit := first_after(offline, c)) is not None]))

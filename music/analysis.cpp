@@ -1,5 +1,5 @@
 // The analysis chain, one step at a time:
-//   PCM hop -> 2-hop FFT (onsets), every kBandHops-th hop an 8-hop Hann FFT
+//   PCM hop -> 2-hop FFT (onsets), every kBandHops-th hop (and on an attack) an 8-hop Hann FFT
 //              (bands, tonal onsets) ----------------------> Process()
 //   player spectrum (for both) ----------------------------> Process()
 // Process(): 16 band levels against per-band thresholds taken from the last
@@ -78,6 +78,7 @@ constexpr double kCell = kTempoCellSeconds;
 // reaches its line slot at most half a slot later; the percussive onsets
 // and the tempo keep every hop. The band FFT is most of the analysis' cost.
 constexpr int kBandHops = 2;
+constexpr float kBandAttackDb = 6;
 constexpr double kTempoKneeHz = 400;
 // The tempo's body: the bands up to here, where kicks, snares and toms have
 // their tone and hi-hats next to nothing.
@@ -152,6 +153,7 @@ struct Analyzer::State {
   Spectrum bandSpectrum, onsetSpectrum;
   size_t ringPos = 0, inHop = 0;
   int hopsToBands = 0;  // Hops until the next band spectrum.
+  float hopLevel[2] = {-120, -120};  // The last two hops' levels.
   uint64_t samplesDone = 0;
   double sumSquares[2] = {0, 0};
 
@@ -473,10 +475,6 @@ struct Analyzer::State {
 
   void Step(std::vector<Frame>* out) {
     const size_t newest = ringPos;  // One past the newest sample.
-    const bool bandStep = hopsToBands == 0;
-    hopsToBands = bandStep ? kBandHops - 1 : hopsToBands - 1;
-    if (bandStep) bandSpectrum.Compute(ring, newest);
-    onsetSpectrum.Compute(ring, newest);
     float levels[2];
     for (int c = 0; c < 2; ++c) {
       const double ms = sumSquares[c] / hop;
@@ -484,6 +482,15 @@ struct Analyzer::State {
       levels[c] = std::max(levels[c], -120.0f);
       sumSquares[c] = 0;
     }
+    // An attack does not wait for the band cadence: a hop much louder than
+    // one of the two before takes its band spectrum at once.
+    const float level = std::max(levels[0], levels[1]);
+    const bool bandStep = hopsToBands == 0 || level > std::min(hopLevel[0], hopLevel[1]) + kBandAttackDb;
+    hopLevel[1] = hopLevel[0];
+    hopLevel[0] = level;
+    hopsToBands = bandStep ? kBandHops - 1 : hopsToBands - 1;
+    if (bandStep) bandSpectrum.Compute(ring, newest);
+    onsetSpectrum.Compute(ring, newest);
     const double time = static_cast<double>(samplesDone) / options.sampleRate;
     const double rate = options.sampleRate;
     out->push_back(Process(bandStep ? bandSpectrum.power.data() : nullptr, bandSpectrum.power.size(), rate / bandSpectrum.size,
