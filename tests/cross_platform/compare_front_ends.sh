@@ -85,17 +85,9 @@ for c in "${cases[@]}"; do
   "$XPROBE" lamps "$win" "$bank0" "$bank1" text && pass "$line: Windows picture" || fail "$line: Windows picture"
   "$XPROBE" lamps "$lin" "$bank0" "$bank1" text && pass "$line: Linux picture" || fail "$line: Linux picture"
 
-  # The lamp area, every pixel.
+  # The lamp area, every pixel (that the comparison tells lines apart:
+  # tests/linux_program/compare.sh).
   "$compare" "$lin" "$win" && pass "$line: lamp area" || fail "$line: lamp area"
 done
 
-# The comparison can tell lines apart: the Linux >5L1234 against the
-# Windows >5LA5C3 must differ.
-if [ -f "$WORK/linux-5L1234.ppm" ] && [ -f "$WORK/windows-5LA5C3.ppm" ]; then
-  if "$compare" "$WORK/linux-5L1234.ppm" "$WORK/windows-5LA5C3.ppm" >/dev/null 2>&1; then
-    fail "different lines compared as the same"
-  else
-    [ $? -eq 1 ] && pass "different lines, different lamp areas" || fail "the comparison broke"
-  fi
-fi
 finish

@@ -15,18 +15,16 @@ namespace {
 
 // One scripted call on a schedule and what it must give.
 struct Op {
-  enum Kind { kPush, kStop, kNext, kOffline, kLost } kind;
+  enum Kind { kPush, kStop, kNext } kind;
   int64_t time;
   unsigned bits = 0;     // kPush: the lamps; kNext: the line expected.
-  bool write = false;    // kNext, kOffline: a line expected.
+  bool write = false;    // kNext: a line expected.
 };
 
 Op Push(int64_t t, unsigned bits) { return {Op::kPush, t, bits}; }
 Op Stop(int64_t t) { return {Op::kStop, t, 0}; }
 Op Writes(int64_t t, unsigned bits) { return {Op::kNext, t, bits, true}; }
 Op Quiet(int64_t t) { return {Op::kNext, t, 0, false}; }
-Op Offline(int64_t t) { return {Op::kOffline, t, 0, false}; }
-Op Lost(int64_t t) { return {Op::kLost, t}; }
 
 struct Script {
   const char* name;
@@ -48,11 +46,6 @@ void RunScript(const Script& script) {
     switch (op.kind) {
       case Op::kPush: lamps.Lamps(t, music::LampBits(op.bits), false, &schedule); break;
       case Op::kStop: lamps.Lamps(t, 0, true, &schedule); break;
-      case Op::kLost: schedule.Connected(); break;  // And made anew.
-      case Op::kOffline:
-        lamps.CheckPause(t, &schedule);
-        schedule.Advance(t);
-        break;
       case Op::kNext: {
         lamps.CheckPause(t, &schedule);
         music::LampBits bits = 0;
@@ -66,24 +59,9 @@ void RunScript(const Script& script) {
   }
 }
 
-TEST(LampSchedule, LinesOnlyWhenTheLampsChange) {
-  RunScript({"same lamps, one line", 0,
-       {Push(0, 0x1), Writes(0, 0x1), Push(20, 0x1), Quiet(20), Push(40, 0x2), Writes(40, 0x2)}});
-}
-
-TEST(LampSchedule, AtMostOneLinePerSlotAndTheNewestStateGoes) {
-  RunScript({"20 ms slots", 0,
-       {Push(0, 0x1), Writes(0, 0x1), Push(5, 0x2), Quiet(5), Quiet(19), Writes(20, 0x2),
-        Push(21, 0x3), Push(22, 0x4), Quiet(22), Writes(40, 0x4), Quiet(60)}});
-}
-
-TEST(LampSchedule, DelayShiftsEveryState) {
-  // On a new connection the lamps go dark first: what was lit is unknown.
-  RunScript({"100 ms later", 100,
-       {Push(0, 0x1), Writes(0, 0x0), Push(30, 0x2), Quiet(99), Writes(100, 0x1), Quiet(129),
-        Writes(130, 0x2)}});
-}
-
+// What the schedule alone does with the frames' lamps (only changes, one
+// line a slot, the delay, a new connection) is lamp_stream_test's; here
+// what PlayerLamps adds: the stop frame and the pause.
 TEST(LampSchedule, StopFrameAndPauseTurnTheLampsOff) {
   RunScript({"stop with lamps lit", 0, {Push(0, 0x8001), Writes(0, 0x8001), Stop(30), Writes(30, 0)}});
   RunScript({"stop when already dark: the off line still goes", 0,
@@ -93,14 +71,6 @@ TEST(LampSchedule, StopFrameAndPauseTurnTheLampsOff) {
         Push(5100, 0x5), Writes(5100, 0x5)}});
   RunScript({"pause after the delay", 200,
        {Push(0, 0x5), Writes(200, 0x5), Quiet(699), Writes(700, 0)}});
-}
-
-TEST(LampSchedule, ConnectionLostThenMadeSendsTheCurrentState) {
-  RunScript({"reconnect", 0,
-       {Push(0, 0x7), Writes(0, 0x7), Lost(10), Push(10, 0x7), Offline(10), Offline(300),
-        Writes(300, 0x7), Quiet(320)}});
-  RunScript({"nothing while offline, the newest after", 0,
-       {Push(0, 0x1), Offline(0), Push(20, 0x2), Offline(20), Writes(30, 0x2)}});
 }
 
 // The sender polls while frames come and sleeps otherwise.

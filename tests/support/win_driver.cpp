@@ -335,21 +335,27 @@ Pixels CaptureClient(HWND window) {
   return CaptureScreen({origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
 }
 
-Pixels RenderStatusText(const char* text, int width, int height) {
+Pixels DrawnPixels(int width, int height, const std::function<void(HDC)>& draw) {
   HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
   SelectObject(dc, bitmap);
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  SetTextColor(dc, 0x808080);
-  SetBkColor(dc, 0x000000);
-  TextOutA(dc, 0, 0, text, int(std::strlen(text)));
+  draw(dc);
   Pixels pixels = ReadPixels(dc, 0, 0, width, height);
   DeleteDC(dc);
   DeleteObject(bitmap);
   ReleaseDC(nullptr, screen);
   return pixels;
+}
+
+Pixels RenderStatusText(const char* text, int width, int height) {
+  return DrawnPixels(width, height, [&](HDC dc) {
+    SetTextColor(dc, 0x808080);
+    SetBkColor(dc, 0x000000);
+    TextOutA(dc, 0, 0, text, int(std::strlen(text)));
+  });
 }
 
 bool ShowsText(HWND window, const char* text) {

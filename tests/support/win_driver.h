@@ -137,6 +137,8 @@ struct Pixels {
 Pixels CaptureClient(HWND window);
 // A rectangle of the screen.
 Pixels CaptureScreen(const RECT& area);
+// What draw puts into a width x height picture that is black before it.
+Pixels DrawnPixels(int width, int height, const std::function<void(HDC)>& draw);
 // text drawn as the painter draws it (gray on black, the DC's default font)
 // into a width x height picture that is black elsewhere.
 Pixels RenderStatusText(const char* text, int width, int height);

@@ -51,30 +51,22 @@ class LightLine : public testing::TestWithParam<LineCase> {
   void TearDown() override { PortBase = 0; }
 };
 
+// With a port, the accesses the line needs; in the emulation mode none.
 TEST_P(LightLine, SetsStatusLampsAndPort) {
   const LineCase& c = GetParam();
-  PortBase = kData;
-  ApplyLightLine(c.line);
+  for (const uint16_t base : {kData, uint16_t(0)}) {
+    SCOPED_TRACE(base ? "port at 0x378" : "emulation mode");
+    SetUp();
+    PortBase = base;
+    ApplyLightLine(c.line);
 
-  const DisplayStateRecord state = SnapshotDisplayState();
-  EXPECT_STREQ(state.StatusText, c.status);
-  EXPECT_EQ(state.LampBank0, c.bank0);
-  EXPECT_EQ(state.LampBank1, c.bank1);
-  EXPECT_EQ(fake_port::Accesses(), c.port);
-  EXPECT_EQ(fake_ui::RepaintRequests(), 1);
-}
-
-TEST_P(LightLine, EmulationModeNeverTouchesThePort) {
-  const LineCase& c = GetParam();
-  PortBase = 0;
-  ApplyLightLine(c.line);
-
-  const DisplayStateRecord state = SnapshotDisplayState();
-  EXPECT_STREQ(state.StatusText, c.status);
-  EXPECT_EQ(state.LampBank0, c.bank0);
-  EXPECT_EQ(state.LampBank1, c.bank1);
-  EXPECT_EQ(fake_port::Accesses(), kNoAccess);
-  EXPECT_EQ(fake_ui::RepaintRequests(), 1);
+    const DisplayStateRecord state = SnapshotDisplayState();
+    EXPECT_STREQ(state.StatusText, c.status);
+    EXPECT_EQ(state.LampBank0, c.bank0);
+    EXPECT_EQ(state.LampBank1, c.bank1);
+    EXPECT_EQ(fake_port::Accesses(), base ? c.port : kNoAccess);
+    EXPECT_EQ(fake_ui::RepaintRequests(), 1);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, LightLine, testing::Values(

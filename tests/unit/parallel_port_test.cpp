@@ -115,22 +115,6 @@ INSTANTIATE_TEST_SUITE_P(Registers, PortProtocol, testing::Values(
     PortCase{0xD010, 0xF3, 0xFB},  // Every other bit kept, even the unused ones.
     PortCase{0xFFFE, 0xFF, 0xFB}));  // The control register wraps to 0x0000.
 
-TEST(PortAddresses, ControlRegisterIsTwoAboveTheBase) {
-  const std::vector<std::pair<uint16_t, uint16_t>> cases = {{0x378, 0x37A}, {0x3BC, 0x3BE}, {0x278, 0x27A}};
-  for (const auto& [base, control] : cases) {
-    fake_port::Reset();
-    PortBase = base;
-    OutputOneBank(0);
-    ASSERT_EQ(fake_port::Accesses().size(), 4u);
-    EXPECT_EQ(fake_port::Accesses()[1].address, control);
-  }
-  PortBase = 0;
-}
-
-}  // namespace
-
-namespace {
-
 struct StartCase {
   const char* name;
   uint16_t base;

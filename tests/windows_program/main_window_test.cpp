@@ -3,12 +3,12 @@
 // PaintLamps puts into the pixels.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 
 #include "app/app_win.h"
-#include "app/lamp_picture.h"
 #include "lights/light_control.h"
 #include "pipe/pipe_listener.h"
+#include "tests/support/win_driver.h"
 
 namespace {
 
@@ -65,75 +65,40 @@ TEST(MainWindowProcedure, KnowsTheWindowBeforeTheListenerStarts) {
   EXPECT_EQ(message.wParam, 0u);
 }
 
-// PaintLamps into a 32-bit DIB, read back pixel by pixel.
-class PaintedPicture : public ::testing::Test {
- protected:
-  static constexpr int kWidth = 260, kHeight = 90;
+// PaintLamps into a picture that is black before, as WM_ERASEBKGND leaves
+// it with the class brush; checked by the driver's reading of the screen.
+Pixels Painted(const char* line) {
+  CreateDrawingObjects();
+  ClearDisplayState();
+  if (line != nullptr) ApplyLightLine(line);
+  return DrawnPixels(260, 90, [](HDC dc) { PaintLamps(dc); });
+}
 
-  void Paint(const char* line) {
-    CreateDrawingObjects();
-    ClearDisplayState();
-    if (line != nullptr) ApplyLightLine(line);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = -kHeight;  // Top-down rows.
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    SelectObject(dc_, bitmap_);
-    RECT all = {0, 0, kWidth, kHeight};
-    FillRect(dc_, &all, BlackBrush);  // What WM_ERASEBKGND does with the class brush.
-    PaintLamps(dc_);
-    GdiFlush();
-  }
-  void TearDown() override {
-    if (dc_ != nullptr) DeleteDC(dc_);
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  }
-  // As COLORREF 0x00BBGGRR; the DIB holds 0x00RRGGBB.
-  uint32_t At(int x, int y) const {
-    const uint32_t p = bits_[y * kWidth + x] & 0xFFFFFF;
-    return ((p & 0xFF) << 16) | (p & 0xFF00) | (p >> 16);
-  }
-  bool TextPixelsIn(int left, int right, int height) const {
-    for (int y = 0; y < height; ++y)
-      for (int x = left; x < right; ++x)
-        if (At(x, y) == kTextColour) return true;
-    return false;
-  }
+bool TextPixelsIn(const Pixels& picture, int left, int right, int height) {
+  for (int y = 0; y < height; ++y)
+    for (int x = left; x < right; ++x)
+      if (picture.At(x, y) == kGray) return true;
+  return false;
+}
 
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  uint32_t* bits_ = nullptr;
-};
-
-TEST_F(PaintedPicture, LitCirclesFollowTheBitsMostSignificantAtTheLeft) {
-  Paint(">5L8001");  // LampBank0 0x01, LampBank1 0x80.
-  for (int column = 0; column < 8; ++column) {
-    const int x = 32 * column + 16;
-    EXPECT_EQ(At(x, 36), column == 7 ? kLitColour : kDarkColour) << "row 1, column " << column;
-    EXPECT_EQ(At(x, 68), column == 0 ? kLitColour : kDarkColour) << "row 2, column " << column;
+// Each circle's centre lit or dark by its bit, most significant at the
+// left; its gray outline; black between the circles.
+TEST(PaintedPicture, CirclesFollowTheBitsWithGrayOutlines) {
+  for (const unsigned value : {0x8001u, 0xFFFFu, 0x0000u}) {
+    char line[16];
+    std::snprintf(line, sizeof line, ">5L%04X", value);
+    const Pixels picture = Painted(line);
+    EXPECT_EQ(LampsDiffer(picture, value), "") << line;
+    for (int column = 0; column < 8; ++column)
+      EXPECT_EQ(picture.At(32 * column + 16, 83), kGray) << "bottom of row 2, column " << column;
   }
 }
 
-TEST_F(PaintedPicture, EveryCircleHasAGrayOutline) {
-  Paint(">5LFFFF");
-  for (int column = 0; column < 8; ++column) {
-    EXPECT_EQ(At(32 * column + 16, 20), kOutlineColour) << "top of row 1, column " << column;
-    EXPECT_EQ(At(32 * column, 36), kOutlineColour) << "left of row 1, column " << column;
-    EXPECT_EQ(At(32 * column + 16, 83), kOutlineColour) << "bottom of row 2, column " << column;
-    EXPECT_EQ(At(32 * column + 2, 54), kBackgroundColour) << "corner outside column " << column;
-  }
-}
-
-TEST_F(PaintedPicture, StatusTextGrayOnBlackAtTheTopLeft) {
-  Paint(nullptr);
-  EXPECT_FALSE(TextPixelsIn(0, 64, 18));
-  Paint(">???");
-  EXPECT_TRUE(TextPixelsIn(0, 64, 18));
-  EXPECT_FALSE(TextPixelsIn(64, kWidth, 18));  // Four characters, no more.
+TEST(PaintedPicture, StatusTextGrayOnBlackAtTheTopLeft) {
+  EXPECT_FALSE(TextPixelsIn(Painted(nullptr), 0, 64, 18));
+  const Pixels picture = Painted(">???");
+  EXPECT_TRUE(TextPixelsIn(picture, 0, 64, 18));
+  EXPECT_FALSE(TextPixelsIn(picture, 64, 260, 18));  // Four characters, no more.
 }
 
 }  // namespace
