@@ -83,6 +83,10 @@ constexpr double kTempoKneeHz = 400;
 // The tempo's body: the bands up to here, where kicks, snares and toms have
 // their tone and hi-hats next to nothing.
 constexpr double kBodyHz = 300;
+// Quiet noise-like hits (ghost snares under a mix) rise above 3 kHz, where
+// little else does: their own picker there, with a lower threshold.
+constexpr double kCrispHz = 3000;
+constexpr float kCrispDelta = 2.0f, kCrispMedian = 2.5f, kCrispLambda = 0.5f;
 constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
 constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
 constexpr int kStableEstimates = 10;       // A second of the phase holding: beats may lead.
@@ -177,7 +181,9 @@ struct Analyzer::State {
   // Onsets.
   std::vector<float> fluxLog[2], fluxNow, fluxBands;  // Log band levels, two steps back.
   double powerLog[2][2] = {};  // The power of the body's bands and of all, two steps back.
-  std::vector<float> fluxWeight, tempoWeight, bodyWeight;
+  std::vector<float> fluxWeight, tempoWeight, bodyWeight, crispWeight;
+  float crispFlux = 0;
+  OnsetPicker crispPicker{kCrispDelta, kCrispMedian, kCrispLambda};
   float tempoFlux = 0, bodyFlux = 0;
   float fluxKnee = kFluxKnee;
   TonalFlux tonal;  // Weighted towards the lows: the kick, snare and bass carry the beat.
@@ -232,10 +238,12 @@ struct Analyzer::State {
       }
       tempoWeight.assign(fluxMap.bandCount, 0);
       bodyWeight.assign(fluxMap.bandCount, 0);
+      crispWeight.assign(fluxMap.bandCount, 0);
       for (int b = 0; b < fluxMap.bandCount; ++b) {
         const double hz = width[b] > 0 ? centre[b] / width[b] : 0;
         tempoWeight[b] = static_cast<float>(kTempoKneeHz / (kTempoKneeHz + hz));
         bodyWeight[b] = hz <= kBodyHz ? 1.0f : 0.0f;
+        crispWeight[b] = hz >= kCrispHz ? fluxWeight[b] : 0.0f;
       }
       fluxSteps = 0;
     }
@@ -315,6 +323,7 @@ struct Analyzer::State {
     std::vector<float>& older = fluxLog[fluxSteps % 2];  // Two steps back.
     float flux = 0;
     tempoFlux = 0;
+    crispFlux = 0;
     // Log compression with its knee at -90 dB (the player's spectrum: its
     // smallest step): a hit stands out at any level; hiss is kept out by the
     // threshold, which follows the flux's median.
@@ -340,6 +349,7 @@ struct Analyzer::State {
         const float rise = std::max(0.0f, fluxNow[b] - before);
         flux += fluxWeight[b] * rise;
         tempoFlux += tempoWeight[b] * rise;
+        crispFlux += crispWeight[b] * rise;
       }
     }
     bodyFlux = bodyShare * tempoFlux;
@@ -356,13 +366,15 @@ struct Analyzer::State {
   void Onset(Frame* f, float tonalFlux, bool tonalFresh) {
     const bool percussive = percussivePicker.Next(f->time, f->flux, !f->silent);
     const bool tonal = tonalFresh && tonalPicker.Next(f->time, tonalFlux, !f->silent);
+    const bool crisp = crispPicker.Next(f->time, crispFlux, !f->silent);
     // The tonal function rises later and for longer than the percussive one:
     // its rise just after an onset is that onset's own.
-    if ((percussive || (tonal && f->time - lastOnset >= kTonalAfter)) && f->time - lastOnset >= kMinIoi) {
+    if ((percussive || crisp || (tonal && f->time - lastOnset >= kTonalAfter)) && f->time - lastOnset >= kMinIoi) {
       f->onset = true;
       lastOnset = f->time;
       if (percussive) percussivePicker.Fire();
       if (tonal) tonalPicker.Fire();
+      if (crisp) crispPicker.Fire();
     }
   }
 

@@ -169,6 +169,57 @@ INSTANTIATE_TEST_SUITE_P(RatesAndLevels, Clicks, testing::Values(
     ClickCase{48000, -6}, ClickCase{48000, -40}, ClickCase{44100, -20},
     ClickCase{22050, -6}, ClickCase{96000, -30}));
 
+// ---- Quiet noise-like hits (ghost snares) between loud kicks whose room
+// tail fills every band: seen, and the tail's own noise not taken for hits.
+
+struct GhostCase {
+  double ghostDb, tailDb;
+  unsigned seed;
+  int seenAtLeast, extraAtMost;  // Of the 14 ghosts; onsets where no hit is.
+};
+
+class GhostNotes : public testing::TestWithParam<GhostCase> {};
+
+TEST_P(GhostNotes, SeenUnderTheKicksTails) {
+  const GhostCase& c = GetParam();
+  std::mt19937 rng(c.seed);
+  std::normal_distribution<double> noise;
+  std::vector<double> kicks, ghosts;
+  for (double t = 0.5; t < 7.5; t += 0.5) kicks.push_back(t), ghosts.push_back(t + 0.3125);
+  double tail = 0;  // The room: white noise, set off by each kick.
+  const auto pcm = Make(48000, 1, 8, [&](size_t i, int) {
+    const double t = i / 48000.0;
+    double x = 0;
+    for (double k : kicks) {
+      const double d = t - k;
+      if (d >= 0 && d < 0.4) x += std::sin(2 * kPi * (55 * d + 1.2 * (1 - std::exp(-d / 0.03)))) * std::exp(-d / 0.12);
+      if (d >= 0 && d < 1 / 48000.0) tail = Gain(c.tailDb);
+    }
+    for (double g : ghosts) {
+      const double d = t - g;
+      if (d >= 0 && d < 0.2) x += Gain(c.ghostDb) * noise(rng) * std::exp(-d / 0.05);
+    }
+    tail *= std::exp(-1 / (0.6 * 48000));
+    return x + noise(rng) * tail;
+  });
+  auto near = [](const std::vector<double>& times, double t) {
+    return std::any_of(times.begin(), times.end(), [&](double x) { return std::fabs(x - t) <= 0.05; });
+  };
+  std::vector<double> onsets;
+  for (const Frame& f : Analyse(pcm, 48000, 1)) {
+    if (f.onset) onsets.push_back(f.time);
+  }
+  int seen = 0, extra = 0;
+  for (double k : kicks) EXPECT_TRUE(near(onsets, k)) << "no onset at the kick at " << k << " s";
+  for (double g : ghosts) seen += near(onsets, g);
+  for (double o : onsets) extra += !near(kicks, o) && !near(ghosts, o);
+  EXPECT_GE(seen, c.seenAtLeast) << "ghost notes seen, of " << ghosts.size();
+  EXPECT_LE(extra, c.extraAtMost) << "onsets where there is no hit";
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, GhostNotes, testing::Values(
+    GhostCase{-24, -24, 33, 14, 0}, GhostCase{-30, -26, 44, 9, 1}));
+
 // ---- The meter: -50 dBFS lights the first lamp, every 6.25 dB one more.
 
 struct MeterCase {
