@@ -247,10 +247,16 @@ def listener(args):
         extra = host.output.pending()
         c.check(not extra, "nothing new for %s s" % seconds, ": %r" % extra)
 
-    def connect():
-        client = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        client.connect("\0tormelin")
-        return client
+    def connect():  # The listener may show ">???" a moment before it listens.
+        for _ in range(100):
+            client = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            try:
+                client.connect("\0tormelin")
+                return client
+            except ConnectionRefusedError:
+                client.close()
+                time.sleep(0.1)
+        raise Failure("no listener on @tormelin within 10 s")
 
     def raw(data):  # One client, one write, then it goes.
         with connect() as client:
