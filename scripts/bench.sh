@@ -43,8 +43,8 @@ prepare_wine "$PWD/build/windows/wineprefix"
 for _ in $(seq "$runs"); do wine build/windows/bench/latency_bench.exe 10000 | tr -d '\r'; done
 
 echo "=== idle CPU and memory over 100,000 lines, Linux"
-python3 tests/soak/idle_check.py --host build/linux/tests/soak/soak_host \
+python3 tests/soak/clients.py idle --host build/linux/tests/soak/soak_host \
   --client build/linux/tests/soak/soak_client --lines 100000
 echo "=== idle CPU and memory over 100,000 lines, Windows build under Wine"
-python3 tests/soak/idle_check.py --wine --host build/windows/tests/soak/soak_host.exe \
+python3 tests/soak/clients.py idle --wine --host build/windows/tests/soak/soak_host.exe \
   --client build/windows/tests/soak/soak_client.exe --lines 100000

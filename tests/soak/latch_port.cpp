@@ -17,14 +17,28 @@ uint8_t Latch[2] = {0, 0};
 bool Pin16(uint8_t control) { return (control & 0x04) != 0; }
 bool Pin17(uint8_t control) { return (control & 0x08) == 0; }
 
+// In the emulation mode no access may come: one is printed, and is a line
+// the driver does not expect.
+bool Fault(const char* what, uint16_t address) {
+  if (PortBase != 0) return false;
+  char line[48];
+  std::snprintf(line, sizeof line, "port access %s 0x%x\n", what, address);
+  PrintLine(line);
+  return true;
+}
+
 }  // namespace
 
-bool PortAccessOpen(uint16_t) { return true; }
+bool PortAccessOpen(uint16_t base) { return !Fault("open", base); }
 void FormatNoPortAccessMessage(uint16_t base, char* text, size_t size) { std::snprintf(text, size, "%X", base); }
 
-uint8_t PortRead8(uint16_t address) { return address == PortBase + 2 ? Control : 0xFF; }
+uint8_t PortRead8(uint16_t address) {
+  if (Fault("read", address)) return 0;
+  return address == PortBase + 2 ? Control : 0xFF;
+}
 
 void PortWrite8(uint16_t address, uint8_t value) {
+  if (Fault("write", address)) return;
   if (address == PortBase) {
     Data = value;
   } else if (address == PortBase + 2) {

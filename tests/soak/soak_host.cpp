@@ -1,7 +1,10 @@
-// The soak's stand-in front end: runs the real listener on its own thread,
-// with the port in use (a latch-emulating back end), and prints on every
-// repaint request what the window shows and what the latches hold:
+// The stand-in front end of the many-client driver: runs the real listener
+// on its own thread, with the port in use (a latch-emulating back end), or
+// with "soak_host emulation" in the emulation mode (PortBase 0: any port
+// access is a fault and prints "port access ..."). One line per event:
 //   state status=">5L1234" lamps=34 12 latches=34 12
+//   box caption="Debug Window" text="..." style=0x40
+//   ended code=0          (then the process ends)
 // The main thread answers requests on standard input:
 //   handles   -> "handles N" (this process's open handles or descriptors)
 //   quit      -> ends the process
@@ -21,16 +24,14 @@
 #include "tests/support/test_threads.h"
 
 namespace {
-
 TestLock OutputLock;
+}  // namespace
 
 void PrintLine(const char* line) {
   TestLockHold hold(OutputLock);
   std::fputs(line, stdout);
   std::fflush(stdout);
 }
-
-}  // namespace
 
 void RequestRepaint() {
   const DisplayStateRecord state = SnapshotDisplayState();
@@ -44,18 +45,22 @@ void RequestRepaint() {
   PrintLine(line);
 }
 
-void ShowMessageBox(void*, const char* text, const char* caption, unsigned) {
-  char line[512];
-  std::snprintf(line, sizeof line, "box caption=\"%s\" text=\"%s\"\n", caption, text);
+void ShowMessageBox(void*, const char* text, const char* caption, unsigned style) {
+  char escapedCaption[256], escapedText[1024], line[1400];
+  EscapeText(caption, escapedCaption);
+  EscapeText(text, escapedText);
+  std::snprintf(line, sizeof line, "box caption=\"%s\" text=\"%s\" style=0x%x\n", escapedCaption, escapedText, style);
   PrintLine(line);
 }
 
 int LoadText(unsigned id, char* buffer, int size) { return CopyStringTableText(id, buffer, size); }
 
-int main() {
+int main(int argc, char** argv) {
   ClearDisplayState();
-  PortBase = 0x378;
-  PortSetUp();  // As start-up does: both strobe pins low before any output.
+  if (argc < 2 || std::strcmp(argv[1], "emulation") != 0) {
+    PortBase = 0x378;
+    PortSetUp();  // As start-up does: both strobe pins low before any output.
+  }
   StartDetachedThread(
       [](void*) {
         NameListenerThread();
@@ -63,6 +68,7 @@ int main() {
         char line[32];
         std::snprintf(line, sizeof line, "ended code=%d\n", code);
         PrintLine(line);
+        std::_Exit(0);  // A listener that ends (a second copy) ends its host.
       },
       nullptr);
 

@@ -1,7 +1,7 @@
 # The one shell library of the end-to-end scripts: checks and their verdict,
 # processes that end with the script, a private network namespace and a
-# private Xvfb, the Linux program's window and pictures, real clients of the
-# pipe, and the following of a host's output line by line.
+# private Xvfb, the Linux program's window and pictures, and real clients of
+# the pipe.
 #
 #   source tests/support/lib.sh           # in a private network namespace
 #   SHARED_NET=1 source tests/support/lib.sh   # Wine: the pipe is the prefix's
@@ -70,20 +70,6 @@ wait_until() {
   done
 }
 
-# expect_ends PID: within 10 s the process ends; fails when it does not.
-expect_ends() {
-  wait_until 10 eval "! any_alive $1" && return 0
-  fail "process $1 still running after 10 s"
-  return 1
-}
-
-# expect_status WHAT WANT COMMAND...: the command's exit status is WANT.
-expect_status() {
-  local what=$1 want=$2 status=0; shift 2
-  "$@" || status=$?
-  check_equal "$what: exit status" "$status" "$want"
-}
-
 # --- a private display --------------------------------------------------
 
 # -noreset: without it the server resets each time its last client goes,
@@ -104,12 +90,6 @@ send() {
   local line
   for line in "$@"; do printf '%s\n' "$line"; sleep 0.2; done |
     timeout 10 socat -t 1 - ABSTRACT-CONNECT:tormelin
-}
-
-# send_raw BYTES: printf's BYTES as one write of one client, then it goes.
-send_raw() {
-  # shellcheck disable=SC2059 # BYTES holds printf's escapes on purpose.
-  printf "$1" | bounded socat - ABSTRACT-CONNECT:tormelin
 }
 
 # hold_client: a socat client that stays connected while the script holds
@@ -234,64 +214,4 @@ expect_text() {
     fail "status text is not '$2'"
     text_shows "$1" "$WORK/reference.ppm" || true
   fi
-}
-
-# --- following a host's output line by line -----------------------------
-
-HOST_OUT=""  # The output file of the host being followed.
-SEEN=0       # Its lines checked so far.
-
-# follow FILE [SEEN]: follow another host's output from line SEEN on.
-follow() { HOST_OUT=$1 SEEN=${2:-0}; }
-
-# Complete lines of a host's output, without Windows' carriage returns.
-complete_lines() { tr -d '\r' <"$1" | sed -n "1,$(tr -d '\r' <"$1" | wc -l)p"; }
-
-# expect_next LINE: within 10 s the host's next complete line is LINE.
-expect_next() {
-  local want=$1 got="" _
-  for _ in $(seq 100); do
-    got=$(complete_lines "$HOST_OUT" | sed -n "$((SEEN + 1))p")
-    [ -n "$got" ] && break
-    sleep 0.1
-  done
-  SEEN=$((SEEN + 1))
-  if [ "$got" = "$want" ]; then pass "$want"; return 0; fi
-  fail "expected [$want], got [${got:-nothing in 10 s}]"
-  [ -n "$got" ] || finish  # Nothing more will come: the checks after this cannot pass.
-}
-
-# expect_eventually PATTERN: skips lines until one matches the glob (for
-# output whose length varies, such as a pattern's); fails after 10 s.
-expect_eventually() {
-  local want=$1 got _
-  for _ in $(seq 100); do
-    while [ "$(complete_lines "$HOST_OUT" | wc -l)" -gt "$SEEN" ]; do
-      SEEN=$((SEEN + 1))
-      got=$(complete_lines "$HOST_OUT" | sed -n "${SEEN}p")
-      # shellcheck disable=SC2053 # $want is a pattern.
-      if [[ $got == $want ]]; then pass "(after skipping) $got"; return 0; fi
-    done
-    sleep 0.1
-  done
-  fail "no line [$want] in 10 s"
-  finish
-}
-
-# expect_quiet SECONDS: the host prints nothing more for that long.
-expect_quiet() {
-  sleep "$1"
-  local count
-  count=$(complete_lines "$HOST_OUT" | wc -l)
-  if [ "$count" -eq "$SEEN" ]; then pass "nothing new for $1 s"; else
-    fail "unexpected output: $(complete_lines "$HOST_OUT" | sed -n "$((SEEN + 1)),\$p" | tr '\n' '|')"
-    SEEN=$count
-  fi
-}
-
-# expect_line_applied LINE BANK0 BANK1: the host shows the line, then, its
-# client gone, ">xxx" with the same lamps.
-expect_line_applied() {
-  expect_next "state status=\"$1\" lamps=$2 $3"
-  expect_next "state status=\">xxx\" lamps=$2 $3"
 }

@@ -1,12 +1,10 @@
-"""The one Python module of the soak, idle and flood drivers: processes
+"""The library of the many-client driver (tests/soak/clients.py): processes
 that print one line per event and the threads that read them, the soak host
 and client as processes (natively or under Wine), the private network
 namespace, sessions of real clients (socat, lightsend) against a real
 program, and a small model of what the server must show after each read
 (the line framing and a light line, written from the rules, not from the
 code).
-
-  pipe_harness.py sessions LIGHTSEND COUNT SEED   (see real_sessions)
 """
 import atexit
 import os
@@ -35,21 +33,6 @@ def enter_private_net():
     if os.environ.get("PIPESERVER_PRIVATE_NET") != "1":
         script = os.path.join(SUPPORT_DIR, "private_net.sh")
         os.execvp("bash", ["bash", script, sys.executable] + sys.argv)
-
-
-def parse_driver_args(parser):
-    """Adds the arguments every driver takes (--host, --client, --wine),
-    parses the command line, and under Linux enters a private network
-    namespace; returns the arguments."""
-    parser.add_argument("--host", required=True, help="the soak host (soak_host, soak_host.exe)")
-    parser.add_argument("--client", required=True, help="the soak client (soak_client, soak_client.exe)")
-    parser.add_argument("--wine", action="store_true", help="run the .exe files under Wine")
-    args = parser.parse_args()
-    if args.wine and not os.environ.get("WINEPREFIX"):
-        parser.error("--wine needs WINEPREFIX (the build's own prefix, with wineserver -p running)")
-    if not args.wine:
-        enter_private_net()
-    return args
 
 
 def wine_loader(path):
@@ -113,12 +96,13 @@ class LineReader:
 
 
 class Host:
-    """The soak host (tests/soak/soak_host.cpp): the real listener, one state
-    line per repaint request."""
+    """The host (tests/soak/soak_host.cpp): the real listener, one state
+    line per repaint request; with "emulation", the port unused."""
 
-    def __init__(self, path, wine):
+    def __init__(self, path, wine, *args):
         self.wine = wine
-        self.process = subprocess.Popen(command(path, wine), stdin=subprocess.PIPE,
+        self.port = "emulation" not in args
+        self.process = subprocess.Popen(command(path, wine) + list(args), stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, bufsize=0)
         self.output = LineReader(self.process.stdout)
         # The Linux client watches the host's listener thread to pace its writes.
@@ -130,7 +114,7 @@ class Host:
             raise Failure("%s\n  expected: %s\n  got:      %s" % (context, wanted, line))
 
     def expect_start(self):
-        display = Display()
+        display = Display(self.port)
         display.apply(b">???")
         self.expect(display.state_line(), "the listener's start")
         return display
@@ -305,7 +289,8 @@ def read_hex(text):
 class Display:
     """Status text, lamp bytes, and the two latches on the port."""
 
-    def __init__(self):
+    def __init__(self, port=True):
+        self.port = port  # In the emulation mode the latches stay 0.
         self.status = b""
         self.lamps = [0, 0]
         self.latches = [0, 0]
@@ -320,6 +305,8 @@ class Display:
         if value is None:
             return  # A value field without a number leaves the lamps alone.
         self.lamps = [value & 0xFF, (value >> 8) & 0xFF]
+        if not self.port:
+            return
         self.latches[0] = self.lamps[0]
         if text[1:2] == b"5":
             self.latches[1] = self.lamps[1]
@@ -375,8 +362,3 @@ def real_sessions(lightsend, count, seed):
     display.apply(last)
     return last, display
 
-
-if __name__ == "__main__" and sys.argv[1:2] == ["sessions"]:
-    # For the shell drivers: the last full line, then the lamp bytes it sets.
-    last, display = real_sessions(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
-    print(last.decode(), "%02x" % display.lamps[0], "%02x" % display.lamps[1])

@@ -1,0 +1,647 @@
+#!/usr/bin/env python3
+"""The many-client driver: real clients against the real listener in the
+host (tests/soak/soak_host.cpp), or against the shipped Linux program.
+
+  clients.py listener --host H --client C --lightsend L [--wine]
+      the listener's behaviour scenario by scenario, with lightsend and raw
+      clients: a check per line the host shows
+  clients.py soak --host H --client C [--sessions 1000] [--seed N]
+      many sessions, each write checked against the model
+      (tests/support/pipe_harness.py), then descriptors (handles) and memory
+  clients.py idle --host H --client C [--lines 100000]
+      no CPU while waiting, alone or with a silent client; no memory growth
+  clients.py shipped --program P --xprobe X --text-ref T --lightsend L
+      a short soak of the shipped Linux program on a private Xvfb
+
+Linux: re-runs itself in a private network namespace
+(tests/support/private_net.sh), where the abstract socket name is its own.
+--wine: the .exe files under Wine (WINEPREFIX from the environment); handles
+are then counted by the host itself (every handle value that
+GetHandleInformation accepts). Each soak client's standard error is kept, in
+SOAK_CLIENT_LOG=DIR if given, under Wine with WINEDEBUG=-all,err+virtual or
+$SOAK_CLIENT_WINEDEBUG (say +seh,+process) for the clients alone. A client
+that Wine could not start (pipe_harness.WINE_START_FAILURE) is replaced and
+counted; any other client that ends before connecting fails.
+
+A soak session connects a soak_client, makes 1 to 20 writes (commands, near
+misses, random bytes with NUL and 0xFF, over-long lines, endless lines
+without a line feed, writes of no bytes), each paced to be a read of its
+own, and ends by closing, by closing in the middle of a line, by SIGKILL
+(between writes, or while it writes a long line), or by handing over to the
+next session's client, which connected and wrote a line meanwhile. Every
+state line the host prints must be the model's, in order; after each
+session the host shows ">xxx" with the lamps and latches of the last good
+command.
+"""
+import argparse
+import os
+import random
+import re
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from pipe_harness import (READ_SIZE, TIMEOUT, Client, Display, Failure, Host, command,  # noqa: E402
+                          enter_private_net, frame, real_sessions)
+
+
+# --- what a session writes ---------------------------------------------------
+
+NEAR_MISSES = [b">5l12", b">4L12", b">5Lzz", b">5L", b">5L0x", b">5L-1", b">5L 12", b">5L12345",
+               b">", b">5L1\r", b">A\0B", b">5\0L1", b">3L 0xg", b">5L+7f", b">xxx", b">5L0X1"]
+NOISE = b">\n\0\xff53Lx0 -+\r" + bytes(range(256))
+
+
+def random_command(rng, short=False):
+    mode = rng.choice(b"35")
+    value = rng.randrange(0x10000)
+    digits = ("%X" if short else rng.choice(["%X", "%x", "%04X", "0x%X"])) % value
+    return b">%cL" % mode + digits.encode()
+
+
+def random_write(rng):
+    """One write, and whether it is longer than a read (then it holds no line feed)."""
+    kind = rng.randrange(100)
+    if kind < 3:  # A write of no bytes at all: changes nothing, ends nothing.
+        return b""
+    if kind < 45:
+        return random_command(rng) + b"\n"
+    if kind < 60:
+        return rng.choice(NEAR_MISSES) + rng.choice([b"\n", b"\r\n"])
+    if kind < 75:  # Random bytes, within one read.
+        return bytes(rng.choice(NOISE[:14]) if rng.random() < 0.5 else rng.randrange(256)
+                     for _ in range(rng.randint(1, 18)))
+    if kind < 82:  # Too long: nine or more characters before the line feed.
+        return b">" + bytes(rng.choice(b"5L0123abcXYZ") for _ in range(rng.randint(8, 15))) + b"\n"
+    if kind < 88:  # Two lines in one write: only the first counts.
+        return random_command(rng, True) + b"\n" + random_command(rng, True) + b"\n"
+    if kind < 94:  # Noise, then a line.
+        return b"\0\xff \n"[:rng.randint(1, 4)] + random_command(rng) + b"\n"
+    # An endless line: many reads' worth, '>' here and there, never a line feed.
+    body = bytes(rng.choice(b">5L0123456789ABCDEFxyz\0\xff\r") for _ in range(rng.randint(19, 400)))
+    return b">" + body
+
+
+def model_after_write(display, data):
+    """Applies what the server makes of one write; returns True when a line is applied."""
+    if len(data) > READ_SIZE:
+        # Spread over several reads; with no line feed none of them yields a line.
+        assert b"\n" not in data
+        return False
+    line = frame(data)
+    if line is None:
+        return False
+    display.apply(line)
+    return True
+
+
+# --- one session -------------------------------------------------------------
+
+def connected_client(client, start_client, stats):
+    """The client once it has said "connected", or, when Wine could not start
+    it (pipe_harness.WINE_START_FAILURE: its loader's address-space conflict,
+    a fault of Wine's start-up and not of the pipe), another one in its
+    place, counted and said. Any other silence fails the soak."""
+    for _ in range(3):
+        if client.expect_connected():
+            return client
+        stats["wine start failures"] += 1
+        print("  client %d: Wine could not start it (%s); started another"
+              % (client.number, client.errors().decode("latin-1").strip()), flush=True)
+        client.end()
+        client = start_client()
+    raise Failure("Wine could not start three clients in a row")
+
+
+def run_session(number, rng, host, client, display, stats, queued_line, start_client):
+    """Runs one session on client. queued_line: a line it wrote while the
+    previous client was still being served (already applied and checked).
+    Returns the next session's client when this one ends in a hand-over."""
+    history = [] if queued_line is None else [queued_line]
+    next_client = None
+    ending = "?"
+    try:
+        if not client.connected:
+            client = connected_client(client, start_client, stats)
+        if queued_line is not None:
+            client.expect("ok", "the answer to the queued line")
+        ending = rng.choices(["close", "cut", "kill", "kill-writing", "hand-over"],
+                             weights=[55, 15, 10, 10, 10])[0]
+        writes = [random_write(rng) for _ in range(rng.randint(1, 20))]
+        if ending == "cut":  # The last write stops in the middle of a line.
+            writes.append(random_command(rng)[:rng.randint(1, 7)])
+        for data in writes:
+            history.append(data)
+            client.write(data)
+            client.expect("ok", "the answer to a write")
+            stats["writes"] += 1
+            if model_after_write(display, data):
+                stats["applied"] += 1
+                host.expect(display.state_line(), "session %d, after writing %r" % (number, data))
+        next_line = None
+        if ending == "hand-over":
+            # The next client connects and writes one line while this one is
+            # still served; it must be served, line and all, once this goes.
+            next_client = start_client()
+            next_line = random_command(rng, short=True) + b"\n"  # At most 7 characters: applied.
+            next_client.write(next_line)
+            time.sleep(rng.choice([0, 0.01]))
+        if ending == "kill-writing":
+            # Killed while it writes a long line, which none, some or all of
+            # may reach the server: without a line feed none of it counts.
+            data = b">5L" + bytes(rng.choice(b"0123456789ABCDEF") for _ in range(rng.randint(20, 400)))
+            history.append(data)
+            client.write(data)
+            time.sleep(rng.choice([0, 0.0005, 0.002]))
+        if ending.startswith("kill"):
+            client.process.send_signal(signal.SIGKILL)
+            stats["killed"] += 1
+        else:
+            client.quit()
+        client.process.wait(timeout=TIMEOUT)
+        display.apply(b">xxx")
+        host.expect(display.state_line(), "session %d, after the client went (%s)" % (number, ending))
+        if next_client is not None:
+            replacement = connected_client(next_client, start_client, stats)
+            if replacement is not next_client:  # Never ran: its line was never written.
+                next_client.end()
+                return replacement, None
+            stats["handed-over"] += 1
+            assert model_after_write(display, next_line)
+            host.expect(display.state_line(), "session %d, the queued client's line %r" % (number + 1, next_line))
+            return next_client, next_line
+        return None, None
+    except Failure as failure:
+        if next_client is not None:
+            next_client.end()
+        code = client.process.poll()
+        raise Failure("%s\n  session ending: %s\n  session writes: %r\n  client %d: %s, standard error %s: %r"
+                      % (failure, ending, history, client.number,
+                         "running" if code is None else "exit code %d" % code, client.log,
+                         client.errors()[-500:]))
+    finally:
+        client.end()
+
+
+# --- checks ------------------------------------------------------------------
+
+class Checks:
+    """Pass/fail points, each printed; the verdict at the end."""
+
+    def __init__(self):
+        self.failures = 0
+
+    def check(self, ok, what, detail=""):
+        print(("ok: %s" if ok else "FAIL: %s" + detail) % what, flush=True)
+        self.failures += 0 if ok else 1
+        return ok
+
+    def next(self, host, wanted):
+        """The host's next line is wanted; nothing at all ends the run."""
+        got = host.output.next(wanted)
+        self.check(got == wanted, wanted, "\n  got: " + got)
+
+    def status(self, what, got, wanted):
+        self.check(got == wanted, "%s: exit status %s" % (what, got), ", want %s" % wanted)
+
+    def verdict(self):
+        print("all checks passed" if not self.failures else "%d check(s) failed" % self.failures)
+        return 1 if self.failures else 0
+
+
+def state(status, bank0, bank1):
+    """The emulation host's state line (no port: the latches stay 0)."""
+    return 'state status="%s" lamps=%02x %02x latches=00 00' % (status, bank0, bank1)
+
+
+# --- the listener's scenarios --------------------------------------------------
+
+def listener(args):
+    wine = args.wine
+    limit = 20 if wine else 10         # Each Wine process takes a moment to start.
+    delay, rate = (300, 5) if wine else (200, 10)  # lightsend's pause (ms), a pattern's steps a second.
+    pipe = "\\\\.\\pipe\\tormelin" if wine else "the abstract socket @tormelin"
+    bind_error = 231 if wine else 98   # ERROR_PIPE_BUSY (Wine, as Windows), EADDRINUSE.
+    c = Checks()
+
+    def lightsend(*words, stdin=None, background=False):
+        run = command(args.lightsend, wine) + list(words)
+        if background:
+            return subprocess.Popen(run, stderr=subprocess.PIPE)
+        done = subprocess.run(run, input=stdin, stderr=subprocess.PIPE, timeout=limit)
+        return done.returncode, done.stderr.decode("latin-1").replace("\r", "")
+
+    def says(what, stderr, text):
+        c.check("lightsend: " + text in stderr.splitlines(), what, ": " + stderr)
+
+    def applied(status, bank0, bank1):  # The line, then, its client gone, ">xxx".
+        c.next(host, state(status, bank0, bank1))
+        c.next(host, state(">xxx", bank0, bank1))
+
+    def quiet(seconds):
+        time.sleep(seconds)
+        extra = host.output.pending()
+        c.check(not extra, "nothing new for %s s" % seconds, ": %r" % extra)
+
+    def connect():  # The listener may show ">???" a moment before it listens.
+        for _ in range(100):
+            client = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            try:
+                client.connect("\0tormelin")
+                return client
+            except ConnectionRefusedError:
+                client.close()
+                time.sleep(0.1)
+        raise Failure("no listener on @tormelin within 10 s")
+
+    def raw(data):  # One client, one write, then it goes.
+        with connect() as client:
+            client.sendall(data)
+
+    print("--- the listener starts and waits")
+    host = Host(args.host, wine, "emulation")
+    try:
+        c.next(host, state(">???", 0, 0))
+        print("--- connect, send, disconnect, again and again")
+        for value in (0x1234, 0x1, 0x80, 0xFF00, 0x8001, 0):
+            line = ">5L%X" % value
+            if wine:
+                c.check(lightsend(line)[0] == 0, "lightsend " + line)
+            else:
+                raw(line.encode() + b"\n")
+            applied(line, value & 0xFF, value >> 8)
+
+        if not wine:
+            print("--- framing as the client sees it")
+            raw(b">5L12\r\n")  # The carriage return is kept.
+            applied(">5L12\\x0d", 0x12, 0)
+            raw(b">5L1\n>5L2\n")  # Two lines in one write: only the first.
+            applied(">5L1", 1, 0)
+            raw(b">5L123456\n")  # Nine characters: dropped.
+            c.next(host, state(">xxx", 1, 0))
+            raw(b"  >3L1234\n")  # Bytes before '>' skipped; one bank still draws both rows.
+            applied(">3L1234", 0x34, 0x12)
+            raw(b">\n")
+            applied(">", 0x34, 0x12)
+
+            print("--- a client that sends nothing: the end of its connection, no spinning")
+            connect().close()
+            c.next(host, state(">xxx", 0x34, 0x12))
+            before = host.cpu_ticks()
+            time.sleep(1)
+            ticks = host.cpu_ticks() - before  # A listener spinning on 0-byte reads: about 100.
+            c.check(ticks < 20, "idle listener used %d ticks in 1 s" % ticks, ": spinning")
+
+        print("--- lightsend: arguments, standard input, a pattern")
+        c.check(lightsend("--delay", str(delay), ">5L1", ">3LFF", ">4L12", ">")[0] == 0, "lightsend arguments")
+        c.next(host, state(">5L1", 1, 0))
+        c.next(host, state(">3LFF", 0xFF, 0))
+        c.next(host, state(">4L12", 0xFF, 0))
+        applied(">", 0xFF, 0)
+        c.check(lightsend("--delay", str(delay), "-", stdin=b">5L8001\r\n>5L0\n")[0] == 0, "lightsend -")
+        c.next(host, state(">5L8001", 1, 0x80))
+        applied(">5L0", 0, 0)
+        for round in (1, 2, 3):
+            c.check(lightsend(">5L%d" % round)[0] == 0, "lightsend round %d" % round)
+            applied(">5L%d" % round, round, 0)
+        c.check(lightsend("--pattern", "chaser", "--rate", str(rate), "--seconds", "1.6", "--mode", "3")[0] == 0,
+                "pattern")
+        for i in range(rate * 16 // 10):
+            c.next(host, state(">3L%04X" % (1 << i % 8), 1 << i % 8, 0))
+        c.next(host, state(">xxx", 0x80, 0))
+
+        print("--- lightsend refuses a line the server would drop, or a rate that is no number, before sending")
+        code, stderr = lightsend(">5L1", ">5L123456")
+        c.status("a line too long", code, 2)
+        c.check("longer than 8 characters" in stderr, "says why", ": " + stderr)
+        code, stderr = lightsend("--pattern", "chaser", "--rate", "nan")
+        c.status("a rate that is no number", code, 2)
+        c.check('"nan" is not a number' in stderr, "says why", ": " + stderr)
+        quiet(0.5)
+
+        print("--- a second copy cannot take the name; the first keeps serving")
+        second = Host(args.host, wine, "emulation")
+        c.next(second, state(">???", 0, 0))
+        c.next(second, 'box caption="Debug Window" text="Error return code from CreateNamedPipe = %d." style=0x40'
+               % bind_error)
+        c.next(second, "ended code=0")
+        try:
+            c.check(second.process.wait(timeout=10) is not None, "second copy ended")
+        except subprocess.TimeoutExpired:
+            c.check(False, "second copy ended", ": still running after 10 s")
+        second.stop()
+        c.check(lightsend(">5L4321")[0] == 0, "lightsend after the second copy")
+        applied(">5L4321", 0x21, 0x43)
+
+        if not wine:
+            print("--- a client of another user is refused unread")
+            if c.check(subprocess.run(["id", "nobody"], capture_output=True).returncode == 0, "a user nobody"):
+                subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                "socat", "-", "ABSTRACT-CONNECT:tormelin"], input=b">5LFFFF\n",
+                               stderr=subprocess.DEVNULL, timeout=limit)
+                quiet(0.5)
+                raw(b">5L5\n")  # Served next, with nothing of the refused client in between.
+                applied(">5L5", 5, 0)
+
+        print("--- a client that comes while another is served waits its turn")
+        sender = lightsend("--delay", str(delay * 5), ">5L1", ">5L2", background=True)
+        c.next(host, state(">5L1", 1, 0))
+        c.check(lightsend(">5L7")[0] == 0, "the waiting client")
+        c.status("the first client", sender.wait(timeout=limit), 0)
+        applied(">5L2", 2, 0)
+        applied(">5L7", 7, 0)
+
+        print("--- while a client is served, another is turned away, and lightsend says busy")
+        if not wine:  # At once, never queued: its line is never applied.
+            held = connect()
+            held.sendall(b">5L11\n")
+            c.next(host, state(">5L11", 0x11, 0))
+            with connect() as refused:
+                refused.settimeout(10)
+                try:  # Let go before or after its line came.
+                    refused.sendall(b">5L22\n")
+                    let_go = refused.recv(16) == b""
+                except (BrokenPipeError, ConnectionResetError):
+                    let_go = True
+                except socket.timeout:
+                    let_go = False
+                c.check(let_go, "the second client was let go while the first is connected")
+            held.sendall(b">5L33\n")  # The first is still served.
+            c.next(host, state(">5L33", 0x33, 0))
+        else:  # The pipe stays busy for longer than lightsend waits for it.
+            sender = lightsend("--delay", "6000", ">5L1", ">5L2", background=True)
+            c.next(host, state(">5L1", 1, 0))
+        code, stderr = lightsend(">5L44")
+        c.status("busy", code, 1)
+        says("says busy", stderr, "the pipe server on %s is busy with another client" % pipe)
+        if not wine:
+            held.close()
+            c.next(host, state(">xxx", 0x33, 0))
+            quiet(0.5)  # Neither the refused client's line nor lightsend's comes later.
+            raw(b">5L5\n")
+            applied(">5L5", 5, 0)
+        else:
+            c.status("first client", sender.wait(timeout=limit), 0)
+            applied(">5L2", 2, 0)
+
+        if not wine:
+            print("--- Ctrl-C ends a pattern cleanly")
+            sender = subprocess.Popen([args.lightsend, "--pattern", "chaser"])
+            c.next(host, state(">5L0001", 1, 0))
+            sender.send_signal(signal.SIGINT)
+            c.status("Ctrl-C", sender.wait(timeout=10), 0)
+            deadline = time.monotonic() + 10
+            while not host.output.next("the end of the pattern").startswith('state status=">xxx"'):
+                if time.monotonic() > deadline:
+                    raise Failure("no >xxx within 10 s of Ctrl-C")
+            c.check(True, "(after skipping) >xxx")
+
+        print("--- the server goes away while lightsend plays")
+        sender = lightsend("--pattern", "blink", "--rate", "20", "--seconds", "8", background=True)
+        c.next(host, state(">5LFFFF", 0xFF, 0xFF))
+        host.process.kill()
+        host.process.wait()
+        c.status("server gone", sender.wait(timeout=limit), 1)
+        says("says the server went away", sender.stderr.read().decode("latin-1").replace("\r", ""),
+             "the pipe server on %s went away" % pipe)
+
+        print("--- lightsend with no server")
+        code, stderr = lightsend(">5L1")
+        c.status("no server", code, 1)
+        says("says no server listens", stderr, "no pipe server is listening on %s" % pipe)
+    except Failure as failure:
+        c.check(False, "the run", ": " + str(failure))
+    finally:
+        host.stop()
+    return c.verdict()
+
+
+# --- the soak, the idle check ------------------------------------------------------
+
+def soak(args):
+    seed = args.seed if args.seed is not None else random.randrange(2**32)
+    rng = random.Random(seed)
+    print("soak: %d sessions, seed %d%s" % (args.sessions, seed, " (Wine)" if args.wine else ""), flush=True)
+
+    host = Host(args.host, args.wine)
+    stats = {"writes": 0, "applied": 0, "killed": 0, "handed-over": 0, "wine start failures": 0}
+    started = time.monotonic()
+    try:
+        display = host.expect_start()
+
+        def start_client():
+            return Client(args.client, args.wine)
+
+        client, queued_line = None, None
+        baseline = None
+        for number in range(args.warmup + args.sessions):
+            # Between sessions, and not while a queued client is connected.
+            if number >= args.warmup and baseline is None and client is None:
+                baseline = host.handles(), host.rss_kb()
+            client, queued_line = run_session(number, rng, host, client or start_client(), display, stats,
+                                              queued_line, start_client)
+            if number % 250 == 249:
+                print("  %d sessions, %.0f s" % (number + 1, time.monotonic() - started), flush=True)
+        if client is not None:  # The last session handed over: let the queued client go.
+            if queued_line is not None:
+                client.expect("ok", "the answer to the queued line")
+            client.quit()
+            client.end()
+            display.apply(b">xxx")
+            host.expect(display.state_line(), "the queued client after the last session")
+        if baseline is None:
+            raise Failure("every session after the warm-up handed over: no baseline")
+        handles_before, rss_before = baseline
+        time.sleep(0.2)
+        extra = host.output.pending()
+        if extra:
+            raise Failure("unexpected output after the last session: %r" % extra)
+        handles_after, rss_after = host.handles(), host.rss_kb()
+    except Failure as failure:
+        print("FAIL (seed %d): %s" % (seed, failure), flush=True)
+        host.stop()
+        return 1
+    host.stop()
+
+    print("  %(writes)d writes, %(applied)d lines applied, %(killed)d clients killed, "
+          "%(handed-over)d clients queued behind another, %(wine start failures)d that Wine could not start"
+          % stats)
+    print("  %.1f s" % (time.monotonic() - started))
+    c = Checks()
+    c.check(handles_after == handles_before, "%s: %d after warm-up, %d at the end"
+            % ("handles" if args.wine else "descriptors", handles_before, handles_after), " (seed %d)" % seed)
+    c.check(rss_after <= rss_before + args.rss_slack_kb, "VmRSS: %d kB after warm-up, %d kB at the end, slack %d kB"
+            % (rss_before, rss_after, args.rss_slack_kb), " (seed %d)" % seed)
+    return c.verdict()
+
+
+def idle(args):
+    """1. Waiting for a client: the host's CPU ticks over --idle-seconds must
+    not move by more than --max-ticks. 2. The same with a connected client
+    that sends nothing. 3. VmRSS after a warm-up of 1,000 lines and after
+    --lines more, each read before the next is written."""
+    host = Host(args.host, args.wine)
+    client = None
+    c = Checks()
+
+    def idle_ticks(what):
+        before = host.cpu_ticks()
+        time.sleep(args.idle_seconds)
+        ticks = host.cpu_ticks() - before
+        c.check(ticks <= args.max_ticks, "CPU ticks over %.0f s %s: %d" % (args.idle_seconds, what, ticks),
+                ", more than %d" % args.max_ticks)
+
+    def lines(count):  # One state line per line sent; the last carries its value.
+        client.send_lines(count)
+        display = Display()
+        display.apply(b">5L%04X" % (count & 0xFFFF))
+        for _ in range(count - 1):
+            host.output.next("the state line of a sent line")
+        c.next(host, display.state_line())
+
+    try:
+        host.expect_start()
+        time.sleep(1.0)  # Let start-up's own work (Wine's above all) settle.
+        idle_ticks("waiting for a client")
+        client = Client(args.client, args.wine)
+        client.expect("connected", "the client's connection")
+        time.sleep(0.5)
+        idle_ticks("with a silent client")
+        lines(1000)
+        rss_before = host.rss_kb()
+        started = time.monotonic()
+        lines(args.lines)
+        rss_after = host.rss_kb()
+        c.check(rss_after <= rss_before + args.rss_slack_kb, "VmRSS over %d lines: %d kB before, %d kB after, %.1f s"
+                % (args.lines, rss_before, rss_after, time.monotonic() - started), ": grew")
+    except Failure as failure:
+        c.check(False, "the run", ": " + str(failure))
+    finally:
+        if client is not None:
+            client.end()
+        host.stop()
+    return c.verdict()
+
+
+# --- the shipped Linux program ----------------------------------------------------
+
+def shipped(args):
+    """Sessions of socat and lightsend clients, some killed in the middle of
+    a line (pipe_harness.real_sessions). Afterwards the picture shows the
+    last full session's last line with ">xxx", and the program holds no
+    more descriptors and little more memory than after a warm-up."""
+    c = Checks()
+    work = tempfile.mkdtemp(prefix="clients-shipped-")
+    started = []
+
+    def run(*words, **options):
+        return subprocess.run(list(words), capture_output=True, timeout=10, **options)
+
+    def until(seconds, test):
+        deadline = time.monotonic() + seconds
+        while not test():
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.1)
+        return True
+
+    def window(name):
+        found = []
+        until(10, lambda: found.extend(run("xdotool", "search", "--onlyvisible", "--name",
+                                           "^%s$" % name).stdout.split()) or found)
+        if not found:
+            raise Failure("no window " + name)
+        return found[0].decode()
+
+    def capture(win, path):
+        return run(args.xprobe, "capture", win, path).returncode == 0
+
+    try:
+        # -noreset: else the server resets when its last client goes, and a
+        # program started meanwhile cannot connect.
+        read_end, write_end = os.pipe()
+        started.append(subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-noreset",
+                                         "-screen", "0", "1024x768x24"], pass_fds=(write_end,),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        os.close(write_end)
+        os.environ["DISPLAY"] = ":" + os.read(read_end, 16).decode().strip()
+        output = open(os.path.join(work, "program.out"), "w+")
+        program = subprocess.Popen([args.program], stdout=output, stderr=output,
+                                   env=dict(os.environ, PIPESERVER_PORT_LOG=os.path.join(work, "port.log")))
+        started.append(program)
+        main = window(r"Pipe Server Vantrelle \(p:[0-9A-F]+\)")
+
+        def fds_rss():
+            with open("/proc/%d/status" % program.pid) as status:
+                rss = int(re.search(r"VmRSS:\s+(\d+)", status.read()).group(1))
+            return len(os.listdir("/proc/%d/fd" % program.pid)), rss
+
+        real_sessions(args.lightsend, 40, 1)  # The warm-up.
+        time.sleep(0.5)
+        fds_before, rss_before = fds_rss()
+        last, display = real_sessions(args.lightsend, args.sessions, 2)
+        lamps = ["%02x" % bank for bank in display.lamps]
+        picture = os.path.join(work, "capture.ppm")
+        c.check(until(5, lambda: capture(main, picture) and run(args.xprobe, "lamps", picture, *lamps,
+                                                                 "text").returncode == 0),
+                "after %d sessions, %s: lamps %s %s" % (args.sessions, last.decode(), *lamps))
+        reference = os.path.join(work, "reference.ppm")
+        text_ref = subprocess.Popen([args.text_ref, ">xxx"])
+        started.append(text_ref)
+        time.sleep(0.3)
+        ref_ok = capture(window("status text reference"), reference)
+        c.check(ref_ok and until(5, lambda: capture(main, picture) and run(
+            args.xprobe, "compare", picture, reference, "0", "0", "256", "20").returncode == 0), "status text '>xxx'")
+        time.sleep(0.5)
+        fds_after, rss_after = fds_rss()
+        c.check(fds_after == fds_before, "descriptors: %d after the warm-up, %d after the sessions"
+                % (fds_before, fds_after))
+        c.check(rss_after <= rss_before + args.rss_slack_kb, "VmRSS: %d kB -> %d kB (slack %d kB)"
+                % (rss_before, rss_after, args.rss_slack_kb))
+        run(args.xprobe, "close", main)
+        c.status("after the soak, 5 s after its window was closed", program.wait(timeout=5), 0)
+        output.seek(0)
+        report = output.read()  # It ends with _Exit: a sanitizer's report does not change its exit code.
+        c.check(not re.search("Sanitizer|runtime error", report), "no sanitizer report", ":\n" + report)
+    except (Failure, subprocess.SubprocessError) as failure:
+        c.check(False, "the run", ": " + str(failure))
+    finally:
+        for process in reversed(started):
+            process.kill()
+            process.wait()
+    return c.verdict()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    scenarios = parser.add_subparsers(dest="scenario", required=True)
+    for name, options in (("listener", ["--host", "--client", "--lightsend"]), ("soak", ["--host", "--client"]),
+                          ("idle", ["--host", "--client"]),
+                          ("shipped", ["--program", "--xprobe", "--text-ref", "--lightsend"])):
+        sub = scenarios.add_parser(name)
+        for option in options:
+            sub.add_argument(option, required=True)
+        sub.add_argument("--wine", action="store_true", help="run the .exe files under Wine")
+    scenarios.choices["soak"].add_argument("--sessions", type=int, default=1000)
+    scenarios.choices["soak"].add_argument("--warmup", type=int, default=20, help="sessions before the baseline")
+    scenarios.choices["soak"].add_argument("--seed", type=int, default=None)
+    scenarios.choices["shipped"].add_argument("--sessions", type=int, default=300)
+    scenarios.choices["idle"].add_argument("--idle-seconds", type=float, default=5.0)
+    scenarios.choices["idle"].add_argument("--max-ticks", type=int, default=2)
+    scenarios.choices["idle"].add_argument("--lines", type=int, default=100000)
+    for name, slack in (("soak", 512), ("idle", 1024), ("shipped", 512)):
+        scenarios.choices[name].add_argument("--rss-slack-kb", type=int, default=slack)
+    args = parser.parse_args()
+    if args.wine and not os.environ.get("WINEPREFIX"):
+        parser.error("--wine needs WINEPREFIX (the build's own prefix, with wineserver -p running)")
+    if not args.wine:
+        enter_private_net()
+    return {"listener": listener, "soak": soak, "idle": idle, "shipped": shipped}[args.scenario](args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
