@@ -19,16 +19,6 @@
 
 namespace {
 
-struct Summary {
-  double p50, p99, max;  // Microseconds.
-};
-
-Summary Summarise(std::vector<double> us) {
-  std::sort(us.begin(), us.end());
-  const auto at = [&](double q) { return us[std::min(us.size() - 1, size_t(q * double(us.size())))]; };
-  return {at(0.50), at(0.99), us.back()};
-}
-
 constexpr int kBlock = 100;  // Lines per turn of each server.
 
 // Which server a client talks to: the real listener on its own name, or the

@@ -95,16 +95,6 @@ bool LoopbackUp() {
   return up;
 }
 
-struct Summary {
-  double p50, p99, max;
-};
-
-Summary Summarise(std::vector<double> us) {
-  std::sort(us.begin(), us.end());
-  const auto at = [&](double q) { return us[std::min(us.size() - 1, size_t(q * double(us.size())))]; };
-  return {at(0.50), at(0.99), us.back()};
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
