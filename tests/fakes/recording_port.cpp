@@ -30,6 +30,16 @@ uint8_t PortRead8(uint16_t address) {
 
 void PortWrite8(uint16_t address, uint8_t value) { accesses.push_back(Write(address, value)); }
 
+std::vector<PortAccess> LampWrites(uint16_t data, uint8_t controlRead, uint8_t bank0, int bank1) {
+  const uint16_t control = uint16_t(data + 2);
+  const uint8_t rest = uint8_t((controlRead & 0xFB) | 0x08);
+  std::vector<PortAccess> writes = {Write(data, bank0), Read(control, controlRead),
+                                    Write(control, rest | 0x04), Write(control, rest)};
+  if (bank1 < 0) return writes;
+  writes.insert(writes.end(), {Write(data, uint8_t(bank1)), Write(control, rest & 0xF7), Write(control, rest)});
+  return writes;
+}
+
 namespace fake_port {
 
 void Reset() {

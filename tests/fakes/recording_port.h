@@ -16,6 +16,12 @@ struct PortAccess {
 inline PortAccess Read(uint16_t address, uint8_t value) { return {PortAccess::kRead, address, value}; }
 inline PortAccess Write(uint16_t address, uint8_t value) { return {PortAccess::kWrite, address, value}; }
 
+// The accesses of one light command, the data register at data and the
+// control register (data + 2) reading controlRead: bank0 latched by a pulse
+// on pin 16, then, when bank1 is given, bank1 by a pulse on pin 17; both pins
+// rest low (control bit 2 clear, bit 3 set), every other control bit as read.
+std::vector<PortAccess> LampWrites(uint16_t data, uint8_t controlRead, uint8_t bank0, int bank1 = -1);
+
 namespace fake_port {
 
 // Forgets all accesses; every register reads as 0 again and access opens.

@@ -32,18 +32,6 @@ bool ModelFrame(const uint8_t* bytes, size_t count, std::vector<uint8_t>* line) 
   return true;
 }
 
-std::vector<PortAccess> ExpectedPort(char mode, uint8_t controlRead, uint8_t b0, uint8_t b1) {
-  const uint8_t base = uint8_t((controlRead & 0xFB) | 0x08);
-  std::vector<PortAccess> seq = {Write(kData, b0), Read(kControl, controlRead), Write(kControl, base | 0x04),
-                                 Write(kControl, base)};
-  if (mode == '5') {
-    seq.push_back(Write(kData, b1));
-    seq.push_back(Write(kControl, base & 0xF7));
-    seq.push_back(Write(kControl, base));
-  }
-  return seq;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -56,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PortBase = kData;
 
   for (size_t at = 1; at < size;) {
-    const size_t count = std::min<size_t>(data[at++] % 19, size - at);
+    const size_t length = data[at++] % 19u;  // Read before the rest is measured.
+    const size_t count = std::min<size_t>(length, size - at);
     const uint8_t* bytes = data + at;
     at += count;
 
@@ -83,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          ReadHexNumber(line + 3, &value);
     if (command) {
       Check(after.LampBank0 == uint8_t(value) && after.LampBank1 == uint8_t(value >> 8));
-      Check(fake_port::Accesses() == ExpectedPort(mode, controlRead, uint8_t(value), uint8_t(value >> 8)));
+      Check(fake_port::Accesses() ==
+            LampWrites(kData, controlRead, uint8_t(value), mode == '5' ? int(uint8_t(value >> 8)) : -1));
     } else {
       Check(after.LampBank0 == before.LampBank0 && after.LampBank1 == before.LampBank1);
       Check(fake_port::Accesses().empty());

@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <memory>
 
 #include "host_lamps.h"
 #include "plugin/lamp_feed.h"
@@ -33,9 +31,9 @@ int Fail(const char* message) {
 
 void PrintTimes(const char* what, const RenderTimes& t) {
   size_t over = 0;  // Calls over 0.3 ms: the goal is none.
-  for (double us : t.micros) over += us > 300;
-  std::printf("%-44s %7zu %9.1f %9.1f %9.1f %6zu\n", what, t.micros.size(), t.Percentile(50),
-              t.Percentile(99), t.Max(), over);
+  for (double us : t) over += us > 300;
+  std::printf("%-44s %7zu %9.1f %9.1f %9.1f %6zu\n", what, t.size(), Percentile(t, 50),
+              Percentile(t, 99), Percentile(t, 100), over);
 }
 
 // The analysis alone, in this process: what Render cannot be faster than.
@@ -52,7 +50,7 @@ RenderTimes ReferenceTimes(int frames) {
     ComputePlayerData(history.data(), 4096, &module);
     const LONGLONG before = NowTicks();
     feed.Next(module, f * 0.02);
-    times.micros.push_back(TicksToMicros(NowTicks() - before));
+    times.push_back(TicksToMicros(NowTicks() - before));
   }
   return times;
 }
@@ -85,12 +83,6 @@ std::vector<double> Toggle(PlayerThread& player, HWND window, double seconds) {
     }
   }
   return lags;
-}
-
-double Quantile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, size_t(p / 100 * (v.size() - 1) + 0.5))];
 }
 
 int Bench(double seconds) {
@@ -137,20 +129,9 @@ int Bench(double seconds) {
   std::printf("\nQuit with the sender blocked in a write: %.0f ms (bound 1500 ms)\n", quitMs);
   std::printf("Lamps on pipeserver.exe's screen after the first Render of a change "
               "(screen polled): %zu of %d changes seen, median %.0f ms, p95 %.0f ms, max %.0f ms\n",
-              lags.size(), int(seconds * 2), Quantile(lags, 50), Quantile(lags, 95),
-              Quantile(lags, 100));
+              lags.size(), int(seconds * 2), Percentile(lags, 50), Percentile(lags, 95),
+              Percentile(lags, 100));
   return 0;
-}
-
-bool WritePpm(const char* path, const Pixels& pixels) {
-  FILE* out = std::fopen(path, "wb");
-  if (out == nullptr) return false;
-  std::fprintf(out, "P6\n%d %d\n255\n", pixels.width, pixels.height);
-  for (uint32_t c : pixels.colours) {
-    const unsigned char rgb[3] = {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)};
-    std::fwrite(rgb, 1, 3, out);
-  }
-  return std::fclose(out) == 0;
 }
 
 int Show(const char* path, double seconds) {
@@ -181,7 +162,7 @@ int Show(const char* path, double seconds) {
   player.Quit();
   std::printf("%s: %d lamp changes seen in %.0f s; the picture shows %s\n", dll.modules()[0]->description,
               changes, seconds, LampText(ReadLamps(shown)).c_str());
-  return WritePpm(path, shown) ? 0 : Fail("cannot write the picture");
+  return WritePpm(shown, path) ? 0 : Fail("cannot write the picture");
 }
 
 }  // namespace

@@ -110,16 +110,10 @@ void ComputePlayerData(const float* history, size_t frames, winampVisModule* mod
   }
 }
 
-double RenderTimes::Max() const {
-  return micros.empty() ? 0 : *std::max_element(micros.begin(), micros.end());
-}
-
-double RenderTimes::Percentile(double p) const {
-  if (micros.empty()) return 0;
-  std::vector<double> sorted = micros;
-  std::sort(sorted.begin(), sorted.end());
-  const size_t at = std::min(sorted.size() - 1, size_t(p / 100 * (sorted.size() - 1) + 0.5));
-  return sorted[at];
+double Percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[std::min(values.size() - 1, size_t(p / 100 * (values.size() - 1) + 0.5))];
 }
 
 PlayerThread::PlayerThread(winampVisModule* module, int sampleRate)
@@ -229,7 +223,7 @@ void PlayerThread::Loop() {
       seenGeneration = generation;
     }
     EnterCriticalSection(&timesLock_);
-    times_.micros.push_back(TicksToMicros(after - before));
+    times_.push_back(TicksToMicros(after - before));
     LeaveCriticalSection(&timesLock_);
     if (result != 0) break;  // The plug-in asked to end.
     Sleep(DWORD(std::max(module_->delayMs, 1)));

@@ -49,11 +49,9 @@ enum class Signal : LONG {
 // 1024 samples per channel, interleaved stereo, newest last.
 void ComputePlayerData(const float* history, size_t frames, winampVisModule* module);
 
-struct RenderTimes {
-  std::vector<double> micros;  // Every Render's duration.
-  double Max() const;
-  double Percentile(double p) const;
-};
+using RenderTimes = std::vector<double>;  // Every Render's duration, in microseconds.
+// The p-th percentile (0 to 100, nearest rank) of values; 0 for none.
+double Percentile(std::vector<double> values, double p);
 
 class PlayerThread {
  public:

@@ -17,22 +17,14 @@ struct MessageCase {
   friend std::ostream& operator<<(std::ostream& out, const MessageCase& c) { return out << c.named; }
 };
 
-class NoAccessMessage : public testing::TestWithParam<MessageCase> {
- protected:
-  std::string Message() {
-    char text[512];
-    FormatNoPortAccessMessage(GetParam().base, text, sizeof text);
-    return text;
-  }
-};
+class NoAccessMessage : public testing::TestWithParam<MessageCase> {};
 
-TEST_P(NoAccessMessage, NamesTheAddressInHex) {
-  EXPECT_NE(Message().find(std::string("parallel port at ") + GetParam().named + "."), std::string::npos)
-      << Message();
-}
-
-TEST_P(NoAccessMessage, SaysWhatTheUserCanDo) {
-  const std::string message = Message();
+TEST_P(NoAccessMessage, NamesTheAddressInHexAndWhatTheUserCanDo) {
+  char text[512];
+  FormatNoPortAccessMessage(GetParam().base, text, sizeof text);
+  const std::string message = text;
+  EXPECT_NE(message.find(std::string("parallel port at ") + GetParam().named + "."), std::string::npos)
+      << message;
   for (const char* hint : {"ppdev", "lp group", "root", "CAP_SYS_RAWIO", "(EMU)"})
     EXPECT_NE(message.find(hint), std::string::npos) << hint << " in: " << message;
   EXPECT_LT(message.size(), 500u);

@@ -143,10 +143,7 @@ void ServerTest::SetUp() {
   ASSERT_NE(window_, nullptr) << "no main window within 10 s";
 }
 
-void ServerTest::CloseAndExpectExit() {
-  if (window_ != nullptr) PostMessageA(window_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server_->WaitForExit(5000), 0);
-}
+void ServerTest::CloseAndExpectExit() { EXPECT_EQ(server_->Close(window_), 0); }
 
 HWND WaitForDialog(DWORD pid, HWND owner, DWORD ms) {
   HWND box = nullptr;
@@ -200,22 +197,15 @@ BoxIcon IdentifyIcon(HWND control) {
   BoxIcon best = BoxIcon::kUnknown;
   size_t bestMatches = 0;
   for (const Candidate& candidate : candidates) {
-    Pixels drawn = shown;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
-    SelectObject(dc, bitmap);
-    HBRUSH background = CreateSolidBrush(shown.At(0, 0));  // A corner: outside every icon.
-    RECT all = {0, 0, size, size};
-    FillRect(dc, &all, background);
-    DrawIconEx(dc, 0, 0, LoadIconA(nullptr, candidate.id), size, size, 0, nullptr, DI_NORMAL);
+    const Pixels drawn = DrawnPixels(size, size, [&](HDC dc) {
+      HBRUSH background = CreateSolidBrush(shown.At(0, 0));  // A corner: outside every icon.
+      RECT all = {0, 0, size, size};
+      FillRect(dc, &all, background);
+      DeleteObject(background);
+      DrawIconEx(dc, 0, 0, LoadIconA(nullptr, candidate.id), size, size, 0, nullptr, DI_NORMAL);
+    });
     size_t matches = 0;
-    for (int y = 0; y < size; ++y)
-      for (int x = 0; x < size; ++x) matches += (GetPixel(dc, x, y) == shown.At(x, y));
-    DeleteObject(background);
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-    ReleaseDC(nullptr, screen);
+    for (size_t i = 0; i < drawn.colours.size(); ++i) matches += drawn.colours[i] == shown.colours[i];
     if (matches > bestMatches) bestMatches = matches, best = candidate.icon;
   }
   // Nearly every pixel, or it is none of them.
@@ -231,6 +221,23 @@ BoxContents ReadMessageBox(HWND box) {
   BoxIcon icon = BoxIcon::kUnknown;
   WaitUntil([&] { return (icon = IdentifyIcon(statics.icon)) != BoxIcon::kUnknown; }, 2000);
   return {TextOf(box), TextOf(statics.text), icon, GetWindow(box, GW_OWNER)};
+}
+
+std::vector<BoxContents> BoxesBeforeTheWindow(const Server& server, HWND* window,
+                                              const std::function<void(const BoxContents&)>& onBox, DWORD ms) {
+  std::vector<BoxContents> boxes;
+  *window = nullptr;
+  WaitUntil(
+      [&] {
+        if (HWND box = WaitForMessageBox(server.pid(), 0)) {
+          boxes.push_back(ReadMessageBox(box));
+          if (onBox) onBox(boxes.back());
+          if (!PressOk(box)) return true;
+        }
+        return (*window = server.WaitForWindow(0)) != nullptr;
+      },
+      ms);
+  return boxes;
 }
 
 bool PressOk(HWND box, DWORD ms) {
@@ -325,6 +332,17 @@ Pixels CaptureScreen(const RECT& area) {
   Pixels pixels = ReadPixels(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
   ReleaseDC(nullptr, screen);
   return pixels;
+}
+
+bool WritePpm(const Pixels& pixels, const char* path) {
+  FILE* out = std::fopen(path, "wb");
+  if (out == nullptr) return false;
+  std::fprintf(out, "P6\n%d %d\n255\n", pixels.width, pixels.height);
+  for (uint32_t c : pixels.colours) {  // 0x00BBGGRR: red is the low byte.
+    const unsigned char rgb[3] = {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)};
+    std::fwrite(rgb, 1, 3, out);
+  }
+  return std::fclose(out) == 0;
 }
 
 Pixels CaptureClient(HWND window) {

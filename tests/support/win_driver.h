@@ -61,6 +61,11 @@ class Server : public Process {
       : Process(exe, line) {}
   // Its main window once it is visible, or nullptr after ms.
   HWND WaitForWindow(DWORD ms) const;
+  // Asks window to close; the exit code, or -1 when it still runs after 5 s.
+  long Close(HWND window) const {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return WaitForExit(5000);
+  }
 };
 
 // A test with a program of its own, started once no copy from before is
@@ -101,6 +106,14 @@ BoxContents ReadMessageBox(HWND box);
 // Presses the OK button; true when the box has gone within ms.
 bool PressOk(HWND box, DWORD ms = 3000);
 
+// The boxes a program showed before its main window, in order, each handed
+// to onBox while open and then closed with OK; *window is null when none
+// came within ms (a box that does not close ends the wait: the caller sees
+// the count).
+std::vector<BoxContents> BoxesBeforeTheWindow(
+    const Server& server, HWND* window, const std::function<void(const BoxContents&)>& onBox = {},
+    DWORD ms = 60000);
+
 std::string WindowTitle(HWND window);
 
 // Sends lines with lightsend.exe; its exit code, or -1 if it hung.
@@ -137,6 +150,8 @@ struct Pixels {
 Pixels CaptureClient(HWND window);
 // A rectangle of the screen.
 Pixels CaptureScreen(const RECT& area);
+// Saves the picture as a binary PPM (P6); false when it cannot be written.
+bool WritePpm(const Pixels& pixels, const char* path);
 // What draw puts into a width x height picture that is black before it.
 Pixels DrawnPixels(int width, int height, const std::function<void(HDC)>& draw);
 // text drawn as the painter draws it (gray on black, the DC's default font)

@@ -13,19 +13,13 @@
 namespace {
 
 constexpr uint16_t kData = 0x378;
-constexpr uint16_t kControl = 0x37A;
 constexpr uint8_t kLampsBefore0 = 0xA5;  // Lamps lit by an earlier command.
 constexpr uint8_t kLampsBefore1 = 0x5A;
 
 // The port sequences a line may produce with the port at 0x378 and the
-// control register reading 0 (so ControlBase is 0x08).
-std::vector<PortAccess> OneBank(uint8_t b0) {
-  return {Write(kData, b0), Read(kControl, 0), Write(kControl, 0x0C), Write(kControl, 0x08)};
-}
-std::vector<PortAccess> TwoBanks(uint8_t b0, uint8_t b1) {
-  return {Write(kData, b0), Read(kControl, 0), Write(kControl, 0x0C), Write(kControl, 0x08),
-          Write(kData, b1), Write(kControl, 0x00), Write(kControl, 0x08)};
-}
+// control register reading 0.
+std::vector<PortAccess> OneBank(uint8_t b0) { return LampWrites(kData, 0, b0); }
+std::vector<PortAccess> TwoBanks(uint8_t b0, uint8_t b1) { return LampWrites(kData, 0, b0, b1); }
 const std::vector<PortAccess> kNoAccess;
 
 struct LineCase {

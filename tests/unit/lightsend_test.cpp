@@ -19,9 +19,7 @@ class LightsendArgs : public testing::TestWithParam<ArgsCase> {};
 
 TEST_P(LightsendArgs, GiveTheOutcome) { ExpectParse(ParseLightsendArguments, GetParam()); }
 
-const auto kName = [](const testing::TestParamInfo<ArgsCase>& info) {
-  return std::string(info.param.name);
-};
+const auto kName = [](const auto& info) { return std::string(info.param.name); };
 
 INSTANTIATE_TEST_SUITE_P(Accepted, LightsendArgs, testing::Values(
     ArgsCase{"OneLine", {">5L1234"}, ParseOutcome::kRun},

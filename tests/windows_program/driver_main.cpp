@@ -9,22 +9,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "tests/support/win_driver.h"
 
 namespace {
-
-bool WritePpm(const Pixels& pixels, const char* file) {
-  std::ofstream out(file, std::ios::binary);
-  out << "P6\n" << pixels.width << ' ' << pixels.height << "\n255\n";
-  for (uint32_t colour : pixels.colours) {  // 0x00BBGGRR: red is the low byte.
-    out.put(char(colour & 0xFF));
-    out.put(char((colour >> 8) & 0xFF));
-    out.put(char((colour >> 16) & 0xFF));
-  }
-  return bool(out);
-}
 
 int Fail(const char* message) {
   std::fprintf(stderr, "win_driver: %s\n", message);
@@ -42,8 +30,7 @@ int CaptureAfterLine(const char* file, const char* line) {
   if (RunLightsend({line}) != 0) return Fail("lightsend failed");
   if (!WaitUntil([&] { return ShowsText(window, ">xxx"); }, 5000)) return Fail("the line was not shown");
   const bool written = WritePpm(CaptureClient(window), file);
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  if (server.WaitForExit(5000) != 0) return Fail("the program did not end with exit code 0");
+  if (server.Close(window) != 0) return Fail("the program did not end with exit code 0");
   return written ? 0 : Fail("cannot write the capture");
 }
 

@@ -34,28 +34,18 @@ TEST(Outputs, BadInputTable) {
     ASSERT_EQ(FindWindowA("PipeWClass", nullptr), nullptr) << "a copy from before is still running";
     Server server(tail);
     ASSERT_TRUE(server.started());
-    std::vector<BoxContents> outputBoxes;
     HWND window = nullptr;
-    WaitUntil(
-        [&] {
-          if (HWND box = WaitForMessageBox(server.pid(), 0)) {
-            const BoxContents contents = ReadMessageBox(box);
-            // The port's own box (no port access under Wine) is not ours.
-            if (contents.text.rfind("No access to the parallel port", 0) != 0) outputBoxes.push_back(contents);
-            if (!PressOk(box)) return true;
-          }
-          window = server.WaitForWindow(0);
-          return window != nullptr;
-        },
-        20000);
+    std::vector<BoxContents> outputBoxes;
+    for (const BoxContents& box : BoxesBeforeTheWindow(server, &window, {}, 20000))
+      // The port's own box (no port access under Wine) is not ours.
+      if (box.text.rfind("No access to the parallel port", 0) != 0) outputBoxes.push_back(box);
     ASSERT_EQ(outputBoxes.size(), 1u);
     EXPECT_EQ(outputBoxes[0].caption, "Pipe Server Vantrelle");
     EXPECT_EQ(outputBoxes[0].text.substr(0, word.size() + 2), word + ": ") << outputBoxes[0].text;
     EXPECT_NE(outputBoxes[0].text.find("The program runs without this output."), std::string::npos);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(WindowTitle(window), "Pipe Server Vantrelle (p:0)");
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(server.WaitForExit(5000), 0);
+    EXPECT_EQ(server.Close(window), 0);
     ++rows;
   }
   EXPECT_GE(rows, 16);
@@ -113,8 +103,7 @@ TEST(Outputs, PacketsOnLoopback) {
   EXPECT_EQ(WindowTitle(window), "Pipe Server Vantrelle (p:0)");
   ASSERT_EQ(RunLightsend({">5L8001"}), 0);
   Sleep(1500);  // Past a keep-alive of each.
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server.WaitForExit(5000), 0);
+  EXPECT_EQ(server.Close(window), 0);
 
   // sACN: universe 7, lamps 0 and 15 on channels 3 and 18, then the three
   // stream-terminated packets, sequence numbers one after another.

@@ -22,9 +22,7 @@ std::string AboutText() {
   return text;
 }
 
-using Running = ServerTest;
-
-using About = Running;
+using About = ServerTest;
 
 TEST_F(About, ShowsTheTextWithTheInformationIcon) {
   PostMessageA(window_, WM_SYSCOMMAND, kAbout, 0);
@@ -49,7 +47,7 @@ TEST_F(About, OtherSystemCommandsKeepTheirDefaults) {
   EXPECT_EQ(server().WaitForExit(5000), 0);
 }
 
-using SecondCopy = Running;
+using SecondCopy = ServerTest;
 
 TEST_F(SecondCopy, ReportsThePipeErrorWhileTheFirstServes) {
   Server second("");
@@ -66,8 +64,7 @@ TEST_F(SecondCopy, ReportsThePipeErrorWhileTheFirstServes) {
   // The first copy still serves the pipe: the line reaches it.
   EXPECT_EQ(RunLightsend({">5L8001"}), 0);
   EXPECT_TRUE(PressOk(box));
-  PostMessageA(secondWindow, WM_CLOSE, 0, 0);
-  EXPECT_EQ(second.WaitForExit(5000), 0);
+  EXPECT_EQ(second.Close(secondWindow), 0);
   // The lamps of 0x8001, once the second copy's window no longer covers
   // the first's.
   EXPECT_TRUE(WaitUntil([&] { return ShowsLamps(window_, 0x8001); }, 3000))
@@ -75,7 +72,7 @@ TEST_F(SecondCopy, ReportsThePipeErrorWhileTheFirstServes) {
   CloseAndExpectExit();
 }
 
-using Closing = Running;
+using Closing = ServerTest;
 
 TEST_F(Closing, EndsWithCodeZeroWhileAClientStaysSilent) {
   PipeClient client;

@@ -1,4 +1,5 @@
-// The command tail as the title shows it, and where the window opens.
+// The command tail as the title shows it, from tails and from whole
+// command lines, and where the window opens.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,39 +13,18 @@ struct TailCase {
   const char* titlePort;  // What the title's (p:...) shows.
 };
 
-// Closes each box that comes before the window with OK, after handing it to
-// onBox while it is open, and returns the boxes in order.
-std::vector<BoxContents> BoxesBeforeTheWindow(const Server& server, HWND* window,
-                                              const std::function<void(const BoxContents&)>& onBox = {}) {
-  std::vector<BoxContents> boxes;
-  *window = nullptr;
-  WaitUntil(
-      [&] {
-        if (HWND box = WaitForMessageBox(server.pid(), 0)) {
-          boxes.push_back(ReadMessageBox(box));
-          if (onBox) onBox(boxes.back());
-          if (!PressOk(box)) return true;  // Stuck: the caller sees the count.
-        }
-        *window = server.WaitForWindow(0);
-        return *window != nullptr;
-      },
-      60000);  // Twelve boxes of the hardware test take their time under Wine.
-  return boxes;
-}
-
 void ExpectTitleAndClose(Server& server, HWND window, const char* titlePort) {
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(WindowTitle(window), std::string("Pipe Server Vantrelle (p:") + titlePort + ")");
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server.WaitForExit(5000), 0);
+  EXPECT_EQ(server.Close(window), 0);
 }
 
-// Starts exe with the tail (once no copy from before runs), hands the boxes
-// that came before the window to checkBoxes, then checks the title's port
-// and that the window closes with code 0.
-void CheckTail(const std::string& exe, const char* tail, const char* titlePort,
+// Starts exe with the tail or whole command line (once no copy from before
+// runs), hands the boxes that came before the window to checkBoxes, then
+// checks the title's port and that the window closes with code 0.
+template <typename Line>
+void CheckTail(const std::string& exe, const Line& tail, const char* titlePort,
                const std::function<void(const std::vector<BoxContents>&)>& checkBoxes) {
-  SCOPED_TRACE(std::string("tail \"") + tail + "\"");
   ASSERT_EQ(FindWindowA("PipeWClass", nullptr), nullptr) << "a copy from before is still running";
   Server server(tail, exe);
   ASSERT_TRUE(server.started());
@@ -53,7 +33,9 @@ void CheckTail(const std::string& exe, const char* tail, const char* titlePort,
   ExpectTitleAndClose(server, window, titlePort);
 }
 
-void ExpectNoBox(const std::vector<BoxContents>& boxes) { EXPECT_TRUE(boxes.empty()); }
+void ExpectNoBox(const std::vector<BoxContents>& boxes) {
+  EXPECT_TRUE(boxes.empty()) << "first box: " << boxes[0].text;
+}
 
 // Without the port driver beside the program, as under Wine, a port tail
 // meets no access: one warning naming the address, then the emulation mode.
@@ -65,7 +47,8 @@ TEST(Title, PortTailsWithoutPortAccess) {
       {"-p 378", "378"}, {"-P 3bc", "3BC"}, {"-p 12345", "2345"}, {"-p 378 abc", "378"}, {"-p  78", "78"},
   };
   for (const auto& c : cases) {
-    CheckTail(ProgramPath("PIPESERVER_EXE"), c.tail, "0", [&](const std::vector<BoxContents>& boxes) {
+    SCOPED_TRACE(std::string("tail \"") + c.tail + "\"");
+    CheckTail(ProgramPath("PIPESERVER_EXE"), std::string(c.tail), "0", [&](const std::vector<BoxContents>& boxes) {
       ASSERT_EQ(boxes.size(), 1u);
       EXPECT_EQ(boxes[0].caption, "Pipe Server Vantrelle");
       const std::string opening = std::string("No access to the parallel port at ") + c.address + ".";
@@ -106,7 +89,33 @@ TEST_F(PortDriver, TitlesNameThePort) {
       // No port: the emulation mode (the other such tails: CommandTail's table).
       {"", "0"}, {"-p xyz", "0"}, {"-p 78", "0"},
   };
-  for (const TailCase& c : cases) CheckTail(exe_, c.tail, c.titlePort, ExpectNoBox);
+  for (const TailCase& c : cases) {
+    SCOPED_TRACE(std::string("tail \"") + c.tail + "\"");
+    CheckTail(exe_, std::string(c.tail), c.titlePort, ExpectNoBox);
+  }
+}
+
+// The tail as the program cuts it from its own command line
+// (GetCommandLineA), started with whole command lines written by hand.
+using WholeCommandLine = PortDriver;
+
+TEST_F(WholeCommandLine, TheTailFollowsTheProgramsName) {
+  const TailCase cases[] = {
+      {"\"C:\\x\\pipeserver.exe\"-p 378", "378"},  // No blank after the closing quote.
+      {"\"C:\\Program Files\\x\\pipeserver.exe\" -p 3bc", "3BC"},
+      {"C:\\x\\pipeserver.exe -p 378", "378"},
+      {"C:\\x\\pip\xE9server.exe -p 278", "278"},  // A byte above 0x7F in an unquoted name.
+      {"pipeserver.exe\t-p 378", "378"},
+      {"pipeserver.exe \t -p 3bc", "3BC"},
+      {"pipeserver.exe \xA0-p 378", "0"},  // 0xA0 is not skipped: the tail starts with it.
+      {"\"C:\\x\\pipe\"server.exe -p 378", "0"},  // The tail is "server.exe -p 378".
+      {"\"C:\\x\\pipeserver.exe -p 378", "0"},    // No closing quote: all of it is the name.
+      {"pipeserver.exe", "0"},
+  };
+  for (const TailCase& c : cases) {
+    SCOPED_TRACE(std::string("command line ") + c.tail);
+    CheckTail(exe_, RawCommandLine{c.tail}, c.titlePort, ExpectNoBox);
+  }
 }
 
 TEST_F(PortDriver, LinesReachThePort) {
@@ -120,8 +129,7 @@ TEST_F(PortDriver, LinesReachThePort) {
   EXPECT_EQ(Accesses(), (std::vector<std::string>{"R 037A FF", "W 037A FB", "W 0378 34", "R 037A FF",
                                                    "W 037A FF", "W 037A FB", "W 0378 12", "W 037A F3",
                                                    "W 037A FB"}));
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server.WaitForExit(5000), 0);
+  EXPECT_EQ(server.Close(window), 0);
 }
 
 // Twelve stop boxes before the window, each open while the state it names
@@ -178,8 +186,7 @@ TEST(Place, TenPixelsRightOfTheCentre) {
   std::printf("screen %dx%d (full-screen client area), window %ld,%ld %ldx%ld, client %ldx%ld\n",
               screenWidth, screenHeight, frame.left, frame.top, frame.right - frame.left,
               frame.bottom - frame.top, client.right, client.bottom);
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server.WaitForExit(5000), 0);
+  EXPECT_EQ(server.Close(window), 0);
 }
 
 }  // namespace

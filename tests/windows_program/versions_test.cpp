@@ -87,8 +87,7 @@ TEST_P(Versions, TheNtFamilyRunsTheProgramOthersAreRefused) {
   EXPECT_EQ(RunLightsend({">5L8001"}), 0);
   EXPECT_TRUE(WaitUntil([&] { return ShowsLamps(window, 0x8001); }, 3000))
       << LampsDiffer(CaptureClient(window), 0x8001);
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(server.WaitForExit(5000), 0);
+  EXPECT_EQ(server.Close(window), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Wine, Versions, testing::ValuesIn(kVersions),
