@@ -29,8 +29,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 export WINE_DISPLAY=${WINE_DISPLAY:-${DISPLAY:-}}
 export WINEPREFIX=${WINEPREFIX:-$windows_build/wineprefix} WINEDEBUG=-all
 export PIPESERVER=$linux_build/app/pipeserver
-export XPROBE=$linux_build/tests/linux_program/xprobe TEXT_REF=$linux_build/tests/linux_program/status_text_ref
-for f in "$PIPESERVER" "$XPROBE" "$TEXT_REF"; do
+export XPROBE=$linux_build/tests/linux_program/xprobe
+for f in "$PIPESERVER" "$XPROBE"; do
   [ -x "$f" ] || { echo "skipped: $f is not built (cmake --build --preset linux)"; exit 77; }
 done
 [ -x "$windows_build/tests/windows_program/win_driver.exe" ] ||
@@ -56,28 +56,13 @@ capture_windows() {
   [ "$status" -eq 0 ] && [ -s "$2" ]
 }
 
-# capture_linux LINE FILE: the Linux program's client area after LINE. The
-# marker ">xxx" comes after the line has been applied: once it shows, so do
-# the line's lamps (the Windows capture waits for it too).
-capture_linux() {
-  start_program
-  local window
-  window=$(main_window) || return 1
-  send "$1"
-  wait_until 5 text_shows "$window" "$WORK/xxx.ppm" || return 1
-  "$XPROBE" capture "$window" "$2"
-  close_and_expect_exit "$window" "Linux program after $1"
-}
-
-reference_text ">xxx" "$WORK/xxx.ppm" || { fail "no reference picture of >xxx"; finish; }
-
 # Line, and the lamp bytes that it must show (row 1, row 2).
 cases=(">5L1234 34 12" ">3L8001 01 80" ">5L0 00 00" ">5LFFFF ff ff" ">5LA5C3 c3 a5")
 for c in "${cases[@]}"; do
   read -r line bank0 bank1 <<<"$c"
   name=${line#>}
   lin=$WORK/linux-$name.ppm win=$WORK/windows-$name.ppm
-  capture_linux "$line" "$lin" || { fail "$line: no Linux capture"; continue; }
+  capture_after "$line" "$lin" "$bank0" "$bank1" || { fail "$line: no Linux capture"; continue; }
   capture_windows "$line" "$win" || { fail "$line: no Windows capture"; continue; }
   [ -n "${COMPARE_KEEP:-}" ] && mkdir -p "$COMPARE_KEEP" && cp "$lin" "$win" "$COMPARE_KEEP/"
 

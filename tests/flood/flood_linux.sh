@@ -100,8 +100,7 @@ if box=$(wait_window 'Pipe Server Vantrelle' 5); then
   [ "$(paints)" -gt "$before" ] && pass "the window still paints while the box is open" ||
     fail "no paint while the box was open during the flood"
   close_box "$box"
-  wait_until 5 test -z "$(find_window 'Pipe Server Vantrelle')" && pass "About closes during the flood" ||
-    fail "About still open"
+  expect_box_gone "About closes during the flood"
 else
   fail "no About box within 5 s during the flood"
 fi

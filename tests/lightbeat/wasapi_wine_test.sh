@@ -8,23 +8,21 @@
 #                                  service on an output) the test is skipped
 #                                  with that reason, exit 77
 # Needs: PROBE (capture_probe.exe); WINEPREFIX from CTest.
-set -uo pipefail
+SHARED_NET=1 source "$(dirname "$0")/../support/lib.sh"  # Wine's pipes: no namespace.
 source "$(dirname "$0")/../support/pulse.sh"
 source "$(dirname "$0")/../../scripts/deps.sh"
 wine=$(wine_loader_for "$PROBE")  # The probe itself, not a start.exe before it.
 mode=${1:-monitor}
-WORK=$(mktemp -d)
-trap 'stop_pulse; rm -rf "$WORK"' EXIT
 start_pulse "$WORK/pulse" || exit 1
+started "$PULSE_PID"
 click_track "$WORK/clicks.wav" 4 0.25
-failures=0
 
 # capture SECONDS [SOURCE]: the probe's report while the clicks play.
 capture() {
   (sleep 1.5; paplay "$WORK/clicks.wav") &
   local player=$!
-  out=$("$wine" "$PROBE" "$@" 2>&1 | tr -d '\r')
-  wait "$player"
+  out=$("$wine" "$PROBE" "$@" 2>&1 | tr -d '\r') || true
+  wait "$player" || true
   echo "$out"
 }
 # The clicks came through, in event-driven pieces of about 10 ms.
@@ -32,16 +30,9 @@ check_clicks() {
   local loudest pieces
   loudest=$(sed -n 's/.*loudest \(-*[0-9.]*\) dBFS.*/\1/p' <<<"$out")
   pieces=$(sed -n 's/^pieces \([0-9]*\).*/\1/p' <<<"$out")
-  if [ -n "$loudest" ] && awk -v l="$loudest" 'BEGIN { exit !(l > -30) }'; then
-    echo "ok: $1: the clicks arrived ($loudest dBFS at the loudest)"
-  else
-    echo "FAIL: $1: the clicks did not arrive: $out"; failures=$((failures + 1))
-  fi
-  if [ -n "$pieces" ] && [ "$pieces" -ge 300 ]; then
-    echo "ok: $1: $pieces pieces in 5 s"
-  else
-    echo "FAIL: $1: ${pieces:-no} pieces in 5 s"; failures=$((failures + 1))
-  fi
+  [ -n "$loudest" ] && awk -v l="$loudest" 'BEGIN { exit !(l > -30) }' &&
+    pass "$1: the clicks arrived ($loudest dBFS at the loudest)" || fail "$1: the clicks did not arrive: $out"
+  [ -n "$pieces" ] && [ "$pieces" -ge 300 ] && pass "$1: $pieces pieces in 5 s" || fail "$1: ${pieces:-no} pieces in 5 s"
 }
 
 if [ "$mode" = loopback ]; then
@@ -55,15 +46,11 @@ if [ "$mode" = loopback ]; then
   check_clicks "loopback of the default output"
 else
   monitor=$("$wine" "$PROBE" --list 2>/dev/null | tr -d '\r' | grep -m1 '^Monitor of ' || true)
-  if [ -z "$monitor" ]; then
-    echo "FAIL: Wine lists no monitor input"; "$wine" "$PROBE" --list | tr -d '\r'; exit 1
-  fi
+  [ -n "$monitor" ] || { fail "Wine lists no monitor input"; "$wine" "$PROBE" --list | tr -d '\r'; finish; }
   capture 5 "$monitor"
   check_clicks "the sink's monitor"
   # Silence reads as silence.
-  out=$("$wine" "$PROBE" 1 "$monitor" 2>&1 | tr -d '\r')
-  grep -q 'loudest -120.0 dBFS' <<<"$out" && echo "ok: silence is silent" ||
-    { echo "FAIL: silence: $out"; failures=$((failures + 1)); }
+  out=$("$wine" "$PROBE" 1 "$monitor" 2>&1 | tr -d '\r') || true
+  grep -q 'loudest -120.0 dBFS' <<<"$out" && pass "silence is silent" || fail "silence: $out"
 fi
-[ "$failures" -eq 0 ] && echo "all checks passed" && exit 0
-exit 1
+finish

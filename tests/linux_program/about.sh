@@ -8,13 +8,6 @@ start_xvfb
 # The About text as both programs must show it.
 about_text=$(cat "$ABOUT_TEXT")
 
-# check_box WINDOW CAPTION TEXT STYLE WHAT
-check_box() {
-  check_equal "$5: caption" "$(xdotool getwindowname "$1")" "$2"
-  check_equal "$5: text" "$(box_text "$1")" "$3"
-  check_equal "$5: style" "$(box_style "$1")" "$4"
-}
-
 start_program
 first_pid=$PROGRAM_PID
 window=$(main_window) || { fail "no main window"; finish; }
@@ -25,10 +18,9 @@ xdotool mousemove --window "$window" 100 60 click 3
 sleep 0.5
 xdotool mousemove_relative 20 10 click 1
 if box=$(wait_window 'Pipe Server Vantrelle' 5); then
-  check_box "$box" "Pipe Server Vantrelle" "$about_text" 64 "About (right button)"
+  expect_box "$box" "Pipe Server Vantrelle" "$about_text" 64 "About (right button)"
   close_box "$box"
-  wait_until 5 test -z "$(find_window 'Pipe Server Vantrelle')" && pass "About closes with Return" ||
-    fail "About still open"
+  expect_box_gone "About closes with Return"
 else
   fail "no About box after the pop-up menu"
 fi
@@ -38,7 +30,7 @@ xdotool windowfocus --sync "$window" key Menu
 sleep 0.5
 xdotool key Down Return
 if box=$(wait_window 'Pipe Server Vantrelle' 5); then
-  check_box "$box" "Pipe Server Vantrelle" "$about_text" 64 "About (Menu key)"
+  expect_box "$box" "Pipe Server Vantrelle" "$about_text" 64 "About (Menu key)"
   close_box "$box"
 else
   fail "no About box after the Menu key"
@@ -49,7 +41,7 @@ fi
 start_program
 second_pid=$PROGRAM_PID
 if box=$(wait_window 'Debug Window' 10); then
-  check_box "$box" "Debug Window" "Error return code from CreateNamedPipe = 98." 64 "second copy"
+  expect_box "$box" "Debug Window" "Error return code from CreateNamedPipe = 98." 64 "second copy"
 else
   fail "second copy: no error box"
 fi

@@ -6,17 +6,6 @@ source "$(dirname "$0")/../support/lib.sh"
 start_xvfb
 compare=$(dirname "$0")/../../scripts/compare-client-areas.sh
 
-# capture_after LINE FILE: a fresh program, the line, a capture.
-capture_after() {
-  start_program
-  local window
-  window=$(main_window) || { fail "no main window"; return; }
-  send "$1"
-  wait_until 5 lamps_show "$window" "$3" "$4" text || fail "$1 not shown"
-  "$XPROBE" capture "$window" "$2"
-  close_and_expect_exit "$window" "$1"
-}
-
 capture_after '>5L1234' "$WORK/a.ppm" 34 12
 capture_after '>5L1234' "$WORK/b.ppm" 34 12
 capture_after '>5L1634' "$WORK/c.ppm" 34 16

@@ -29,24 +29,13 @@ previous=""
 for entry in "${boxes[@]}"; do
   IFS='|' read -r want_text want_count want_last <<<"$entry"
   # The next box is a new window; the previous one must be gone.
-  box=""
-  deadline=$((SECONDS + 10))
-  while [ "$SECONDS" -lt "$deadline" ]; do
-    box=$(find_window 'Pipe Server Vantrelle')
-    [ -n "$box" ] && [ "$box" != "$previous" ] && break
-    box=""
-    sleep 0.1
-  done
-  if [ -z "$box" ]; then
-    fail "box '$want_text' did not appear"
-    break
-  fi
+  new_box() { box=$(find_window 'Pipe Server Vantrelle') && [ -n "$box" ] && [ "$box" != "$previous" ]; }
+  wait_until 10 new_box || { fail "box '$want_text' did not appear"; break; }
   sleep 0.3  # Time for a write that should not come while the box is open.
   count=$(wc -l <"$WORK/port.log")
   last=$(tail -n 1 "$WORK/port.log")
   what="box '$want_text'"
-  check_equal "$what: text" "$(box_text "$box")" "$want_text"
-  check_equal "$what: stop icon, OK: style" "$(box_style "$box")" 16
+  expect_box "$box" "Pipe Server Vantrelle" "$want_text" 16 "$what (stop icon, OK)"
   [ "$count" = "$want_count" ] && [ "$last" = "$want_last" ] && pass "$what: port after '$last'" ||
     fail "$what: port log has $count lines ending '$last', want $want_count ending '$want_last'"
   [ -z "$(find_window 'Pipe Server Vantrelle \(p:.*\)')" ] || fail "$what: the main window is already there"

@@ -25,15 +25,12 @@ expect_text "$window" ">xxx"
 expect_port 7 "write 378 34;read 37a 00;write 37a 0c;write 37a 08;write 378 12;write 37a 00;write 37a 08" ">5L1234"
 "$XPROBE" capture "$window" "$WORK/1234.ppm"
 
-send '>5L0180'
-expect_lamps "$window" 80 01 ">5L0180: top left and bottom right only"
-
-send '>5LFFFF'
-expect_lamps "$window" ff ff ">5LFFFF"
-send '>5L0'
-expect_lamps "$window" 00 00 ">5L0"
-send '>5L-1'
-expect_lamps "$window" ff ff ">5L-1"
+# >5L0180: top left and bottom right only.
+for case in ">5L0180 80 01" ">5LFFFF ff ff" ">5L0 00 00" ">5L-1 ff ff"; do
+  read -r line bank0 bank1 <<<"$case"
+  send "$line"
+  expect_lamps "$window" "$bank0" "$bank1" "$line"
+done
 
 lines_before=$(wc -l <"$WORK/port.log")
 send '>3L1234'

@@ -16,10 +16,7 @@ wineserver -p >/dev/null 2>&1 || true
 stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }
 trap 'stop_wineserver; cleanup' EXIT
 
-tshark -q -i out0 -f udp -w "$WORK/sent.pcapng" >"$WORK/tshark.log" 2>&1 &
-TSHARK_PID=$!
-started "$TSHARK_PID"
-wait_until 10 grep -q "Capturing on" "$WORK/tshark.log" || { fail "tshark did not start"; finish; }
+start_tshark -i out0
 
 "$loader" "$PIPESERVER_EXE" -p 0 --artnet 10.77.0.2 --universe 1 \
   --sacn multicast --universe 2 --interface 10.77.0.1 --start 101 --channels-per-lamp 2 --on 200 --off 10 \
@@ -34,14 +31,7 @@ sleep 1.5
 "$XPROBE" close "$window"
 check_that "the program ends after its window closes" wait_until 10 eval "! any_alive $PROGRAM_PID"
 sleep 0.5
-kill -INT "$TSHARK_PID"
-wait "$TSHARK_PID" 2>/dev/null || true
-
-decode() { tshark -r "$WORK/sent.pcapng" --enable-heuristic acn -o acn.dmx_enable:TRUE "$@" 2>/dev/null; }
-check_equal "no malformed packet, no dissector error" \
-  "$(decode -Y '_ws.malformed || _ws.expert.severity == error' | wc -l)" 0
-options=$(decode -Y 'acn && ip.src == 10.77.0.1' -T fields -e acn.dmx.options |
-  awk '{printf ($1 == "0x40" || $1 == "64") ? "T" : "-"}')
-check_equal "sACN: stream-terminated on the last three packets only" "$(echo "$options" | sed 's/^-*/-/')" "-TTT"
+stop_tshark
+expect_clean_stream
 check_that "Art-Net packets from the Windows program" test "$(decode -Y 'artnet && ip.src == 10.77.0.1' | wc -l)" -ge 3
 finish

@@ -11,88 +11,56 @@
 #     system DLLs only, and pipeserver.exe started under Wine from the
 #     unpacked folder shows its window.
 #   tests/package/check_packages.sh [PACKAGE_DIR]    (default build/packages)
-set -uo pipefail
-
-TITLE="Pipe Server Vantrelle (p:0)"
-TITLE_RE='^Pipe Server Vantrelle \(p:0\)$'
-
-failures=0 passes=0 skips=0
-ok() { echo "ok   $*"; passes=$((passes + 1)); }
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+# (lib.sh's checks; errexit off: every check runs, whatever came before.)
+SHARED_NET=1 source "$(dirname "$0")/../support/lib.sh"
+set +e
+TITLE="Pipe Server Vantrelle (p:0)" TITLE_RE='Pipe Server Vantrelle \(p:0\)'
+skips=0
 skip() { echo "SKIP $*"; skips=$((skips + 1)); }  # Counted apart: never a pass.
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then ok "$what"; else fail "$what"; fi
-}
-
-# A private X server on a display number it picks itself; sets DISPLAY and
-# XVFB_PID.
-start_xvfb() {
-  local fifo n
-  fifo=$(mktemp -u) && mkfifo "$fifo"
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fifo" >/dev/null 2>&1 &
-  XVFB_PID=$!
-  read -r -t 20 n <"$fifo"
-  rm -f "$fifo"
-  [ -n "$n" ] || { echo "error: Xvfb did not start" >&2; return 1; }
-  export DISPLAY=":$n"
-}
-
-# wait_window TITLE_REGEX SECONDS: true when a window of that title shows.
-wait_window() {
-  local i
-  for i in $(seq $(($2 * 5))); do
-    timeout 5 xdotool search --name "$1" >/dev/null 2>&1 && return 0
-    sleep 0.2
-  done
-  return 1
-}
 
 # --- Inside the fresh root (run by the part below, as PID 1 of its own
 # namespaces, with / already the overlay) ---------------------------------
 if [ "${1:-}" = "--in-root" ]; then
   deb=$2 with_lightbeat=$3
   mount -t proc proc /proc
-  check "before: no pipeserver in the fresh root" test ! -e /usr/bin/pipeserver
+  check_that "before: no pipeserver in the fresh root" test ! -e /usr/bin/pipeserver
   # man-db's trigger would rebuild the whole manual index, a minute of CPU
   # that checks nothing of ours.
   rm -f /var/lib/man-db/auto-update
   if dpkg -i "$deb" >/tmp/dpkg.log 2>&1; then
-    ok "dpkg -i $(basename "$deb")"
+    pass "dpkg -i $(basename "$deb")"
   else
     fail "dpkg -i $(basename "$deb")"; cat /tmp/dpkg.log
   fi
   programs=(pipeserver lightsend)
   [ "$with_lightbeat" = yes ] && programs+=(lightbeat)
   for p in "${programs[@]}"; do
-    check "/usr/bin/$p installed, on PATH" test "$(command -v "$p")" = "/usr/bin/$p"
-    check "man page of $p" test -s "/usr/share/man/man1/$p.1.gz"
+    check_that "/usr/bin/$p installed, on PATH" test "$(command -v "$p")" = "/usr/bin/$p"
+    check_that "man page of $p" test -s "/usr/share/man/man1/$p.1.gz"
   done
-  check "desktop entry valid where it is installed" \
+  check_that "desktop entry valid where it is installed" \
     desktop-file-validate /usr/share/applications/pipeserver.desktop
-  check "the desktop entry's icon in hicolor (48x48)" \
+  check_that "the desktop entry's icon in hicolor (48x48)" \
     test -s /usr/share/icons/hicolor/48x48/apps/pipeserver.png
-  for p in lightsend lightbeat; do
-    [ "$p" = lightsend ] || [ "$with_lightbeat" = yes ] || continue
+  for p in "${programs[@]:1}"; do  # The clients.
     out=$("$p" --help 2>&1); rc=$?
-    check "$p --help: exit 0 and a usage text" test "$rc" = 0 -a -n "$(grep -i usage <<<"$out")"
+    check_that "$p --help: exit 0 and a usage text" test "$rc" = 0 -a -n "$(grep -i usage <<<"$out")"
   done
   # The desktop entry's command, as a desktop would start it.
-  start_xvfb || exit 1
+  start_xvfb
   exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/pipeserver.desktop)
   $exec_line >/tmp/pipeserver.log 2>&1 &
   server=$!
-  if wait_window "$TITLE_RE" 15; then ok "pipeserver shows its window \"$TITLE\""
+  if wait_window "$TITLE_RE" 15 >/dev/null; then pass "pipeserver shows its window \"$TITLE\""
   else fail "pipeserver shows its window \"$TITLE\""; cat /tmp/pipeserver.log; fi
-  check "lightsend reaches the installed pipeserver" lightsend ">5L1234" ">5L0"
+  check_that "lightsend reaches the installed pipeserver" lightsend ">5L1234" ">5L0"
   kill "$server" 2>/dev/null; wait "$server" 2>/dev/null
-  kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null
-  if dpkg -r pipeserver >/tmp/dpkg.log 2>&1; then ok "dpkg -r pipeserver"
+  if dpkg -r pipeserver >/tmp/dpkg.log 2>&1; then pass "dpkg -r pipeserver"
   else fail "dpkg -r pipeserver"; cat /tmp/dpkg.log; fi
   left=$(find /usr/bin/pipeserver /usr/bin/lightsend /usr/bin/lightbeat \
     /usr/share/applications/pipeserver.desktop /usr/share/doc/pipeserver 2>/dev/null)
-  check "nothing of it left after removal" test -z "$left"
-  exit $((failures > 0))
+  check_that "nothing of it left after removal" test -z "$left"
+  finish
 fi
 
 cd "$(dirname "$0")/../.."
@@ -110,14 +78,14 @@ else
   lintian --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1
   lintian_rc=$?
   grep -v '^running with root privileges' "$work/lintian.txt"
-  check "lintian: no error" test "$lintian_rc" = 0 -a -z "$(grep '^E:' "$work/lintian.txt")"
+  check_that "lintian: no error" test "$lintian_rc" = 0 -a -z "$(grep '^E:' "$work/lintian.txt")"
 
   rm -rf "$work/deb" && dpkg-deb -x "$deb" "$work/deb"
-  check "desktop-file-validate: no error" \
+  check_that "desktop-file-validate: no error" \
     desktop-file-validate "$work/deb/usr/share/applications/pipeserver.desktop"
-  check "the desktop entry is in AudioVideo" \
+  check_that "the desktop entry is in AudioVideo" \
     grep -qx 'Categories=AudioVideo;' "$work/deb/usr/share/applications/pipeserver.desktop"
-  check "dependencies declared (shlibdeps)" \
+  check_that "dependencies declared (shlibdeps)" \
     test -n "$(dpkg-deb -f "$deb" Depends | grep libfltk1.3)"
   with_lightbeat=no
   [ -e "$work/deb/usr/bin/lightbeat" ] && with_lightbeat=yes
@@ -137,6 +105,7 @@ else
     mkdir -p "$root/merged/tmp/package"
     cp "$deb" "$root/merged/tmp/package/"
     cp "$0" "$root/merged/tmp/package/check_packages.sh"
+    mkdir -p "$root/merged/tmp/support" && cp "$(dirname "$0")/../support/lib.sh" "$root/merged/tmp/support/"
     exec chroot "$root/merged" bash /tmp/package/check_packages.sh --in-root \
       "/tmp/package/$(basename "$deb")" "$@"
   ' "$0" "$root" "$deb" "$with_lightbeat"
@@ -149,12 +118,7 @@ fi
 # --- The Windows ZIPs -------------------------------------------------------
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine_started=no
-XVFB_PID=""
-cleanup() {
-  [ "$wine_started" = yes ] && wineserver -k >/dev/null 2>&1
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
-}
-trap cleanup EXIT
+trap '[ "$wine_started" = yes ] && wineserver -k >/dev/null 2>&1; cleanup' EXIT
 
 for bitness in win64 win32; do
   zips=("$packages"/pipeserver-*-"$bitness".zip)
@@ -169,34 +133,31 @@ for bitness in win64 win32; do
   else format=pei-i386 port_dll=inpout32.dll; fi
   dir=$work/$bitness
   rm -rf "$dir" && mkdir -p "$dir"
-  check "unzip" unzip -q "$zip" -d "$dir"
+  check_that "unzip" unzip -q "$zip" -d "$dir"
   folder=$dir/$name
-  check "one folder, $name" test "$(ls "$dir")" = "$name"
+  check_that "one folder, $name" test "$(ls "$dir")" = "$name"
   for f in pipeserver.exe lightsend.exe README.txt; do
-    check "$f in the ZIP" test -s "$folder/$f"
+    check_that "$f in the ZIP" test -s "$folder/$f"
   done
+  readme=$folder/README.txt
+  check_that "README.txt: Windows line ends on every line" \
+    test "$(tr -cd '\n' <"$readme" | wc -c)" = "$(grep -c $'\r$' "$readme")"
+  check_that "README.txt names $port_dll beside pipeserver.exe" grep -q "$port_dll beside pipeserver.exe" "$readme"
   for f in "$folder"/*.exe "$folder"/*.dll; do
     [ -e "$f" ] || continue
     base=$(basename "$f")
-    check "$base is $format" test -n "$(objdump -f "$f" 2>/dev/null | grep "file format $format")"
+    check_that "$base is $format" test -n "$(objdump -f "$f" 2>/dev/null | grep "file format $format")"
     # Static builds: a DLL of the compiler's runtime would be missing on
     # the user's system.
     imports=$(objdump -p "$f" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')
-    check "$base imports system DLLs only ($imports)" \
+    check_that "$base imports system DLLs only ($imports)" \
       test -z "$(grep -Eio 'lib[a-z0-9_+-]*\.dll' <<<"$imports")"
-  done
-  readme=$folder/README.txt
-  check "README.txt: Windows line ends on every line" \
-    test "$(tr -cd '\n' <"$readme" | wc -c)" = "$(grep -c $'\r$' "$readme")"
-  check "README.txt names $port_dll beside pipeserver.exe" grep -q "$port_dll beside pipeserver.exe" "$readme"
-  for f in "$folder"/*.exe "$folder"/*.dll; do
-    [ -e "$f" ] || continue
-    check "README.txt says how to use $(basename "$f")" grep -q "$(basename "$f")" "$readme"
+    check_that "README.txt says how to use $base" grep -q "$base" "$readme"
   done
   # The players find a plug-in by its file name and this one export.
   for f in "$folder"/vis_*.dll; do
     [ -e "$f" ] || continue
-    check "$(basename "$f") exports winampVisGetHeader" \
+    check_that "$(basename "$f") exports winampVisGetHeader" \
       test -n "$(objdump -p "$f" | grep -w winampVisGetHeader)"
   done
 
@@ -206,7 +167,7 @@ for bitness in win64 win32; do
     continue
   fi
   # A display of its own for each ZIP: nothing of the other one's windows.
-  start_xvfb || { fail "a private X display for Wine"; continue; }
+  start_xvfb
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
@@ -217,15 +178,13 @@ for bitness in win64 win32; do
   wine cmd /c exit >/dev/null 2>&1 </dev/null
   (cd "$folder" && exec wine ./pipeserver.exe >"$dir/pipeserver.log" 2>&1 </dev/null) &
   server=$!
-  if wait_window "$TITLE_RE" 30; then ok "$name: pipeserver.exe under Wine shows \"$TITLE\""
+  if wait_window "$TITLE_RE" 30 >/dev/null; then pass "$name: pipeserver.exe under Wine shows \"$TITLE\""
   else fail "$name: pipeserver.exe under Wine shows \"$TITLE\""; cat "$dir/pipeserver.log"; fi
-  check "$name: lightsend.exe reaches it" \
+  check_that "$name: lightsend.exe reaches it" \
     bash -c "cd '$folder' && wine ./lightsend.exe '>5L1234' '>5L0' </dev/null >/dev/null 2>&1"
   # Ends every process of this prefix, ours alone.
   wineserver -k >/dev/null 2>&1
   wait "$server" 2>/dev/null
-  kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=""
 done
-
-echo "package checks: $passes passed, $failures failed, $skips skipped"
-[ "$failures" -eq 0 ]
+echo "package checks: $FAILURES failed, $skips skipped"
+finish

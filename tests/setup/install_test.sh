@@ -41,27 +41,22 @@ check_that "complete machine: exit 0" test $code -eq 0
 check_that "complete machine: silent" test "$out" = $'have linux\nhave wine32\nhave bench'
 check_that "complete machine: apt-get never called" bash -c '! grep -q "^apt-get" "$0"' "$WORK/complete/calls"
 
-state unknown; echo wesnoth-1.16-music >"$WORK/unknown/unknown"
-install unknown linux windows win32 wine32 test package bench
-check_that "unknown package: exit 0" test $code -eq 0
-check_that "unknown package: named with apt's reason and what is lost" has \
-  "wesnoth-1.16-music could not be installed (Unable to locate package wesnoth-1.16-music): the benchmarks that use it will not run"
-check_that "unknown package: the rest installed" installed_all unknown "${linux_only[@]}" wine32:i386 sox
-check_that "unknown package: its job lacks it, the others do not" has $'have linux\nhave wine32\nlack bench'
-
-state refused; echo wine32:i386 >"$WORK/refused/refused"
-install refused linux windows win32 wine32 test package bench
-check_that "refused package: exit 0" test $code -eq 0
-check_that "refused package: one line naming it, its reason and the loss" has \
-  "wine32:i386 could not be installed (Package 'wine32:i386' has no installation candidate): the 32-bit Windows tests will not run"
-check_that "refused package: the rest installed" installed_all refused "${linux_only[@]}" wine64 g++-mingw-w64-i686
-check_that "refused package: only wine32 lacks" has $'have linux\nlack wine32\nhave bench'
-
-state broken; echo sox >"$WORK/broken/broken"
-install broken linux windows win32 wine32 test package bench
-check_that "failed download: exit 0" test $code -eq 0
-check_that "failed download: named with apt's reason" has "sox could not be installed (Failed to fetch"
-check_that "failed download: the rest installed" installed_all broken "${linux_only[@]}" wine32:i386 aubio-tools
+# A package apt does not know, one it refuses, one whose download fails:
+# each named with apt's reason and what is lost; the rest installed; only
+# its own job lacks it. CASE|PACKAGE|REASON AND LOSS|JOBS|INSTALLED BESIDES
+while IFS='|' read -r case p said jobs besides; do
+  state "$case"; echo "$p" >"$WORK/$case/$case"
+  install "$case" linux windows win32 wine32 test package bench
+  check_that "$case package: exit 0" test $code -eq 0
+  check_that "$case package: one line naming it, apt's reason and the loss" has "$p could not be installed ($said"
+  # shellcheck disable=SC2086 # Package names, one a word.
+  check_that "$case package: the rest installed" installed_all "$case" "${linux_only[@]}" $besides
+  check_equal "$case package: only its job lacks it" "$(tail -n 3 <<<"$out" | paste -sd' ')" "$jobs"
+done <<'CASES'
+unknown|wesnoth-1.16-music|Unable to locate package wesnoth-1.16-music): the benchmarks that use it will not run|have linux have wine32 lack bench|wine32:i386 sox
+refused|wine32:i386|Package 'wine32:i386' has no installation candidate): the 32-bit Windows tests will not run|have linux lack wine32 have bench|wine64 g++-mingw-w64-i686
+broken|sox|Failed to fetch|have linux have wine32 lack bench|wine32:i386 aubio-tools
+CASES
 
 state stale; : >"$WORK/stale/update_fails"
 install stale linux

@@ -16,22 +16,8 @@ host (tests/soak/soak_host.cpp), or against the shipped Linux program.
 Linux: re-runs itself in a private network namespace
 (tests/support/private_net.sh), where the abstract socket name is its own.
 --wine: the .exe files under Wine (WINEPREFIX from the environment); handles
-are then counted by the host itself (every handle value that
-GetHandleInformation accepts). Each soak client's standard error is kept, in
-SOAK_CLIENT_LOG=DIR if given, under Wine with WINEDEBUG=-all,err+virtual or
-$SOAK_CLIENT_WINEDEBUG (say +seh,+process) for the clients alone. A client
-that Wine could not start (pipe_harness.WINE_START_FAILURE) is replaced and
-counted; any other client that ends before connecting fails.
-
-A soak session connects a soak_client, makes 1 to 20 writes (commands, near
-misses, random bytes with NUL and 0xFF, over-long lines, endless lines
-without a line feed, writes of no bytes), each paced to be a read of its
-own, and ends by closing, by closing in the middle of a line, by SIGKILL
-(between writes, or while it writes a long line), or by handing over to the
-next session's client, which connected and wrote a line meanwhile. Every
-state line the host prints must be the model's, in order; after each
-session the host shows ">xxx" with the lamps and latches of the last good
-command.
+are then counted by the host itself. Each soak client's standard error is
+kept (pipe_harness.Client: SOAK_CLIENT_LOG=DIR, SOAK_CLIENT_WINEDEBUG).
 """
 import argparse
 import os
@@ -118,9 +104,15 @@ def connected_client(client, start_client, stats):
 
 
 def run_session(number, rng, host, client, display, stats, queued_line, start_client):
-    """Runs one session on client. queued_line: a line it wrote while the
-    previous client was still being served (already applied and checked).
-    Returns the next session's client when this one ends in a hand-over."""
+    """One session on client: 1 to 20 writes (random_write), each paced to
+    be a read of its own and each state line checked against the model;
+    then it closes, closes in the middle of a line, is killed (between
+    writes, or while it writes a long line), or hands over to the next
+    session's client, which connected and wrote a line meanwhile. Then the
+    host must show ">xxx" with the lamps and latches of the last good
+    command. queued_line: a line it wrote while the previous client was
+    still being served (already applied and checked). Returns the next
+    session's client when this one ends in a hand-over."""
     history = [] if queued_line is None else [queued_line]
     next_client = None
     ending = "?"
@@ -238,9 +230,12 @@ def listener(args):
     def says(what, stderr, text):
         c.check("lightsend: " + text in stderr.splitlines(), what, ": " + stderr)
 
+    def shows(*states):  # The host's next state lines: (status, bank0, bank1) each.
+        for status, bank0, bank1 in states:
+            c.next(host, state(status, bank0, bank1))
+
     def applied(status, bank0, bank1):  # The line, then, its client gone, ">xxx".
-        c.next(host, state(status, bank0, bank1))
-        c.next(host, state(">xxx", bank0, bank1))
+        shows((status, bank0, bank1), (">xxx", bank0, bank1))
 
     def quiet(seconds):
         time.sleep(seconds)
@@ -277,16 +272,13 @@ def listener(args):
 
         if not wine:
             print("--- framing as the client sees it")
-            raw(b">5L12\r\n")  # The carriage return is kept.
-            applied(">5L12\\x0d", 0x12, 0)
-            raw(b">5L1\n>5L2\n")  # Two lines in one write: only the first.
-            applied(">5L1", 1, 0)
-            raw(b">5L123456\n")  # Nine characters: dropped.
-            c.next(host, state(">xxx", 1, 0))
-            raw(b"  >3L1234\n")  # Bytes before '>' skipped; one bank still draws both rows.
-            applied(">3L1234", 0x34, 0x12)
-            raw(b">\n")
-            applied(">", 0x34, 0x12)
+            for data, status, bank0, bank1 in ((b">5L12\r\n", ">5L12\\x0d", 0x12, 0),  # The carriage return is kept.
+                                               (b">5L1\n>5L2\n", ">5L1", 1, 0),  # Two lines in one write: the first.
+                                               (b">5L123456\n", None, 1, 0),  # Nine characters: dropped.
+                                               # Bytes before '>' skipped; one bank still draws both rows.
+                                               (b"  >3L1234\n", ">3L1234", 0x34, 0x12), (b">\n", ">", 0x34, 0x12)):
+                raw(data)
+                shows(*([(status, bank0, bank1)] if status else []), (">xxx", bank0, bank1))
 
             print("--- a client that sends nothing: the end of its connection, no spinning")
             connect().close()
@@ -298,13 +290,9 @@ def listener(args):
 
         print("--- lightsend: arguments, standard input, a pattern")
         c.check(lightsend("--delay", str(delay), ">5L1", ">3LFF", ">4L12", ">")[0] == 0, "lightsend arguments")
-        c.next(host, state(">5L1", 1, 0))
-        c.next(host, state(">3LFF", 0xFF, 0))
-        c.next(host, state(">4L12", 0xFF, 0))
-        applied(">", 0xFF, 0)
+        shows((">5L1", 1, 0), (">3LFF", 0xFF, 0), (">4L12", 0xFF, 0), (">", 0xFF, 0), (">xxx", 0xFF, 0))
         c.check(lightsend("--delay", str(delay), "-", stdin=b">5L8001\r\n>5L0\n")[0] == 0, "lightsend -")
-        c.next(host, state(">5L8001", 1, 0x80))
-        applied(">5L0", 0, 0)
+        shows((">5L8001", 1, 0x80), (">5L0", 0, 0), (">xxx", 0, 0))
         for round in (1, 2, 3):
             c.check(lightsend(">5L%d" % round)[0] == 0, "lightsend round %d" % round)
             applied(">5L%d" % round, round, 0)
@@ -315,12 +303,12 @@ def listener(args):
         c.next(host, state(">xxx", 0x80, 0))
 
         print("--- lightsend refuses a line the server would drop, or a rate that is no number, before sending")
-        code, stderr = lightsend(">5L1", ">5L123456")
-        c.status("a line too long", code, 2)
-        c.check("longer than 8 characters" in stderr, "says why", ": " + stderr)
-        code, stderr = lightsend("--pattern", "chaser", "--rate", "nan")
-        c.status("a rate that is no number", code, 2)
-        c.check('"nan" is not a number' in stderr, "says why", ": " + stderr)
+        for what, words, why in (("a line too long", (">5L1", ">5L123456"), "longer than 8 characters"),
+                                 ("a rate that is no number", ("--pattern", "chaser", "--rate", "nan"),
+                                  '"nan" is not a number')):
+            code, stderr = lightsend(*words)
+            c.status(what, code, 2)
+            c.check(why in stderr, "says why", ": " + stderr)
         quiet(0.5)
 
         print("--- a second copy cannot take the name; the first keeps serving")
@@ -530,10 +518,13 @@ def idle(args):
 # --- the shipped Linux program ----------------------------------------------------
 
 def shipped(args):
-    """Sessions of socat and lightsend clients, some killed in the middle of
-    a line (pipe_harness.real_sessions). Afterwards the picture shows the
-    last full session's last line with ">xxx", and the program holds no
-    more descriptors and little more memory than after a warm-up."""
+    """The program as shipped (the real port back end, in the emulation mode
+    only: no test touches a port): its title; sessions of socat and
+    lightsend clients, some killed in the middle of a line
+    (pipe_harness.real_sessions). Afterwards the picture shows the last full
+    session's last line with ">xxx", the program holds no more descriptors
+    and little more memory than after a warm-up, and ends with status 0
+    when its window is closed."""
     c = Checks()
     work = tempfile.mkdtemp(prefix="clients-shipped-")
     started = []
@@ -574,6 +565,8 @@ def shipped(args):
                                    env=dict(os.environ, PIPESERVER_PORT_LOG=os.path.join(work, "port.log")))
         started.append(program)
         main = window(r"Pipe Server Vantrelle \(p:[0-9A-F]+\)")
+        title = run("xdotool", "getwindowname", main).stdout.decode().strip()
+        c.check(title == "Pipe Server Vantrelle (p:0)", "the emulation mode's title", ": " + title)
 
         def fds_rss():
             with open("/proc/%d/status" % program.pid) as status:

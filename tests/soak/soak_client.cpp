@@ -14,7 +14,7 @@
 
 #include "pipe/pipe_client.h"
 #include "pipe/pipe_name.h"
-#include "tests/soak/listener_pacing.h"
+#include "tests/soak/soak_platform.h"
 
 namespace {
 

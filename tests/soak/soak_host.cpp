@@ -19,7 +19,7 @@
 #include "pipe/pipe_listener.h"
 #include "res/string_table.h"
 #include "tests/soak/latch_port.h"
-#include "tests/soak/host_platform.h"
+#include "tests/soak/soak_platform.h"
 #include "tests/support/escape.h"
 #include "tests/support/test_threads.h"
 

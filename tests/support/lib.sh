@@ -74,7 +74,10 @@ wait_until() {
 
 # -noreset: without it the server resets each time its last client goes,
 # and a program started during the reset cannot connect.
+# Each call a server of its own: the file is emptied here, not in the
+# background job, so that the wait cannot read an earlier server's number.
 start_xvfb() {
+  : >"$WORK/display"
   Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
   started $!
   wait_until 10 test -s "$WORK/display" || { echo "error: Xvfb did not start"; exit 1; }
@@ -125,15 +128,8 @@ start_program() {
 find_window() { { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -n 1; }
 
 # wait_window NAME-REGEX [SECONDS]: prints the window's id once it shows.
-wait_window() {
-  local deadline=$((SECONDS + ${2:-10})) id
-  while :; do
-    id=$(find_window "$1")
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
+window_shows() { [ -n "$(find_window "$1")" ]; }
+wait_window() { wait_until "${2:-10}" window_shows "$1" && find_window "$1"; }
 
 # main_window [SECONDS]: the program's main window; when it does not show,
 # says what became of the program.
@@ -157,9 +153,17 @@ expect_title() { check_equal "$3: title" "$(xdotool getwindowname "$1")" "$2"; }
 # window properties (X lets no other program read a dialog's text).
 box_text() { "$XPROBE" prop "$1" _PIPESERVER_BOX_TEXT || true; }
 box_style() { "$XPROBE" prop "$1" _PIPESERVER_BOX_STYLE || true; }
+# expect_box BOX CAPTION TEXT STYLE WHAT
+expect_box() {
+  check_equal "$5: caption" "$(xdotool getwindowname "$1")" "$2"
+  check_equal "$5: text" "$(box_text "$1")" "$3"
+  check_equal "$5: style" "$(box_style "$1")" "$4"
+}
 
-# close_box BOX: answers a message box with Return.
+# close_box BOX: answers a message box with Return. expect_box_gone WHAT:
+# within 5 s, no window of the program's name but the main window is left.
 close_box() { xdotool windowfocus --sync "$1" key Return; }
+expect_box_gone() { check_that "$1" wait_until 5 eval '! window_shows "Pipe Server Vantrelle"'; }
 
 # lamps_show WINDOW BANK0 BANK1 text|empty: the window's picture now.
 lamps_show() {
@@ -174,6 +178,19 @@ expect_lamps() {
     fail "$4: lamps $2 $3"
     lamps_show "$1" "$2" "$3" text || true
   fi
+}
+
+# capture_after LINE FILE BANK0 BANK1: a fresh program, the line from a
+# client that then goes, its lamps awaited, the client area saved; then
+# the program must end as close_and_expect_exit says.
+capture_after() {
+  start_program
+  local window
+  window=$(main_window) || { fail "no main window"; return 1; }
+  send "$1"
+  wait_until 5 lamps_show "$window" "$3" "$4" text || fail "$1 not shown"
+  "$XPROBE" capture "$window" "$2"
+  close_and_expect_exit "$window" "$1"
 }
 
 # close_and_expect_exit WINDOW WHAT: asks the window to close; the program

@@ -9,6 +9,10 @@
 #                    port relayed to the script's 127.0.0.1:9010)
 #   expect_universe UNIVERSE WANT CHANNELS WHAT
 #   lamp_levels FIRST PER ON OFF   the levels of lamps 0x8001 from FIRST
+#   start_tshark -i IF...  every UDP packet on them into $WORK/sent.pcapng;
+#                    stop_tshark, then decode ARGS... reads it back
+#   expect_clean_stream    no malformed packet; the sACN stream ends with
+#                    three stream-terminated packets
 OLAD_SUPPORT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 start_olad() {
@@ -66,9 +70,8 @@ start_olad() {
 
 expect_universe() {
   local universe=$1 want=$2 got
-  read_universe() { [ "$(in_ola timeout 5 /usr/bin/python3 "$OLAD_SUPPORT/ola_universe.py" --channels "$3" "$universe")" = "$universe $want" ]; }
+  read_universe() { got=$(in_ola timeout 5 /usr/bin/python3 "$OLAD_SUPPORT/ola_universe.py" --channels "$3" "$universe"); [ "$got" = "$want" ]; }
   wait_until 5 read_universe "$@" || true
-  got=$(in_ola timeout 5 /usr/bin/python3 "$OLAD_SUPPORT/ola_universe.py" --channels "$3" "$universe" | cut -d' ' -f2)
   check_equal "olad universe $universe ($4)" "$got" "$want"
 }
 lamp_levels() { # FIRST PER ON OFF: channels 1..FIRST-1 zero, then the lamps 0x8001.
@@ -80,4 +83,20 @@ lamp_levels() { # FIRST PER ON OFF: channels 1..FIRST-1 zero, then the lamps 0x8
     done
   done
   (IFS=,; echo "${out[*]}")
+}
+
+start_tshark() {
+  tshark -q "$@" -f udp -w "$WORK/sent.pcapng" >"$WORK/tshark.log" 2>&1 &
+  TSHARK_PID=$!
+  started "$TSHARK_PID"
+  wait_until 10 grep -q "Capturing on" "$WORK/tshark.log" || { fail "tshark did not start"; finish; }
+}
+stop_tshark() { kill -INT "$TSHARK_PID"; wait "$TSHARK_PID" 2>/dev/null || true; }
+# tshark's complaints are kept: once in many runs it found no sACN.
+decode() { tshark -r "$WORK/sent.pcapng" --enable-heuristic acn -o acn.dmx_enable:TRUE "$@" 2>>"$WORK/decode.err"; }
+expect_clean_stream() {
+  check_equal "no malformed packet, no dissector error" \
+    "$(decode -Y '_ws.malformed || _ws.expert.severity == error' | wc -l)" 0
+  check_equal "sACN: stream-terminated on the last three packets only" "$(decode -Y 'acn && ip.src == 10.77.0.1' \
+    -T fields -e acn.dmx.options | awk '{printf ($1 == "0x40" || $1 == "64") ? "T" : "-"}' | sed 's/^-*/-/')" "-TTT"
 }

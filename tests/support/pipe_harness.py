@@ -7,11 +7,11 @@ program, and a small model of what the server must show after each read
 code).
 """
 import atexit
+import functools
 import os
 import queue
 import random
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -35,22 +35,14 @@ def enter_private_net():
         os.execvp("bash", ["bash", script, sys.executable] + sys.argv)
 
 
+@functools.lru_cache(maxsize=None)
 def wine_loader(path):
-    """The Wine loader for the .exe: wine64 for an x86-64 one. Debian's
-    'wine' is the 32-bit loader when wine32 is installed, and it runs a
-    64-bit program as a child of a 'start.exe /exec' process of its own: the
-    process we would start, kill and measure would then be start.exe, not
-    the program."""
-    with open(path, "rb") as exe:
-        header = exe.read(4096)
-    offset = struct.unpack_from("<I", header, 0x3C)[0]
-    machine = struct.unpack_from("<H", header, offset + 4)[0]
-    if machine == 0x8664:
-        for loader in ("/usr/lib/wine/wine64", "/usr/lib64/wine/wine64"):
-            if os.access(loader, os.X_OK):
-                return loader
-        return "wine64"
-    return "wine"
+    """The Wine loader for the .exe, as the scripts choose it (wine64 for an
+    x86-64 one: the process started, killed and measured is then the
+    program, not a start.exe of the 32-bit loader)."""
+    deps = os.path.join(SUPPORT_DIR, "..", "..", "scripts", "deps.sh")
+    return subprocess.run(["bash", "-c", 'source "$0" && wine_loader_for "$1"', deps, path],
+                          check=True, capture_output=True, text=True).stdout.strip()
 
 
 def command(path, wine):
@@ -317,13 +309,7 @@ class Display:
 
 
 def escape(text):
-    out = ""
-    for byte in text:
-        if 0x20 <= byte < 0x7F and byte not in (ord('"'), ord("\\")):
-            out += chr(byte)
-        else:
-            out += "\\x%02x" % byte
-    return out
+    return "".join(chr(b) if 0x20 <= b < 0x7F and b not in b'"\\' else "\\x%02x" % b for b in text)
 
 
 # --- sessions of real clients ------------------------------------------------

@@ -3,13 +3,14 @@
 // bytes too, when they come at once; so also wait until the listener thread
 // sleeps again, which it does only after that read has returned.
 #include <dirent.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
-#include "tests/soak/listener_pacing.h"
+#include "tests/soak/soak_platform.h"
 
 namespace {
 
@@ -24,6 +25,11 @@ bool ListenerSleeping() {
 }
 
 }  // namespace
+
+// Not asked for on Linux: the driver lists /proc/PID/fd itself.
+long OpenHandleCount() { return -1; }
+
+void NameListenerThread() { pthread_setname_np(pthread_self(), "listener"); }
 
 // The host names its listener thread; SOAK_HOST_PID says whose to look for.
 bool FindListenerThread() {
