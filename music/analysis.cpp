@@ -4,8 +4,9 @@
 //   player spectrum (for both) ----------------------------> Process()
 // Process(): 16 band levels against per-band thresholds taken from the last
 // few seconds, the silence gate, onsets from the percussive flux (short
-// spectrum) and the tonal flux (long spectrum, music/onset_tonal.h), each
-// picked by music/onset.h, and the tempo (music/tempo.h) and beat stages.
+// spectrum) and the tonal flux and the mid highs' rise (long spectrum,
+// music/onset_tonal.h), each picked by music/onset.h, and the tempo
+// (music/tempo.h) and beat stages.
 // Everything is causal: nothing waits for samples not yet heard.
 #include "music/analysis.h"
 
@@ -87,6 +88,9 @@ constexpr double kBodyHz = 300;
 // little else does: their own picker there, with a lower threshold.
 constexpr double kCrispHz = 3000;
 constexpr float kCrispDelta = 2.0f, kCrispMedian = 2.5f, kCrispLambda = 0.5f;
+// Under a pad and an open hat's tail even they are missed, but the mid
+// highs rise as a whole (music/onset_tonal.h): a fixed rise of 2.9 dB.
+constexpr float kNoiseRiseNepers = 0.33f;
 constexpr double kBeatPauseSeconds = 2;    // Silent this long: no beats.
 constexpr double kTempoForgetSeconds = 5;  // Silent this long: tempo unknown.
 constexpr int kStableEstimates = 10;       // A second of the phase holding: beats may lead.
@@ -190,6 +194,8 @@ struct Analyzer::State {
   int fluxSteps = 0;
   OnsetPicker percussivePicker{kOnsetDelta, kOnsetMedian, kOnsetLambda};
   OnsetPicker tonalPicker{kTonalDelta, kTonalMedian, kTonalLambda};
+  NoiseRise noise;
+  OnsetPicker noisePicker{kNoiseRiseNepers, 0, 0};
   double lastOnset = -1e9;
 
   // Tempo and beats.
@@ -363,18 +369,21 @@ struct Analyzer::State {
   // shimmer, hiss made even by whitening) would raise the percussive
   // threshold above the quiet hits. Either makes an onset; no two come
   // closer than kMinIoi.
-  void Onset(Frame* f, float tonalFlux, bool tonalFresh) {
+  void Onset(Frame* f, float tonalFlux, float noiseRise, bool longFresh) {
     const bool percussive = percussivePicker.Next(f->time, f->flux, !f->silent);
-    const bool tonal = tonalFresh && tonalPicker.Next(f->time, tonalFlux, !f->silent);
+    const bool tonal = longFresh && tonalPicker.Next(f->time, tonalFlux, !f->silent);
     const bool crisp = crispPicker.Next(f->time, crispFlux, !f->silent);
-    // The tonal function rises later and for longer than the percussive one:
-    // its rise just after an onset is that onset's own.
-    if ((percussive || crisp || (tonal && f->time - lastOnset >= kTonalAfter)) && f->time - lastOnset >= kMinIoi) {
+    const bool noisy = longFresh && noisePicker.Next(f->time, noiseRise, !f->silent);
+    // The long spectrum's functions rise later and for longer than the
+    // percussive one: their rise just after an onset is that onset's own.
+    const bool late = (tonal || noisy) && f->time - lastOnset >= kTonalAfter;
+    if ((percussive || crisp || late) && f->time - lastOnset >= kMinIoi) {
       f->onset = true;
       lastOnset = f->time;
       if (percussive) percussivePicker.Fire();
       if (tonal) tonalPicker.Fire();
       if (crisp) crispPicker.Fire();
+      if (noisy) noisePicker.Fire();
     }
   }
 
@@ -466,7 +475,7 @@ struct Analyzer::State {
     const double dt = std::clamp(time - previousTime, 0.0, 0.1);
     MapFor(bins, binHz, onsetBins, onsetBinHz);
     Gate(&f);
-    float tonalFlux = 0;
+    float tonalFlux = 0, noiseRise = 0;
     if (pw != nullptr) {
       Bands(pw, std::clamp(time - bandTime, 0.0, 0.1), &f);
       std::copy(f.band, f.band + kBandCount, lastBand);
@@ -476,11 +485,12 @@ struct Analyzer::State {
       // to full scale: a band counts as empty below a few steps.
       const float tonalFloor = fluxKnee > kFluxKnee ? kTonalFloorSteps * fluxKnee : fluxKnee;
       tonalFlux = tonal.Next(pw, time, tonalFloor * tonalFloor);
+      noiseRise = noise.Next(pw, bins, binHz, time, tonalFloor * tonalFloor);
     } else if (!f.silent) {
       std::copy(lastBand, lastBand + kBandCount, f.band);
     }
     f.flux = Flux(onsetPw);
-    Onset(&f, tonalFlux, pw != nullptr);
+    Onset(&f, tonalFlux, noiseRise, pw != nullptr);
     Tempo(&f, dt);
     return f;
   }

@@ -51,4 +51,20 @@ float TonalFlux::Next(const float* power, double time, float floor) {
   return flux;
 }
 
+float NoiseRise::Next(const float* power, size_t bins, double binHz, double time, float floor) {
+  const size_t first = static_cast<size_t>(std::ceil(kLowHz / binHz));
+  const size_t last = std::min(bins, static_cast<size_t>(kHighHz / binHz) + 1);
+  now_.clear();
+  for (size_t i = first; i < last; ++i) now_.push_back(0.5f * std::log(std::max(power[i], floor)));
+  while (past_.size() >= 2 && time - past_[1].first >= kLagSeconds) past_.pop_front();
+  float rise = 0;
+  if (!past_.empty() && time - past_.front().first >= kLagSeconds && past_.front().second.size() == now_.size()) {
+    const std::vector<float>& then = past_.front().second;
+    for (size_t i = 0; i < now_.size(); ++i) rise += now_[i] - then[i];
+    rise /= static_cast<float>(std::max<size_t>(1, now_.size()));
+  }
+  past_.emplace_back(time, now_);
+  return rise;
+}
+
 }  // namespace music
