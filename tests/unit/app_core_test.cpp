@@ -18,27 +18,19 @@ struct TailCase {
 
 TEST(CommandTail, NamesAPortOnlyInItsOneShape) {
   const TailCase cases[] = {
-      {"-p 378", 0x378, false},
-      {"-P 3bc", 0x3BC, true},
-      {"-p 000", 0, false},
+      {"-p 378", 0x378, false}, {"-P 3bc", 0x3BC, true}, {"-p 000", 0, false},
       {"-P 000", 0, false},  // No port, so no test either.
-      {"-p 278", 0x278, false},
-      {"-p D010", 0xD010, false},
+      {"-p 278", 0x278, false}, {"-p D010", 0xD010, false},
       {"-p 78", 0, false},   // Five characters: too short.
       {"-p378", 0, false},   // No blank.
-      {"/p 378", 0, false},
-      {"-x 378", 0, false},
-      {"--p 378", 0, false},
-      {"", 0, false},
+      {"/p 378", 0, false}, {"-x 378", 0, false}, {"--p 378", 0, false}, {"", 0, false},
       {"-p 12345", 0x2345, false},  // Only the low 16 bits count.
       {"-p 378 abc", 0x378, false}, // Reading stops at the blank.
       {"-p  78", 0x78, false},      // Leading blanks before the digits are skipped.
-      {"-p 0x378", 0x378, false},
-      {"-p -01", 0xFFFF, false},
+      {"-p 0x378", 0x378, false}, {"-p -01", 0xFFFF, false},
       {"-p -1", 0, false},  // Five characters.
       {"-p xyz", 0, false},  // No number: the emulation mode.
-      {"-P 0xzz", 0, false},
-      {"-P    ", 0, false},
+      {"-P 0xzz", 0, false}, {"-P    ", 0, false},
   };
   for (const TailCase& c : cases) {
     SCOPED_TRACE(std::string("tail \"") + c.tail + "\"");

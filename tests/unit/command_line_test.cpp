@@ -29,8 +29,7 @@ TEST(CommandLine, QuotedNameEndsAtItsClosingQuote) {
       {"\"C:\\x\\pipeserver.exe\" -p 378", "-p 378"},
       {"\"C:\\x\\pipeserver.exe\"-p 378", "-p 378"},  // No blank after the quote.
       {"\"C:\\Program Files\\p\\pipeserver.exe\" -P 3bc", "-P 3bc"},
-      {"\"C:\\x\\pipeserver.exe\"", ""},
-      {"\"C:\\x\\pipeserver.exe\"   ", ""},
+      {"\"C:\\x\\pipeserver.exe\"", ""}, {"\"C:\\x\\pipeserver.exe\"   ", ""},
       {"\"\" -p 378", "-p 378"},                       // An empty quoted name.
       {"\"C:\\x\"\\pipeserver.exe -p 378", "\\pipeserver.exe -p 378"},
       {"\"C:\\x\\pipeserver.exe -p 378", ""},          // No closing quote: all name.
@@ -41,11 +40,8 @@ TEST(CommandLine, QuotedNameEndsAtItsClosingQuote) {
 
 TEST(CommandLine, UnquotedNameEndsAtTheFirstByteOf32OrLess) {
   const LineCase cases[] = {
-      {"C:\\x\\pipeserver.exe -p 378", "-p 378"},
-      {"pipeserver.exe\t-p 378", "-p 378"},
-      {"pipeserver.exe\x01-p 378", "-p 378"},
-      {"pipeserver.exe", ""},
-      {"", ""},
+      {"C:\\x\\pipeserver.exe -p 378", "-p 378"}, {"pipeserver.exe\t-p 378", "-p 378"},
+      {"pipeserver.exe\x01-p 378", "-p 378"}, {"pipeserver.exe", ""}, {"", ""},
       {"C:\\\xE9t\xE9\\pipeserver.exe -p 378", "-p 378"},  // Bytes above 0x7F are part of the name.
       {"C:\\\xFF\x80\\p.exe -p 378", "-p 378"},
       {"pipe\"server.exe\" -p 378", "-p 378"},  // A quote inside the name is a byte like others.
@@ -56,11 +52,9 @@ TEST(CommandLine, UnquotedNameEndsAtTheFirstByteOf32OrLess) {
 
 TEST(CommandLine, OnlyCodes1To32AreSkippedAfterTheName) {
   const LineCase cases[] = {
-      {"p.exe \t\r\n\x01\x1F -p 378", "-p 378"},
-      {"\"p.exe\"\x20\x20\x09-p 378", "-p 378"},
+      {"p.exe \t\r\n\x01\x1F -p 378", "-p 378"}, {"\"p.exe\"\x20\x20\x09-p 378", "-p 378"},
       {"p.exe \xA0-p 378", "\xA0-p 378"},  // 0xA0 (a no-break space in code page 1252) is kept.
-      {"p.exe \x7F-p 378", "\x7F-p 378"},
-      {"\"p.exe\" \x81-p 378", "\x81-p 378"},
+      {"p.exe \x7F-p 378", "\x7F-p 378"}, {"\"p.exe\" \x81-p 378", "\x81-p 378"},
       {"p.exe -p 378  ", "-p 378  "},  // Blanks at the end stay.
   };
   ExpectTails(cases, std::size(cases), NoLeadBytes);
@@ -71,8 +65,7 @@ TEST(CommandLine, OnlyCodes1To32AreSkippedAfterTheName) {
 // '"': it does not close the name.
 TEST(CommandLine, SecondByteOfADoubleByteCharacterIsNeverTheClosingQuote) {
   const LineCase shiftJis[] = {
-      {"\"C:\\\x81\"x.exe\" -p 378", "-p 378"},
-      {"\"C:\\\x81\"\" -p 378", "-p 378"},
+      {"\"C:\\\x81\"x.exe\" -p 378", "-p 378"}, {"\"C:\\\x81\"\" -p 378", "-p 378"},
       {"\"\x81\"", ""},             // The name's only character, then the end.
       {"\"\x81", ""},               // A lead byte last: the zero still ends the line.
       {"\"\x81\" -p 378", ""},      // No closing quote after the character.
@@ -82,8 +75,7 @@ TEST(CommandLine, SecondByteOfADoubleByteCharacterIsNeverTheClosingQuote) {
   ExpectTails(shiftJis, std::size(shiftJis), ShiftJisLeadBytes);
   // Without double-byte characters the same bytes close the name early.
   const LineCase singleByte[] = {
-      {"\"C:\\\x81\"x.exe\" -p 378", "x.exe\" -p 378"},
-      {"\"C:\\\x81\"\" -p 378", "\" -p 378"},
+      {"\"C:\\\x81\"x.exe\" -p 378", "x.exe\" -p 378"}, {"\"C:\\\x81\"\" -p 378", "\" -p 378"},
       {"\"\x81\" -p 378", "-p 378"},
   };
   ExpectTails(singleByte, std::size(singleByte), NoLeadBytes);

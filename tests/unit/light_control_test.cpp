@@ -23,8 +23,7 @@ std::vector<PortAccess> TwoBanks(uint8_t b0, uint8_t b1) { return LampWrites(kDa
 const std::vector<PortAccess> kNoAccess;
 
 struct LineCase {
-  const char* line;
-  const char* status;
+  const char* line;              // Shown as it came, whatever it is.
   uint8_t bank0, bank1;          // Lamp bytes afterwards.
   std::vector<PortAccess> port;  // Accesses with a port at 0x378.
 };
@@ -55,7 +54,7 @@ TEST_P(LightLine, SetsStatusLampsAndPort) {
     ApplyLightLine(c.line);
 
     const DisplayStateRecord state = SnapshotDisplayState();
-    EXPECT_STREQ(state.StatusText, c.status);
+    EXPECT_STREQ(state.StatusText, c.line);
     EXPECT_EQ(state.LampBank0, c.bank0);
     EXPECT_EQ(state.LampBank1, c.bank1);
     EXPECT_EQ(fake_port::Accesses(), base ? c.port : kNoAccess);
@@ -63,38 +62,27 @@ TEST_P(LightLine, SetsStatusLampsAndPort) {
   }
 }
 
+// A light command for one bank or for two, and a line that leaves the
+// lamps as the earlier command lit them.
+LineCase One(const char* line, uint8_t b0, uint8_t b1) { return {line, b0, b1, OneBank(b0)}; }
+LineCase Two(const char* line, uint8_t b0, uint8_t b1) { return {line, b0, b1, TwoBanks(b0, b1)}; }
+LineCase Unchanged(const char* line) { return {line, kLampsBefore0, kLampsBefore1, kNoAccess}; }
+
 INSTANTIATE_TEST_SUITE_P(Commands, LightLine, testing::Values(
-    LineCase{">5L1234", ">5L1234", 0x34, 0x12, TwoBanks(0x34, 0x12)},
-    LineCase{">3L1234", ">3L1234", 0x34, 0x12, OneBank(0x34)},
-    LineCase{">5L0", ">5L0", 0x00, 0x00, TwoBanks(0x00, 0x00)},
-    LineCase{">5LFFFF", ">5LFFFF", 0xFF, 0xFF, TwoBanks(0xFF, 0xFF)},
-    LineCase{">5Lffff", ">5Lffff", 0xFF, 0xFF, TwoBanks(0xFF, 0xFF)},
-    LineCase{">5L-1", ">5L-1", 0xFF, 0xFF, TwoBanks(0xFF, 0xFF)},
-    LineCase{">5L12345", ">5L12345", 0x45, 0x23, TwoBanks(0x45, 0x23)},
-    LineCase{">5L0x12", ">5L0x12", 0x12, 0x00, TwoBanks(0x12, 0x00)},
-    LineCase{">5L 12", ">5L 12", 0x12, 0x00, TwoBanks(0x12, 0x00)},
-    LineCase{">5L12zz", ">5L12zz", 0x12, 0x00, TwoBanks(0x12, 0x00)},
-    LineCase{">5L12\r", ">5L12\r", 0x12, 0x00, TwoBanks(0x12, 0x00)},
-    LineCase{">3L8001", ">3L8001", 0x01, 0x80, OneBank(0x01)},
-    LineCase{">5L8001", ">5L8001", 0x01, 0x80, TwoBanks(0x01, 0x80)}));
+    Two(">5L1234", 0x34, 0x12), One(">3L1234", 0x34, 0x12), Two(">5L0", 0x00, 0x00),
+    Two(">5LFFFF", 0xFF, 0xFF), Two(">5Lffff", 0xFF, 0xFF), Two(">5L-1", 0xFF, 0xFF),
+    Two(">5L12345", 0x45, 0x23), Two(">5L0x12", 0x12, 0x00), Two(">5L 12", 0x12, 0x00),
+    Two(">5L12zz", 0x12, 0x00), Two(">5L12\r", 0x12, 0x00), One(">3L8001", 0x01, 0x80),
+    Two(">5L8001", 0x01, 0x80)));
 
 INSTANTIATE_TEST_SUITE_P(NotCommands, LightLine, testing::Values(
-    LineCase{">4L12", ">4L12", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">5l12", ">5l12", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">35L12", ">35L12", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">L512", ">L512", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">???", ">???", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">xxx", ">xxx", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">", ">", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">5", ">5", kLampsBefore0, kLampsBefore1, kNoAccess}));
+    Unchanged(">4L12"), Unchanged(">5l12"), Unchanged(">35L12"), Unchanged(">L512"),
+    Unchanged(">???"), Unchanged(">xxx"), Unchanged(">"), Unchanged(">5")));
 
 // A command whose value field holds no number is only shown.
 INSTANTIATE_TEST_SUITE_P(NoNumber, LightLine, testing::Values(
-    LineCase{">5L", ">5L", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">5Lzz", ">5Lzz", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">5L0x", ">5L0x", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">3L-", ">3L-", kLampsBefore0, kLampsBefore1, kNoAccess},
-    LineCase{">3L 0xg", ">3L 0xg", kLampsBefore0, kLampsBefore1, kNoAccess}));
+    Unchanged(">5L"), Unchanged(">5Lzz"), Unchanged(">5L0x"), Unchanged(">3L-"),
+    Unchanged(">3L 0xg")));
 
 TEST(LightLineSafety, OverlongLineIsCutToEightCharacters) {
   fake_port::Reset();

@@ -29,6 +29,9 @@ INSTANTIATE_TEST_SUITE_P(Accepted, LightsendArgs, testing::Values(
     ArgsCase{"Stdin", {"-"}, ParseOutcome::kRun},
     ArgsCase{"DelayedLines", {"--delay", "100", ">5L1", ">5L2"}, ParseOutcome::kRun},
     ArgsCase{"Pattern", {"--pattern", "chaser"}, ParseOutcome::kRun},
+    ArgsCase{"PatternBounce", {"--pattern", "bounce"}, ParseOutcome::kRun},
+    ArgsCase{"PatternCounter", {"--pattern", "counter"}, ParseOutcome::kRun},
+    ArgsCase{"PatternRandom", {"--pattern", "random"}, ParseOutcome::kRun},
     ArgsCase{"PatternInFull",
              {"--pattern", "blink", "--rate", "2.5", "--seconds", "3", "--mode", "3"},
              ParseOutcome::kRun},
@@ -62,7 +65,9 @@ INSTANTIATE_TEST_SUITE_P(Refused, LightsendArgs, testing::Values(
     ArgsCase{"LineFeedInside", {">5L1\n>5L2"}, ParseOutcome::kUsageError},
     ArgsCase{"GoodThenBad", {">5L1", ">5L123456"}, ParseOutcome::kUsageError},
     ArgsCase{"UnknownOption", {"--colour", "red"}, ParseOutcome::kUsageError},
-    ArgsCase{"UnknownPattern", {"--pattern", "disco"}, ParseOutcome::kUsageError},
+    ArgsCase{"UnknownPattern", {"--pattern", "disco"}, ParseOutcome::kUsageError,
+             "unknown pattern disco"},
+    ArgsCase{"EmptyPattern", {"--pattern", ""}, ParseOutcome::kUsageError, "unknown pattern"},
     ArgsCase{"MissingValue", {"--pattern"}, ParseOutcome::kUsageError},
     ArgsCase{"RateNotNumber", {"--pattern", "chaser", "--rate", "fast"},
              ParseOutcome::kUsageError},
@@ -134,6 +139,7 @@ unsigned long ValueOf(const std::string& line, int mode) {
 }
 
 struct ModeCase {
+  const char* name;
   int mode;
   unsigned lamps;
 };
@@ -161,20 +167,18 @@ TEST_P(Pattern, BounceGoesThereAndBack) {
   EXPECT_EQ(positions.back(), 1ul);                         // Then again.
 }
 
-TEST_P(Pattern, CounterCountsAndWraps) {
+// The counter counts and wraps; blink switches all lamps on and off.
+TEST_P(Pattern, CounterAndBlinkStepByStep) {
   const ModeCase m = GetParam();
   const unsigned long all = (1ul << m.lamps) - 1;
-  EXPECT_EQ(ValueOf(PatternLine("counter", m.mode, 0), m.mode), 0ul);
-  EXPECT_EQ(ValueOf(PatternLine("counter", m.mode, 5), m.mode), 5ul);
-  EXPECT_EQ(ValueOf(PatternLine("counter", m.mode, all), m.mode), all);
-  EXPECT_EQ(ValueOf(PatternLine("counter", m.mode, all + 1), m.mode), 0ul);
-}
-
-TEST_P(Pattern, BlinkSwitchesAllLampsOnAndOff) {
-  const ModeCase m = GetParam();
-  EXPECT_EQ(ValueOf(PatternLine("blink", m.mode, 0), m.mode), (1ul << m.lamps) - 1);
-  EXPECT_EQ(ValueOf(PatternLine("blink", m.mode, 1), m.mode), 0ul);
-  EXPECT_EQ(ValueOf(PatternLine("blink", m.mode, 2), m.mode), (1ul << m.lamps) - 1);
+  const struct {
+    const char* pattern;
+    unsigned long step, value;
+  } steps[] = {{"counter", 0, 0}, {"counter", 5, 5}, {"counter", all, all}, {"counter", all + 1, 0},
+               {"blink", 0, all}, {"blink", 1, 0}, {"blink", 2, all}};
+  for (const auto& s : steps)
+    EXPECT_EQ(ValueOf(PatternLine(s.pattern, m.mode, s.step), m.mode), s.value)
+        << s.pattern << " step " << s.step;
 }
 
 TEST_P(Pattern, RandomStaysInItsLampsVariesAndRepeats) {
@@ -190,17 +194,7 @@ TEST_P(Pattern, RandomStaysInItsLampsVariesAndRepeats) {
   EXPECT_GT(seen.size(), 32u);  // Not stuck on a few values.
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, Pattern, testing::Values(ModeCase{5, 16}, ModeCase{3, 8}),
-                         [](const testing::TestParamInfo<ModeCase>& info) {
-                           return info.param.mode == 3 ? std::string("OneBank")
-                                                       : std::string("TwoBanks");
-                         });
-
-TEST(PatternNames, AreKnownOrNot) {
-  for (const char* name : {"chaser", "bounce", "counter", "random", "blink"})
-    EXPECT_TRUE(IsKnownPattern(name)) << name;
-  EXPECT_FALSE(IsKnownPattern("disco"));
-  EXPECT_FALSE(IsKnownPattern(""));
-}
+const ModeCase kModes[] = {{"TwoBanks", 5, 16}, {"OneBank", 3, 8}};
+INSTANTIATE_TEST_SUITE_P(Modes, Pattern, testing::ValuesIn(kModes), kName);
 
 }  // namespace

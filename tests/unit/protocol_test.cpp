@@ -68,23 +68,19 @@ TEST_P(OptionRefusal, SaysWhy) {
   EXPECT_EQ(text.substr(text.size() - std::string(c.why).size()), c.why);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, OptionRefusal, testing::Values(
-    RefusalCase{"", {0, 10}, "\"\" is not a number"},
-    RefusalCase{"nan", {0, 10}, "\"nan\" is not a number"},
-    RefusalCase{"NaN(1)", {0, 10}, "is not a number"},
-    RefusalCase{"-inf", {0, 10}, "\"-inf\" is not a finite number"},
-    RefusalCase{"Infinity", {0, 10}, "is not a finite number"},
-    RefusalCase{"1e400", {0, 10}, "is not a finite number"},
-    RefusalCase{"0x10", {0, 100}, "is not a number"},
-    RefusalCase{"1e", {0, 10}, "is not a number"},
-    RefusalCase{"5 ", {0, 10}, "is not a number"},
-    RefusalCase{"1.2.3", {0, 10}, "is not a number"},
-    RefusalCase{"-", {0, 10}, "is not a number"},
-    RefusalCase{"2.5", {0, 10, true, true}, "0 to 10; \"2.5\" is not a whole number"},
-    RefusalCase{"0", {0, 1000, false}, "above 0 and at most 1000; \"0\" is out of range"},
-    RefusalCase{"10.5", {-2.5, 10.25}, "-2.5 to 10.25; \"10.5\" is out of range"},
-    RefusalCase{"-3", {-2.5, 1e7}, "-2.5 to 10000000; \"-3\" is out of range"},
-    RefusalCase{"12345678901234567890123456789012345678901234567890", {0, 0.125},
-                "0 to 0.125; \"1234567890123456789012345678901234567890...\" is out of range"}));
+const RefusalCase kRefusals[] = {
+    {"", {0, 10}, "\"\" is not a number"}, {"nan", {0, 10}, "\"nan\" is not a number"},
+    {"NaN(1)", {0, 10}, "is not a number"}, {"-inf", {0, 10}, "\"-inf\" is not a finite number"},
+    {"Infinity", {0, 10}, "is not a finite number"}, {"1e400", {0, 10}, "is not a finite number"},
+    {"0x10", {0, 100}, "is not a number"}, {"1e", {0, 10}, "is not a number"},
+    {"5 ", {0, 10}, "is not a number"}, {"1.2.3", {0, 10}, "is not a number"},
+    {"-", {0, 10}, "is not a number"},
+    {"2.5", {0, 10, true, true}, "0 to 10; \"2.5\" is not a whole number"},
+    {"0", {0, 1000, false}, "above 0 and at most 1000; \"0\" is out of range"},
+    {"10.5", {-2.5, 10.25}, "-2.5 to 10.25; \"10.5\" is out of range"},
+    {"-3", {-2.5, 1e7}, "-2.5 to 10000000; \"-3\" is out of range"},
+    {"12345678901234567890123456789012345678901234567890", {0, 0.125},
+     "0 to 0.125; \"1234567890123456789012345678901234567890...\" is out of range"}};
+INSTANTIATE_TEST_SUITE_P(Texts, OptionRefusal, testing::ValuesIn(kRefusals));
 
 }  // namespace
