@@ -57,10 +57,4 @@ void SetReadValue(uint16_t address, uint8_t value) { readValues[address] = value
 
 const std::vector<PortAccess>& Accesses() { return accesses; }
 
-int LastWritten(uint16_t address) {
-  for (auto it = accesses.rbegin(); it != accesses.rend(); ++it)
-    if (it->kind == PortAccess::kWrite && it->address == address) return it->value;
-  return -1;
-}
-
 }  // namespace fake_port

@@ -39,7 +39,4 @@ void SetReadValue(uint16_t address, uint8_t value);
 
 const std::vector<PortAccess>& Accesses();
 
-// The last value written to address (what its pins carry), or -1 if none.
-int LastWritten(uint16_t address);
-
 }  // namespace fake_port
