@@ -21,6 +21,9 @@ class TestLock {
   TestLock& operator=(const TestLock&) = delete;
   void Enter() { GateLock(gate_); }
   void Leave() { GateUnlock(gate_); }
+  // Entered: lets go of the lock until Wake or `seconds` have passed.
+  void Wait(double seconds) { GateWait(gate_, seconds); }
+  void Wake() { GateWake(gate_); }  // Not entered.
 
  private:
   Gate* gate_;
@@ -42,33 +45,26 @@ class TestLockHold {
 // so a signal must outlive its raisers: the users' signals are globals.
 class TestSignal {
  public:
-  TestSignal() : gate_(NewGate()) {}
-  ~TestSignal() { DeleteGate(gate_); }
-  TestSignal(const TestSignal&) = delete;
-  TestSignal& operator=(const TestSignal&) = delete;
   void Raise() {
     Set(true);
-    GateWake(gate_);
+    lock_.Wake();
   }
   void Clear() { Set(false); }
   // True when the flag is raised within ms milliseconds.
   bool Wait(unsigned ms) {
     const double end = MonotonicSeconds() + ms / 1000.0;
-    GateLock(gate_);
+    TestLockHold hold(lock_);
     // A wake-up may be early or for an earlier raise: the flag decides.
     for (double left = ms / 1000.0; !raised_ && left > 0; left = end - MonotonicSeconds())
-      GateWait(gate_, left);
-    const bool raised = raised_;
-    GateUnlock(gate_);
-    return raised;
+      lock_.Wait(left);
+    return raised_;  // Read before the hold lets go.
   }
 
  private:
   void Set(bool raised) {
-    GateLock(gate_);
+    TestLockHold hold(lock_);
     raised_ = raised;
-    GateUnlock(gate_);
   }
-  Gate* gate_;
+  TestLock lock_;
   bool raised_ = false;
 };
