@@ -48,9 +48,9 @@ RenderTimes ReferenceTimes(int frames) {
       history[2 * i] = history[2 * i + 1] =
           (f / 25) % 2 ? float(0.5 * std::sin(2 * 3.14159265 * 440 * (f * 882 + i) / 44100.0)) : 0;
     ComputePlayerData(history.data(), 4096, &module);
-    const LONGLONG before = NowTicks();
+    const double before = MonotonicSeconds();
     feed.Next(module, f * 0.02);
-    times.push_back(TicksToMicros(NowTicks() - before));
+    times.push_back((MonotonicSeconds() - before) * 1e6);
   }
   return times;
 }
@@ -64,16 +64,16 @@ std::vector<double> Toggle(PlayerThread& player, HWND window, double seconds) {
   for (int i = 0; i < toggles; ++i) {
     const bool on = i % 2 == 0;
     player.Play(on ? Signal::kBoth : Signal::kSilence);
-    const LONGLONG start = NowTicks();
+    const double start = MonotonicSeconds();
     bool seen = false;
-    while (TicksToMicros(NowTicks() - start) < 500000) {
+    while (MonotonicSeconds() - start < 0.5) {
       if (window != nullptr && !seen) {
         const unsigned lamps = ReadLamps(CaptureClient(window));
-        const LONGLONG shownAt = NowTicks();
+        const double shownAt = MonotonicSeconds();
         if (on ? lamps != 0 : lamps == 0) {
-          const LONGLONG rendered = player.FirstRenderOfSignal();
+          const double rendered = player.FirstRenderOfSignal();
           if (rendered != 0) {
-            lags.push_back(TicksToMicros(shownAt - rendered) / 1000);
+            lags.push_back((shownAt - rendered) * 1000);
             seen = true;
           }
         }
@@ -143,11 +143,11 @@ int Show(const char* path, double seconds) {
   PlayerThread player(dll.modules()[0]);
   if (!player.Start()) return Fail("Init failed");
   player.Play(Signal::kMusic);
-  const LONGLONG start = NowTicks();
+  const double start = MonotonicSeconds();
   unsigned last = 0x10000;
   int changes = 0;
   Pixels shown;
-  while (TicksToMicros(NowTicks() - start) < seconds * 1e6) {
+  while (MonotonicSeconds() - start < seconds) {
     shown = CaptureClient(window);
     const unsigned lamps = ReadLamps(shown);
     if (lamps != last) ++changes;

@@ -8,19 +8,10 @@
 
 namespace {
 
-enum Command : LONG { kPlay, kPause, kStopOnce, kStopped, kQuit };
+enum Command { kPlay, kPause, kStopOnce, kStopped, kQuit };
 
 constexpr size_t kFftInput = 1024;  // Real samples into the 512-point FFT.
 constexpr double kPi = 3.14159265358979323846;
-
-double Frequency() {
-  static const double f = [] {
-    LARGE_INTEGER q;
-    QueryPerformanceFrequency(&q);
-    return double(q.QuadPart);
-  }();
-  return f;
-}
 
 // One stereo sample of the signal at sample index n.
 void SignalAt(Signal signal, int64_t n, int rate, float* left, float* right) {
@@ -47,14 +38,6 @@ void SignalAt(Signal signal, int64_t n, int rate, float* left, float* right) {
 }
 
 }  // namespace
-
-double TicksToMicros(LONGLONG ticks) { return double(ticks) * 1e6 / Frequency(); }
-
-LONGLONG NowTicks() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now.QuadPart;
-}
 
 VisDll::VisDll(const std::string& path) {
   library_ = LoadLibraryA(path.c_str());
@@ -117,18 +100,13 @@ double Percentile(std::vector<double> values, double p) {
 }
 
 PlayerThread::PlayerThread(winampVisModule* module, int sampleRate)
-    : module_(module), rate_(sampleRate) {
-  InitializeCriticalSection(&timesLock_);
-  initDone_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-}
+    : module_(module), rate_(sampleRate) {}
 
 PlayerThread::~PlayerThread() {
   if (thread_ != nullptr) {
     Quit();
     CloseHandle(thread_);
   }
-  CloseHandle(initDone_);
-  DeleteCriticalSection(&timesLock_);
 }
 
 bool PlayerThread::Start() {
@@ -136,38 +114,42 @@ bool PlayerThread::Start() {
   module_->nCh = 2;
   module_->hwndParent = nullptr;
   module_->hDllInstance = nullptr;
-  InterlockedExchange(&command_, kPause);
+  command_ = kPause;  // No thread yet: no lock needed.
   thread_ = CreateThread(nullptr, 0, Main, this, 0, nullptr);
   if (thread_ == nullptr) return false;
-  WaitForSingleObject(initDone_, 10000);
-  return initResult_ == 0;
+  return initDone_.Wait(10000) && initResult_ == 0;
 }
 
 void PlayerThread::Play(Signal signal) {
-  InterlockedExchange(&signal_, LONG(signal));
-  InterlockedExchange64(&firstRender_, 0);
-  InterlockedIncrement(&generation_);
-  InterlockedExchange(&command_, kPlay);
+  TestLockHold hold(lock_);
+  signal_ = signal;
+  firstRender_ = 0;
+  ++generation_;
+  command_ = kPlay;
 }
 
-void PlayerThread::Pause() { InterlockedExchange(&command_, kPause); }
-void PlayerThread::Stop() { InterlockedExchange(&command_, kStopOnce); }
+void PlayerThread::Order(int command) {
+  TestLockHold hold(lock_);
+  command_ = command;
+}
+
+void PlayerThread::Pause() { Order(kPause); }
+void PlayerThread::Stop() { Order(kStopOnce); }
 
 bool PlayerThread::Quit(DWORD ms) {
   if (thread_ == nullptr) return true;
-  InterlockedExchange(&command_, kQuit);
+  Order(kQuit);
   return WaitForSingleObject(thread_, ms) == WAIT_OBJECT_0;
 }
 
 RenderTimes PlayerThread::Times() {
-  EnterCriticalSection(&timesLock_);
-  RenderTimes copy = times_;
-  LeaveCriticalSection(&timesLock_);
-  return copy;
+  TestLockHold hold(lock_);
+  return times_;
 }
 
-LONGLONG PlayerThread::FirstRenderOfSignal() const {
-  return InterlockedCompareExchange64(const_cast<volatile LONGLONG*>(&firstRender_), 0, 0);
+double PlayerThread::FirstRenderOfSignal() {
+  TestLockHold hold(lock_);
+  return firstRender_;
 }
 
 DWORD WINAPI PlayerThread::Main(void* self) {
@@ -177,17 +159,21 @@ DWORD WINAPI PlayerThread::Main(void* self) {
 
 void PlayerThread::Loop() {
   initResult_ = module_->Init(module_);
-  SetEvent(initDone_);
+  initDone_.Raise();
   if (initResult_ != 0) return;
   // Samples since the start, as played in real time; the newest 4096 kept.
   constexpr size_t kKeep = 4096;
   std::vector<float> history(2 * kKeep, 0.0f);
-  const LONGLONG start = NowTicks();
+  const double start = MonotonicSeconds();
   int64_t played = 0;
-  LONG seenGeneration = -1;
+  long seenGeneration = -1;
   bool first = true;
   for (;;) {
-    const LONG command = InterlockedCompareExchange(&command_, 0, 0);
+    lock_.Enter();
+    const int command = command_;
+    const Signal signal = signal_;
+    const long generation = generation_;
+    lock_.Leave();
     if (command == kQuit) break;
     if (command == kPause || command == kStopped) {
       Sleep(5);
@@ -197,13 +183,12 @@ void PlayerThread::Loop() {
       std::fill(&module_->spectrumData[0][0], &module_->spectrumData[0][0] + 2 * kVisValues, 0);
       std::fill(&module_->waveformData[0][0], &module_->waveformData[0][0] + 2 * kVisValues, 0);
       module_->Render(module_);
-      InterlockedCompareExchange(&command_, kStopped, kStopOnce);
+      TestLockHold hold(lock_);
+      if (command_ == kStopOnce) command_ = kStopped;  // Unless a newer order came.
       continue;
     }
     // The samples that have played since the last Render.
-    const Signal signal = Signal(InterlockedCompareExchange(&signal_, 0, 0));
-    const LONG generation = InterlockedCompareExchange(&generation_, 0, 0);
-    const int64_t now = int64_t(TicksToMicros(NowTicks() - start) * rate_ / 1e6);
+    const int64_t now = int64_t((MonotonicSeconds() - start) * rate_);
     if (first) played = now - int64_t(kKeep);
     first = false;
     const int64_t count = std::min<int64_t>(now - played, kKeep);
@@ -215,20 +200,19 @@ void PlayerThread::Loop() {
     }
     played = now;
     ComputePlayerData(history.data(), kKeep, module_);
-    const LONGLONG before = NowTicks();
+    const double before = MonotonicSeconds();
     const int result = module_->Render(module_);
-    const LONGLONG after = NowTicks();
-    if (generation != seenGeneration) {
-      InterlockedExchange64(&firstRender_, before);
-      seenGeneration = generation;
-    }
-    EnterCriticalSection(&timesLock_);
-    times_.push_back(TicksToMicros(after - before));
-    LeaveCriticalSection(&timesLock_);
+    const double after = MonotonicSeconds();
+    lock_.Enter();
+    // Not when a Play came during this Render: its signal was not in it.
+    if (generation != seenGeneration && generation == generation_) firstRender_ = before;
+    times_.push_back((after - before) * 1e6);
+    lock_.Leave();
+    seenGeneration = generation;
     if (result != 0) break;  // The plug-in asked to end.
     Sleep(DWORD(std::max(module_->delayMs, 1)));
   }
-  const LONGLONG before = NowTicks();
+  const double before = MonotonicSeconds();
   module_->Quit(module_);
-  quitMillis_ = TicksToMicros(NowTicks() - before) / 1000;
+  quitMillis_ = (MonotonicSeconds() - before) * 1000;
 }

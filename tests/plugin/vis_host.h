@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plugin/vis_module.h"
+#include "test_threads.h"
 
 // A plug-in DLL: LoadLibrary, winampVisGetHeader, getModule(i) until null.
 class VisDll {
@@ -34,7 +35,7 @@ class VisDll {
 };
 
 // What the player plays.
-enum class Signal : LONG {
+enum class Signal {
   kSilence,
   kBoth,   // A 440 Hz sine at -6 dBFS in both channels.
   kLeft,   // The same in the left channel only.
@@ -69,30 +70,28 @@ class PlayerThread {
   bool Quit(DWORD ms = 10000);
   // The Render durations so far (a copy, taken while the thread waits).
   RenderTimes Times();
-  // QueryPerformanceCounter at the first Render with the signal set by the
-  // last Play, or 0 while none has come.
-  LONGLONG FirstRenderOfSignal() const;
+  // MonotonicSeconds at the first Render with the signal set by the last
+  // Play, or 0 while none has come.
+  double FirstRenderOfSignal();
   // Milliseconds the last Quit call took inside the plug-in.
   double QuitMillis() const { return quitMillis_; }
 
  private:
   static DWORD WINAPI Main(void* self);
   void Loop();
+  void Order(int command);  // Sets command_.
 
   winampVisModule* module_;
   int rate_;
   HANDLE thread_ = nullptr;
-  HANDLE initDone_ = nullptr;
-  volatile LONG initResult_ = -1;
-  volatile LONG command_ = 0;  // Command below.
-  volatile LONG signal_ = 0;
-  volatile LONG generation_ = 0;     // Bumped by Play.
-  volatile LONGLONG firstRender_ = 0;
-  CRITICAL_SECTION timesLock_;
+  TestSignal initDone_;
+  int initResult_ = -1;
+  // The render thread's orders and what it tells back, under lock_.
+  TestLock lock_;
+  int command_ = 0;  // Command in vis_host.cpp.
+  Signal signal_ = Signal::kSilence;
+  long generation_ = 0;  // Bumped by Play.
+  double firstRender_ = 0;
   RenderTimes times_;
   double quitMillis_ = 0;
 };
-
-// Microseconds of QueryPerformanceCounter ticks.
-double TicksToMicros(LONGLONG ticks);
-LONGLONG NowTicks();
