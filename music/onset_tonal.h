@@ -48,8 +48,8 @@ class NoiseRise {
   static constexpr double kLowHz = 1000, kHighHz = 3000, kLagSeconds = 0.02;
 
  private:
-  std::vector<float> now_;
-  std::deque<std::pair<double, std::vector<float>>> past_;  // (time, log power), oldest first.
+  size_t count_ = 0;                              // Bins in the range.
+  std::deque<std::pair<double, double>> past_;  // (time, the bins' summed log power), oldest first.
 };
 
 }  // namespace music

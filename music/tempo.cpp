@@ -110,9 +110,14 @@ void TempoTracker::Estimate() {
   const int minLag = static_cast<int>(60 / (kMaxBpm * kTempoCellSeconds)) - 1;
   std::vector<float> acf(maxLag + 3, 0);
   for (int lag = minLag; lag <= maxLag + 2 && lag < count; ++lag) {
-    double s = 0;
-    for (int i = lag; i < count; ++i) s += o[i] * o[i - lag];
-    acf[lag] = static_cast<float>(s / (count - lag));
+    // Four sums, not one: each add need not wait for the one before.
+    double s[4] = {0, 0, 0, 0};
+    int i = lag;
+    for (; i + 4 <= count; i += 4) {
+      for (int k = 0; k < 4; ++k) s[k] += o[i + k] * o[i + k - lag];
+    }
+    for (; i < count; ++i) s[0] += o[i] * o[i - lag];
+    acf[lag] = static_cast<float>((s[0] + s[1] + s[2] + s[3]) / (count - lag));
   }
   // The comb: the autocorrelation at the period and its multiples, each
   // multiple taking the best lag within a cell of where it should be, so a
