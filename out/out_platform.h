@@ -15,24 +15,46 @@ bool StartSenderThread(SenderThread** slot, void (*body)(void* arg), void* arg);
 void WakeSender(SenderThread* thread);
 // Waits at most milliseconds for a wake; true when woken.
 bool WaitForWake(SenderThread* thread, uint32_t milliseconds);
-// Waits at most milliseconds for the thread to end; true when it has.
+// Waits at most milliseconds for the thread to end; true when it has (its
+// wake-up stays usable). One successful call a thread.
 bool JoinSenderThread(SenderThread* thread, uint32_t milliseconds);
+// Frees an ended and joined thread's handle, once nobody can wake it.
+void FreeSenderThread(SenderThread* thread);
 
 uint32_t MonotonicMilliseconds();  // Wraps after 49 days; compare differences.
 
-// Sockets: -1 when there is none. Every socket is bound by the system on
-// its first send: nothing here listens.
+// Where one output's datagrams go. The socket is connected to it, so the
+// system delivers nothing from anyone else: a send-only socket on which
+// nothing piles up (multicast and broadcast groups never send from their
+// own address, so nothing at all comes in on those).
+struct UdpTarget {
+  uint32_t address;  // IPv4, host order.
+  uint16_t port;
+  bool broadcast;
+  bool multicast;
+  uint32_t interfaceAddress;  // Multicast: the interface's own address, 0 for the system's choice.
+};
+
+// Sockets: -1 when there is none.
 bool StartNetworking();
-intptr_t OpenUdpSender(bool broadcast, bool multicast, uint32_t interfaceAddress);
+// A connected socket, or -1 with *error the system's error number and
+// *what the step that failed ("cannot open a socket", "cannot use the
+// interface", "cannot reach the receiver").
+intptr_t OpenUdpSender(const UdpTarget& target, int* error, const char** what);
 // 0 on success, else the system's error number.
-int SendUdp(intptr_t socket, uint32_t address, uint16_t port, const uint8_t* data, size_t length);
+int SendUdp(intptr_t socket, const uint8_t* data, size_t length);
 void CloseUdpSender(intptr_t socket);
 
 // IPv4 address (host order) of a host name; false when it has none now.
+// May take seconds: only the output's own thread calls it.
 bool ResolveHostName(const char* name, uint32_t* address);
 // This computer's name; "" when the system gives none.
 void LocalHostName(char* out, size_t size);
 
-// Says a network fault where the platform has a place for it (Linux:
-// standard error); the caller says each fault once.
-void ReportOutputFault(const char* output, const char* what, int error);
+// The system's text for an error number ("error 10051" where it has none
+// to spare).
+void ErrorText(int error, char* out, size_t size);
+
+// One line about the outputs where the platform has a place for it (Linux:
+// standard error, after "pipeserver: "); the caller says each fault once.
+void SayOutputLine(const char* line);

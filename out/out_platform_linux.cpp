@@ -1,88 +1,58 @@
+// The outputs' sockets, names and texts on Linux (out/out_platform.h).
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "out/out_platform.h"
 
-struct SenderThread {
-  std::mutex lock;
-  std::condition_variable changed;
-  bool woken = false;
-  bool ended = false;
-  std::thread thread;
-};
-
-bool StartSenderThread(SenderThread** slot, void (*body)(void*), void* arg) {
-  SenderThread* sender = new SenderThread;
-  *slot = sender;
-  sender->thread = std::thread([sender, body, arg] {
-    body(arg);
-    std::lock_guard<std::mutex> hold(sender->lock);
-    sender->ended = true;
-    sender->changed.notify_all();
-  });
-  sender->thread.detach();  // Joined by waiting for ended, with a limit.
-  return true;
-}
-
-void WakeSender(SenderThread* sender) {
-  std::lock_guard<std::mutex> hold(sender->lock);
-  sender->woken = true;
-  sender->changed.notify_all();
-}
-
-bool WaitForWake(SenderThread* sender, uint32_t milliseconds) {
-  std::unique_lock<std::mutex> hold(sender->lock);
-  sender->changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [sender] { return sender->woken; });
-  const bool woken = sender->woken;
-  sender->woken = false;
-  return woken;
-}
-
-bool JoinSenderThread(SenderThread* sender, uint32_t milliseconds) {
-  std::unique_lock<std::mutex> hold(sender->lock);
-  return sender->changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [sender] { return sender->ended; });
-}
-
-uint32_t MonotonicMilliseconds() {
-  using namespace std::chrono;
-  return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
 bool StartNetworking() { return true; }
 
-intptr_t OpenUdpSender(bool broadcast, bool multicast, uint32_t interfaceAddress) {
+intptr_t OpenUdpSender(const UdpTarget& target, int* error, const char** what) {
+  *what = "cannot open a socket";
   const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (socket < 0) return -1;
+  if (socket < 0) {
+    *error = errno;
+    return -1;
+  }
   const int on = 1;
-  if (broadcast) setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-  if (multicast) {
+  bool good = true;
+  // The smallest receive buffer: nothing is read, and the connection below
+  // already keeps everyone but the receiver out.
+  const int smallest = 1;
+  setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
+  if (target.broadcast) good = setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
+  if (good && target.multicast) {
     const unsigned char ttl = 8;  // Past a few routers of a lighting network.
-    setsockopt(socket, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
-    if (interfaceAddress != 0) {
+    good = setsockopt(socket, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
+    if (good && target.interfaceAddress != 0) {
+      *what = "cannot use the interface";
       in_addr local{};
-      local.s_addr = htonl(interfaceAddress);
-      setsockopt(socket, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local);
+      local.s_addr = htonl(target.interfaceAddress);
+      good = setsockopt(socket, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) == 0;
     }
   }
-  return socket;
+  if (good) {
+    *what = "cannot send";  // No route to the receiver shows here, when connecting.
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(target.port);
+    to.sin_addr.s_addr = htonl(target.address);
+    good = connect(socket, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  }
+  if (good) return socket;
+  *error = errno;
+  ::close(socket);
+  return -1;
 }
 
-int SendUdp(intptr_t socket, uint32_t address, uint16_t port, const uint8_t* data, size_t length) {
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  to.sin_addr.s_addr = htonl(address);
-  const ssize_t sent = ::sendto(int(socket), data, length, MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to), sizeof to);
+int SendUdp(intptr_t socket, const uint8_t* data, size_t length) {
+  const ssize_t sent = ::send(int(socket), data, length, MSG_NOSIGNAL);
   return sent == ssize_t(length) ? 0 : (sent < 0 ? errno : EMSGSIZE);
 }
 
@@ -106,9 +76,9 @@ void LocalHostName(char* out, size_t size) {
   out[size - 1] = '\0';
 }
 
-void ReportOutputFault(const char* output, const char* what, int error) {
-  if (error != 0)
-    std::fprintf(stderr, "pipeserver: %s: %s: %s (retrying)\n", output, what, std::strerror(error));
-  else
-    std::fprintf(stderr, "pipeserver: %s: %s (retrying)\n", output, what);
+void ErrorText(int error, char* out, size_t size) {
+  char buffer[128];
+  std::snprintf(out, size, "%s", strerror_r(error, buffer, sizeof buffer));  // GNU's: returns the text.
 }
+
+void SayOutputLine(const char* line) { std::fprintf(stderr, "pipeserver: %s\n", line); }

@@ -10,50 +10,7 @@
 #include <cstring>
 
 #include "out/out_platform.h"
-
-struct SenderThread {
-  HANDLE thread;
-  HANDLE wake;  // Auto-reset: one wake ends one wait.
-  void (*body)(void*);
-  void* arg;
-};
-
-namespace {
-
-DWORD WINAPI SenderMain(void* parameter) {
-  SenderThread* sender = static_cast<SenderThread*>(parameter);
-  sender->body(sender->arg);
-  return 0;
-}
-
-}  // namespace
-
-bool StartSenderThread(SenderThread** slot, void (*body)(void*), void* arg) {
-  *slot = nullptr;
-  SenderThread* sender = static_cast<SenderThread*>(calloc(1, sizeof(SenderThread)));
-  if (sender == nullptr) return false;
-  sender->body = body;
-  sender->arg = arg;
-  sender->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);  // Auto-reset, not signalled.
-  if (sender->wake == nullptr) return false;
-  *slot = sender;
-  DWORD id = 0;
-  sender->thread = CreateThread(nullptr, 0, SenderMain, sender, 0, &id);
-  if (sender->thread == nullptr) *slot = nullptr;
-  return *slot != nullptr;
-}
-
-void WakeSender(SenderThread* sender) { SetEvent(sender->wake); }
-
-bool WaitForWake(SenderThread* sender, uint32_t milliseconds) {
-  return WaitForSingleObject(sender->wake, milliseconds) == WAIT_OBJECT_0;
-}
-
-bool JoinSenderThread(SenderThread* sender, uint32_t milliseconds) {
-  return WaitForSingleObject(sender->thread, milliseconds) == WAIT_OBJECT_0;
-}
-
-uint32_t MonotonicMilliseconds() { return GetTickCount(); }
+#include "out/text.h"
 
 namespace {
 
@@ -63,7 +20,8 @@ struct Winsock {
   int(WSAAPI* lastError)();
   SOCKET(WSAAPI* open)(int, int, int);
   int(WSAAPI* setOption)(SOCKET, int, int, const char*, int);
-  int(WSAAPI* sendTo)(SOCKET, const char*, int, int, const sockaddr*, int);
+  int(WSAAPI* connectTo)(SOCKET, const sockaddr*, int);
+  int(WSAAPI* send)(SOCKET, const char*, int, int);
   int(WSAAPI* close)(SOCKET);
   hostent*(WSAAPI* hostByName)(const char*);
   int(WSAAPI* hostName)(char*, int);
@@ -94,7 +52,7 @@ bool StartNetworking() {
   HMODULE dll = LoadLibraryA(path);
   if (dll == nullptr) return false;
   if (!Find(dll, "WSAStartup", &Ws.startup) || !Find(dll, "WSAGetLastError", &Ws.lastError) ||
-      !Find(dll, "socket", &Ws.open) || !Find(dll, "setsockopt", &Ws.setOption) || !Find(dll, "sendto", &Ws.sendTo) ||
+      !Find(dll, "socket", &Ws.open) || !Find(dll, "setsockopt", &Ws.setOption) || !Find(dll, "connect", &Ws.connectTo) || !Find(dll, "send", &Ws.send) ||
       !Find(dll, "closesocket", &Ws.close) || !Find(dll, "gethostbyname", &Ws.hostByName) ||
       !Find(dll, "gethostname", &Ws.hostName))
     return false;
@@ -103,31 +61,49 @@ bool StartNetworking() {
   return WsReady;
 }
 
-intptr_t OpenUdpSender(bool broadcast, bool multicast, uint32_t interfaceAddress) {
+intptr_t OpenUdpSender(const UdpTarget& target, int* error, const char** what) {
+  *what = "cannot open a socket";
+  *error = 0;
   if (!WsReady) return -1;
   const SOCKET handle = Ws.open(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (handle == INVALID_SOCKET) return -1;
+  if (handle == INVALID_SOCKET) {
+    *error = Ws.lastError();
+    return -1;
+  }
   const BOOL on = TRUE;
-  if (broadcast) Ws.setOption(handle, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
-  if (multicast) {
+  // The smallest receive buffer: nothing is read, and the connection below
+  // already keeps everyone but the receiver out.
+  const int smallest = 0;
+  Ws.setOption(handle, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&smallest), sizeof smallest);
+  bool good = true;
+  if (target.broadcast)
+    good = Ws.setOption(handle, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == 0;
+  if (good && target.multicast) {
     const DWORD ttl = 8;  // Past a few routers of a lighting network.
-    Ws.setOption(handle, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl), sizeof ttl);
-    if (interfaceAddress != 0) {
+    good = Ws.setOption(handle, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl), sizeof ttl) == 0;
+    if (good && target.interfaceAddress != 0) {
+      *what = "cannot use the interface";
       in_addr local = {};
-      local.s_addr = Big32(interfaceAddress);
-      Ws.setOption(handle, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&local), sizeof local);
+      local.s_addr = Big32(target.interfaceAddress);
+      good = Ws.setOption(handle, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&local), sizeof local) == 0;
     }
   }
-  return intptr_t(handle);
+  if (good) {
+    *what = "cannot send";  // No route to the receiver shows here, when connecting.
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_port = Big16(target.port);
+    to.sin_addr.s_addr = Big32(target.address);
+    good = Ws.connectTo(handle, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  }
+  if (good) return intptr_t(handle);
+  *error = Ws.lastError();
+  Ws.close(handle);
+  return -1;
 }
 
-int SendUdp(intptr_t socket, uint32_t address, uint16_t port, const uint8_t* data, size_t length) {
-  sockaddr_in to = {};
-  to.sin_family = AF_INET;
-  to.sin_port = Big16(port);
-  to.sin_addr.s_addr = Big32(address);
-  const int sent = Ws.sendTo(SOCKET(socket), reinterpret_cast<const char*>(data), int(length), 0,
-                             reinterpret_cast<sockaddr*>(&to), sizeof to);
+int SendUdp(intptr_t socket, const uint8_t* data, size_t length) {
+  const int sent = Ws.send(SOCKET(socket), reinterpret_cast<const char*>(data), int(length), 0);
   return sent == int(length) ? 0 : Ws.lastError();
 }
 
@@ -151,5 +127,25 @@ void LocalHostName(char* out, size_t size) {
   out[size - 1] = '\0';
 }
 
-// The program has no console: a fault is retried without a word.
-void ReportOutputFault(const char*, const char*, int) {}
+// The few errors a sender meets, in words; the number always, which
+// Winsock's list names.
+void ErrorText(int error, char* out, size_t size) {
+  static const struct {
+    int error;
+    const char* text;
+  } kTexts[] = {{WSAEACCES, "permission denied"},          {WSAEADDRNOTAVAIL, "address not available"},
+                {WSAENETDOWN, "network is down"},           {WSAENETUNREACH, "network is unreachable"},
+                {WSAEHOSTUNREACH, "no route to host"},      {WSAECONNRESET, "connection reset"},
+                {WSAECONNREFUSED, "connection refused"},    {WSAEMSGSIZE, "message too long"}};
+  out[0] = '\0';
+  for (const auto& known : kTexts)
+    if (known.error == error) {
+      AppendText(out, size, known.text);
+      AppendText(out, size, ", ");
+    }
+  AppendText(out, size, "error ");
+  AppendNumber(out, size, unsigned(error));
+}
+
+// The program has no console: the "Outputs..." item shows the state instead.
+void SayOutputLine(const char*) {}

@@ -13,6 +13,12 @@
 
 namespace {
 
+// Why an output is not sending now; kept with the system's error number in
+// one word, so that the window reads it while the sender changes it.
+enum class Fault : uint32_t { kNone, kNoHost, kSocket, kSend, kOlaNotRunning, kOlaGone };
+const char* const kFaultTexts[] = {"", "cannot find the host", "", "cannot send", "olad is not running",
+                                   "olad has gone"};
+
 // One output's state, made by StartOutputs.
 struct OutputRun {
   OutputConfig config;
@@ -20,56 +26,130 @@ struct OutputRun {
   // over with one store: bank0 | bank1 << 8.
   std::atomic<uint32_t> wanted;
   std::atomic<bool> stopping;
+  std::atomic<uint32_t> framesSent;
+  std::atomic<uint32_t> fault;  // Fault | error << 4.
+  const char* socketStep;       // What OpenUdpSender could not do, for Fault::kSocket.
   SenderThread* thread;
   intptr_t socket;  // -1: none open.
   void* ola;
+  bool named;       // The receiver is a host name, looked up by this thread.
+  uint32_t lookedUpAt;
+  bool lookedUp;    // At least one lookup was made.
+  unsigned failedFrames;  // Frames in a row that did not go out.
+  unsigned goodFrames;    // Frames in a row that did, since the last fault.
   uint8_t sequence;
-  bool faulted;  // A fault was said and not yet cleared by a good send.
   char name[kMaxHostName + 12];
   uint8_t levels[kDmxSlots];
   uint8_t rgb[kMaxPixels * 3];
-  uint8_t packet[kSacnPacketSize > kDdpPacketSize ? kSacnPacketSize : kDdpPacketSize];
+  uint8_t packet[kMaxPacketSize];
 };
 
 // From the heap: mingw-w64 places a large zeroed array with its own data
 // section in .data, in the file, and the Windows program counts its bytes.
 OutputRun* Runs;
 std::atomic<size_t> RunCount;  // Published after each run is ready.
+std::atomic<bool> Stopped;
+bool AllEnded;  // Every sender of the stopped runs has ended.
 uint8_t ComponentId[16];
 const char kSourceName[] = "Pipe Server Vantrelle";
+const char* const kKindNames[] = {"sACN", "Art-Net", "WLED", "DDP", "OLA"};
 
 enum : uint8_t { kWledTimeoutSeconds = 2, kWledHandBack = 0 };
+enum : unsigned {
+  kFramesToClear = 3,      // Good frames in a row before a fault counts as over.
+  kFaultsBeforeAgain = 3,  // Bad frames in a row before the socket and the name are made again.
+};
 
-void Fault(OutputRun& run, const char* what, int error) {
-  if (run.faulted) return;
-  run.faulted = true;
-  ReportOutputFault(run.name, what, error);
+void FaultText(uint32_t fault, const char* socketStep, char* out, size_t size) {
+  const uint32_t kind = fault & 0xF;
+  const int error = int(fault >> 4);
+  out[0] = '\0';
+  AppendText(out, size, kind == uint32_t(Fault::kSocket) ? socketStep : kFaultTexts[kind]);
+  if (error != 0) {
+    char detail[96];
+    ErrorText(error, detail, sizeof detail);
+    AppendText(out, size, ": ");
+    AppendText(out, size, detail);
+  }
 }
 
-bool Send(OutputRun& run, uint16_t port, size_t length) {
-  const int error = SendUdp(run.socket, run.config.address, port, run.packet, length);
+// Says a fault once, when it begins; a run of good frames ends it.
+void SetFault(OutputRun& run, Fault fault, int error) {
+  run.goodFrames = 0;
+  const uint32_t word = uint32_t(fault) | uint32_t(error) << 4;
+  const bool already = run.fault.load() != 0;
+  run.fault.store(word);
+  if (already) return;
+  char line[sizeof run.name + 160] = "";
+  AppendText(line, sizeof line, run.name);
+  AppendText(line, sizeof line, ": ");
+  FaultText(word, run.socketStep, line + std::strlen(line), sizeof line - std::strlen(line));
+  AppendText(line, sizeof line, " (retrying)");
+  SayOutputLine(line);
+}
+
+void FrameWent(OutputRun& run) {
+  run.framesSent.fetch_add(1);
+  run.failedFrames = 0;
+  if (run.fault.load() != 0 && ++run.goodFrames >= kFramesToClear) run.fault.store(0);
+}
+
+void FrameFailed(OutputRun& run) {
+  if (++run.failedFrames < kFaultsBeforeAgain) return;
+  // The route, the interface or the name's address may have changed.
+  run.failedFrames = 0;
+  CloseUdpSender(run.socket);
+  run.socket = -1;
+  if (run.named) run.config.address = 0;
+}
+
+bool Send(OutputRun& run, size_t length) {
+  if (length == 0) return false;  // A packet that did not fit its buffer: never sent.
+  const int error = SendUdp(run.socket, run.packet, length);
   if (error == 0) return true;
-  Fault(run, "cannot send", error);
+  SetFault(run, Fault::kSend, error);
   return false;
 }
 
-// The socket and the receiver's address, made again after a fault.
+uint16_t PortOf(OutputKind kind) {
+  switch (kind) {
+    case OutputKind::kSacn: return kSacnPort;
+    case OutputKind::kArtNet: return kArtNetPort;
+    case OutputKind::kWled: return kWledPort;
+    default: return kDdpPort;
+  }
+}
+
+// The receiver's address and a socket connected to it. A name that does not
+// resolve is asked again once per keep-alive, not on every frame.
 bool Ready(OutputRun& run) {
-  const OutputConfig& config = run.config;
+  OutputConfig& config = run.config;
   if (config.kind == OutputKind::kOla) {
     if (run.ola == nullptr) run.ola = OlaConnect();
-    if (run.ola == nullptr) Fault(run, "olad is not running", 0);
+    if (run.ola == nullptr) SetFault(run, Fault::kOlaNotRunning, 0);
     return run.ola != nullptr;
   }
-  if (config.address == 0 && !ResolveHostName(config.host, &run.config.address)) {
-    Fault(run, "cannot find the host", 0);
-    return false;
+  if (config.address == 0) {
+    const uint32_t now = MonotonicMilliseconds();
+    if (run.lookedUp && now - run.lookedUpAt < KeepAliveMilliseconds(config.kind)) return false;
+    run.lookedUp = true;
+    run.lookedUpAt = now;
+    if (!ResolveHostName(config.host, &config.address)) {
+      config.address = 0;
+      SetFault(run, Fault::kNoHost, 0);
+      return false;
+    }
+    CloseUdpSender(run.socket);  // Connected to the old address, if any.
+    run.socket = -1;
   }
   if (run.socket == -1) {
-    run.socket = OpenUdpSender(config.kind == OutputKind::kArtNet || config.kind == OutputKind::kSacn,
-                               config.multicast, config.interfaceAddress);
+    const UdpTarget target{config.address, PortOf(config.kind),
+                           config.kind == OutputKind::kArtNet && config.address == 0xFFFFFFFFu,
+                           config.kind == OutputKind::kSacn && config.multicast, config.interfaceAddress};
+    int error = 0;
+    run.socket = OpenUdpSender(target, &error, &run.socketStep);
     if (run.socket == -1) {
-      Fault(run, "cannot open a socket", 0);
+      SetFault(run, Fault::kSocket, error);
       return false;
     }
   }
@@ -81,6 +161,7 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
   const uint8_t bank0 = uint8_t(state), bank1 = uint8_t(state >> 8);
   const OutputConfig& config = run.config;
   if (!Ready(run)) return false;
+  const size_t room = sizeof run.packet;
   bool good = true;
   switch (config.kind) {
     case OutputKind::kSacn: {
@@ -89,7 +170,7 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
       for (int copy = 0; copy < (last ? 3 : 1) && good; ++copy) {
         const SacnFrame frame{ComponentId, kSourceName, config.priority, run.sequence++, last,
                               uint16_t(config.universe)};
-        good = Send(run, kSacnPort, BuildSacnPacket(frame, run.levels, run.packet));
+        good = Send(run, BuildSacnPacket(frame, run.levels, run.packet, room));
       }
       break;
     }
@@ -97,18 +178,18 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
       if (last) return true;  // ArtDmx has no end of stream; the node keeps the last frame.
       BuildDmxLevels(config.dmx, bank0, bank1, run.levels);
       if (++run.sequence == 0) run.sequence = 1;  // 0 would turn the receiver's ordering off.
-      good = Send(run, kArtNetPort, BuildArtDmxPacket(uint16_t(config.universe), run.sequence, run.levels, run.packet));
+      good = Send(run, BuildArtDmxPacket(uint16_t(config.universe), run.sequence, run.levels, run.packet, room));
       break;
     case OutputKind::kWled: {
       const size_t pixels = BuildPixels(config.pixels, bank0, bank1, run.rgb);
+      // Handing back needs one pixel: WLED leaves realtime mode on the timeout byte.
+      const size_t sent = last ? 1 : pixels;
       const uint8_t timeout = last ? kWledHandBack : kWledTimeoutSeconds;
-      if (last) return Send(run, kWledPort, BuildWledPacket(timeout, config.pixels.startPixel, run.rgb, 1, run.packet));
-      const bool oneDrgb = config.pixels.startPixel == 0 && pixels <= kWledDrgbMaxPixels;
-      const size_t step = oneDrgb ? pixels : kWledDnrgbMaxPixels;
-      for (size_t from = 0; from < pixels && good; from += step) {
-        const size_t count = pixels - from < step ? pixels - from : step;
-        good = Send(run, kWledPort,
-                    BuildWledPacket(timeout, uint16_t(config.pixels.startPixel + from), run.rgb + from * 3, count, run.packet));
+      for (size_t from = 0; from < sent && good;) {
+        const uint16_t start = uint16_t(config.pixels.startPixel + from);
+        const size_t count = WledPixelsPerPacket(start, sent - from);
+        good = Send(run, BuildWledPacket(timeout, start, run.rgb + from * 3, count, run.packet, room));
+        from += count;
       }
       break;
     }
@@ -118,9 +199,8 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
       for (size_t from = 0; from < bytes && good; from += kDdpMaxData) {
         const size_t count = bytes - from < kDdpMaxData ? bytes - from : kDdpMaxData;
         run.sequence = uint8_t(run.sequence % 15 + 1);  // 1 to 15; 0 means none.
-        good = Send(run, kDdpPort,
-                    BuildDdpPacket(run.sequence, uint32_t(config.pixels.startPixel * 3 + from), from + count == bytes,
-                                   run.rgb + from, count, run.packet));
+        good = Send(run, BuildDdpPacket(run.sequence, uint32_t(config.pixels.startPixel * 3 + from),
+                                        from + count == bytes, run.rgb + from, count, run.packet, room));
       }
       break;
     }
@@ -129,13 +209,16 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
       BuildDmxLevels(config.dmx, bank0, bank1, run.levels);
       good = OlaSendDmx(run.ola, config.universe, run.levels);
       if (!good) {
-        Fault(run, "olad has gone", 0);
+        SetFault(run, Fault::kOlaGone, 0);
         OlaClose(run.ola);
         run.ola = nullptr;
       }
       break;
   }
-  if (good) run.faulted = false;
+  if (good)
+    FrameWent(run);
+  else
+    FrameFailed(run);
   return good;
 }
 
@@ -169,7 +252,114 @@ void SenderBody(void* arg) {
   OlaClose(run.ola);
 }
 
+// "channels 101-132, 2 each" when the lamps follow each other, else each
+// lamp's first channel in order ("first channels 1,5,9").
+void DescribeChannels(const DmxMapping& dmx, char* out, size_t size) {
+  bool inOrder = true;
+  unsigned mapped = 0;
+  for (unsigned lamp = 0; lamp < kLamps; ++lamp) {
+    if (dmx.channel[lamp] != 0) ++mapped;
+    if (dmx.channel[lamp] != dmx.channel[0] + lamp * dmx.channelsPerLamp) inOrder = false;
+  }
+  if (inOrder) {
+    AppendText(out, size, "lamps 0-15 on channels ");
+    AppendNumber(out, size, dmx.channel[0]);
+    AppendText(out, size, "-");
+    AppendNumber(out, size, dmx.channel[0] + kLamps * dmx.channelsPerLamp - 1);
+  } else {
+    AppendText(out, size, "lamps 0-");
+    AppendNumber(out, size, mapped - 1);
+    AppendText(out, size, " from channels ");
+    for (unsigned lamp = 0; lamp < mapped; ++lamp) {
+      if (lamp > 0) AppendText(out, size, ",");
+      AppendNumber(out, size, dmx.channel[lamp]);
+    }
+  }
+  if (dmx.channelsPerLamp > 1) {
+    AppendText(out, size, ", ");
+    AppendNumber(out, size, dmx.channelsPerLamp);
+    AppendText(out, size, " each");
+  }
+  AppendText(out, size, ", levels ");
+  AppendNumber(out, size, dmx.onLevel);
+  AppendText(out, size, "/");
+  AppendNumber(out, size, dmx.offLevel);
+}
+
+void AppendHexByte(char* out, size_t size, uint8_t value) {
+  static const char kDigits[] = "0123456789abcdef";
+  const char text[3] = {kDigits[value >> 4], kDigits[value & 0xF], '\0'};
+  AppendText(out, size, text);
+}
+
 }  // namespace
+
+void DescribeOutput(const OutputConfig& config, char* text, size_t size) {
+  text[0] = '\0';
+  AppendText(text, size, kKindNames[int(config.kind)]);
+  if (config.kind == OutputKind::kOla) {
+    AppendText(text, size, " to olad, universe ");
+    AppendNumber(text, size, config.universe);
+  } else {
+    AppendText(text, size, " to ");
+    AppendText(text, size, config.host);
+    if (config.multicast && std::strcmp(config.host, "multicast") != 0) AppendText(text, size, " (multicast)");
+    AppendText(text, size, " port ");
+    AppendNumber(text, size, PortOf(config.kind));
+  }
+  if (config.kind == OutputKind::kSacn) {
+    AppendText(text, size, ", universe ");
+    AppendNumber(text, size, config.universe);
+    AppendText(text, size, ", priority ");
+    AppendNumber(text, size, config.priority);
+  } else if (config.kind == OutputKind::kArtNet) {
+    AppendText(text, size, ", port address ");
+    AppendNumber(text, size, config.universe);
+    AppendText(text, size, " (");
+    AppendNumber(text, size, config.universe >> 8);
+    AppendText(text, size, ":");
+    AppendNumber(text, size, (config.universe >> 4) & 0xF);
+    AppendText(text, size, ":");
+    AppendNumber(text, size, config.universe & 0xF);
+    AppendText(text, size, ")");
+  }
+  AppendText(text, size, ": ");
+  if (!IsPixelOutput(config.kind)) {
+    DescribeChannels(config.dmx, text + std::strlen(text), size - std::strlen(text));
+    return;
+  }
+  const PixelMapping& pixels = config.pixels;
+  AppendText(text, size, "lamps 0-15 on pixels ");
+  AppendNumber(text, size, pixels.startPixel);
+  AppendText(text, size, "-");
+  AppendNumber(text, size, pixels.startPixel + kLamps * pixels.pixelsPerLamp - 1);
+  AppendText(text, size, ", ");
+  AppendNumber(text, size, pixels.pixelsPerLamp);
+  AppendText(text, size, " each, colour ");
+  for (int i = 0; i < 3; ++i) AppendHexByte(text, size, pixels.onColor[i]);
+}
+
+size_t OutputCount() { return RunCount.load(); }
+
+void DescribeRunningOutputs(char* text, size_t size) {
+  text[0] = '\0';
+  const size_t count = RunCount.load();
+  for (size_t i = 0; i < count; ++i) {
+    const OutputRun& run = Runs[i];
+    if (i > 0) AppendText(text, size, "\n\n");
+    const size_t at = std::strlen(text);
+    DescribeOutput(run.config, text + at, size - at);
+    AppendText(text, size, "\n");
+    AppendNumber(text, size, run.framesSent.load());
+    AppendText(text, size, " frames sent");
+    const uint32_t fault = run.fault.load();
+    if (fault != 0) {
+      AppendText(text, size, "; now: ");
+      const size_t end = std::strlen(text);
+      FaultText(fault, run.socketStep, text + end, size - end);
+    }
+  }
+}
 
 uint32_t KeepAliveMilliseconds(OutputKind kind) {
   switch (kind) {
@@ -203,6 +393,14 @@ void HostComponentId(const char* hostName, uint8_t cid[16]) {
 void StartOutputs(const OutputConfig* outputs, size_t count) {
   if (count == 0) return;
   if (count > kMaxOutputs) count = kMaxOutputs;
+  // Once in the program; again only in tests, after a stop that ended every thread.
+  if (Runs != nullptr && Stopped.load() && AllEnded) {
+    for (size_t i = 0; i < RunCount.load(); ++i) FreeSenderThread(Runs[i].thread);
+    std::free(Runs);
+  }
+  RunCount.store(0);
+  Stopped.store(false);
+  AllEnded = false;
   void* memory = std::calloc(count, sizeof(OutputRun));
   if (memory == nullptr) return;
   Runs = static_cast<OutputRun*>(memory);
@@ -211,18 +409,24 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
   char host[256];
   LocalHostName(host, sizeof host);
   HostComponentId(host, ComponentId);
-  static const char* const kNames[] = {"sACN", "Art-Net", "WLED", "DDP", "OLA"};
   for (size_t i = 0; i < count; ++i) {
     OutputRun& run = Runs[i];
     run.config = outputs[i];
     run.socket = -1;
+    run.named = outputs[i].kind != OutputKind::kOla && outputs[i].address == 0;
     run.name[0] = '\0';
-    AppendText(run.name, sizeof run.name, kNames[int(outputs[i].kind)]);
+    AppendText(run.name, sizeof run.name, kKindNames[int(outputs[i].kind)]);
     if (outputs[i].host[0] != '\0') {
       AppendText(run.name, sizeof run.name, " ");
       AppendText(run.name, sizeof run.name, outputs[i].host);
     }
-    if (!StartSenderThread(&run.thread, SenderBody, &run)) break;
+    char line[256];
+    DescribeOutput(run.config, line, sizeof line);
+    SayOutputLine(line);
+    if (!StartSenderThread(&run.thread, SenderBody, &run)) {
+      SayOutputLine("cannot start an output's thread: the outputs after it do not run");
+      break;
+    }
     RunCount.store(i + 1);
   }
 }
@@ -236,6 +440,7 @@ void OutputLamps(uint8_t bank0, uint8_t bank1) {
 }
 
 void StopOutputs() {
+  if (Stopped.exchange(true)) return;
   const size_t count = RunCount.load();
   for (size_t i = 0; i < count; ++i) {
     Runs[i].stopping.store(true);
@@ -244,8 +449,11 @@ void StopOutputs() {
   // A receiver that does not answer costs nothing here: sends never block
   // for long, and the wait has a limit.
   const uint32_t start = MonotonicMilliseconds();
+  bool allEnded = true;
   for (size_t i = 0; i < count; ++i) {
     const uint32_t spent = MonotonicMilliseconds() - start;
-    JoinSenderThread(Runs[i].thread, spent < 500 ? 500 - spent : 0);
+    allEnded = JoinSenderThread(Runs[i].thread, spent < 500 ? 500 - spent : 0) && allEnded;
   }
+  // The runs themselves stay: the listener may still hand over a state.
+  AllEnded = allEnded;
 }

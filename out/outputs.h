@@ -14,8 +14,19 @@ void StartOutputs(const OutputConfig* outputs, size_t count);
 void OutputLamps(uint8_t bank0, uint8_t bank1);
 
 // Each output's last packets (sACN's stream-terminated, WLED handed back),
-// waiting a bounded time for them. Shutdown only.
+// waiting a bounded time for them. Shutdown only; a second call (a session
+// that ends while the window closes) does nothing.
 void StopOutputs();
+
+// What one output does, for people: its kind, destination and mapping
+// ("sACN to 239.255.0.2 (multicast), universe 2: lamps 0-15 on channels
+// 101-132, 2 each, levels 200/10").
+void DescribeOutput(const OutputConfig& config, char* text, size_t size);
+
+// The running outputs as the "Outputs..." item shows them: a paragraph
+// each, with the frames sent and the current fault. "" when none runs.
+size_t OutputCount();
+void DescribeRunningOutputs(char* text, size_t size);
 
 // How long an output waits at most between two sends of the same state,
 // and the shortest time between two sends (44 frames a second at most).

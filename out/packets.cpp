@@ -20,9 +20,10 @@ void PutFlagsAndLength(uint8_t* packet, size_t at, size_t total) { Put16(packet 
 
 }  // namespace
 
-size_t BuildSacnPacket(const SacnFrame& frame, const uint8_t levels[kDmxSlots], uint8_t* out) {
+size_t BuildSacnPacket(const SacnFrame& frame, const uint8_t levels[kDmxSlots], uint8_t* out, size_t capacity) {
   static const char kAcnIdentifier[12] = {'A', 'S', 'C', '-', 'E', '1', '.', '1', '7', 0, 0, 0};
   const size_t total = kSacnPacketSize;
+  if (capacity < total) return 0;
   std::memset(out, 0, total);
 
   // Root layer.
@@ -58,8 +59,9 @@ size_t BuildSacnPacket(const SacnFrame& frame, const uint8_t levels[kDmxSlots], 
 uint32_t SacnMulticastGroup(uint16_t universe) { return 0xEFFF0000u | universe; }
 
 size_t BuildArtDmxPacket(uint16_t portAddress, uint8_t sequence, const uint8_t levels[kDmxSlots],
-                         uint8_t* out) {
+                         uint8_t* out, size_t capacity) {
   static const char kArtNetId[8] = {'A', 'r', 't', '-', 'N', 'e', 't', 0};
+  if (capacity < kArtDmxPacketSize) return 0;
   std::memcpy(out, kArtNetId, sizeof kArtNetId);
   out[8] = 0x00;  // OpDmx, 0x5000, low byte first.
   out[9] = 0x50;
@@ -73,25 +75,28 @@ size_t BuildArtDmxPacket(uint16_t portAddress, uint8_t sequence, const uint8_t l
   return kArtDmxPacketSize;
 }
 
+size_t WledPixelsPerPacket(uint16_t startPixel, size_t pixels) {
+  if (startPixel == 0 && pixels <= kWledDrgbMaxPixels) return pixels;
+  return pixels < kWledDnrgbMaxPixels ? pixels : kWledDnrgbMaxPixels;
+}
+
 size_t BuildWledPacket(uint8_t timeoutSeconds, uint16_t startPixel, const uint8_t* rgb, size_t pixels,
-                       uint8_t* out) {
-  size_t header = 2;
-  if (startPixel == 0 && pixels <= kWledDrgbMaxPixels) {
-    out[0] = 2;  // DRGB.
-  } else {
-    out[0] = 4;  // DNRGB.
-    Put16(out + 2, startPixel);
-    header = 4;
-    if (pixels > kWledDnrgbMaxPixels) pixels = kWledDnrgbMaxPixels;
-  }
+                       uint8_t* out, size_t capacity) {
+  const bool drgb = startPixel == 0 && pixels <= kWledDrgbMaxPixels;
+  const size_t header = drgb ? 2 : 4;
+  pixels = WledPixelsPerPacket(startPixel, pixels);
+  if (capacity < header + pixels * 3) return 0;
+  out[0] = drgb ? 2 : 4;  // DRGB, or DNRGB with its start index.
   out[1] = timeoutSeconds;
+  if (!drgb) Put16(out + 2, startPixel);
   std::memcpy(out + header, rgb, pixels * 3);
   return header + pixels * 3;
 }
 
 size_t BuildDdpPacket(uint8_t sequence, uint32_t offset, bool push, const uint8_t* data, size_t length,
-                      uint8_t* out) {
+                      uint8_t* out, size_t capacity) {
   if (length > kDdpMaxData) length = kDdpMaxData;
+  if (capacity < 10 + length) return 0;
   out[0] = uint8_t(0x40 | (push ? 0x01 : 0x00));  // Version 1, push.
   out[1] = uint8_t(sequence & 0x0F);
   out[2] = 0x0B;  // RGB, 8 bits per channel.

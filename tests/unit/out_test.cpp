@@ -2,7 +2,9 @@
 // mapping and the command line's output words.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,7 @@ TEST(OutputPackets, SacnLayersAsE131LaysThemOut) {
   uint8_t packet[kSacnPacketSize + 8];
   std::memset(packet, 0xEE, sizeof packet);
   const SacnFrame frame{cid, "Pipe Server Vantrelle", 100, 7, true, 0x0102};
-  ASSERT_EQ(BuildSacnPacket(frame, levels, packet), 638u);
+  ASSERT_EQ(BuildSacnPacket(frame, levels, packet, sizeof packet), 638u);
   ExpectBytes(packet, {
       {0, {0x00, 0x10, 0x00, 0x00, 'A', 'S', 'C', '-', 'E', '1', '.', '1', '7', 0, 0, 0}},
       {16, {0x72, 0x6E, 0x00, 0x00, 0x00, 0x04}},  // Root: flags and 622 bytes, VECTOR_ROOT_E131_DATA.
@@ -45,14 +47,14 @@ TEST(OutputPackets, SacnLayersAsE131LaysThemOut) {
       {637, {0x80, 0xEE}},  // Slot 512, then nothing written.
   });
   const SacnFrame running{cid, "x", 200, 255, false, 63999};
-  BuildSacnPacket(running, levels, packet);
+  BuildSacnPacket(running, levels, packet, sizeof packet);
   ExpectBytes(packet, {{108, {200, 0, 0, 255, 0x00, 0xF9, 0xFF}}});
 }
 
 TEST(OutputPackets, SacnNameCutToKeepItsZero) {
   uint8_t cid[16] = {}, levels[kDmxSlots] = {}, packet[kSacnPacketSize];
   const std::string longName(80, 'n');
-  BuildSacnPacket(SacnFrame{cid, longName.c_str(), 100, 0, false, 1}, levels, packet);
+  BuildSacnPacket(SacnFrame{cid, longName.c_str(), 100, 0, false, 1}, levels, packet, sizeof packet);
   EXPECT_EQ(packet[44 + 62], 'n');
   EXPECT_EQ(packet[44 + 63], 0);
 }
@@ -67,7 +69,7 @@ TEST(OutputPackets, ArtDmx) {
   uint8_t levels[kDmxSlots] = {};
   levels[2] = 0x33;
   uint8_t packet[kArtDmxPacketSize];
-  ASSERT_EQ(BuildArtDmxPacket(0x7123, 5, levels, packet), 530u);
+  ASSERT_EQ(BuildArtDmxPacket(0x7123, 5, levels, packet, sizeof packet), 530u);
   ExpectBytes(packet, {
       {0, {'A', 'r', 't', '-', 'N', 'e', 't', 0, 0x00, 0x50, 0x00, 14}},  // OpDmx low byte first, version 14.
       {12, {5, 0, 0x23, 0x71, 0x02, 0x00, 0x00, 0x00, 0x33}},  // Sequence, physical, SubUni, Net, length 512.
@@ -90,24 +92,55 @@ TEST(OutputPackets, WledRealtime) {
       {"DRGB from pixel 0", 2, 0, 2, 8, {{0, {2, 2, 0, 1, 2, 3, 4, 5}}}},
       {"DRGB at its most", 2, 0, 490, 2 + 490 * 3, {{0, {2, 2}}}},
       {"DNRGB past DRGB's length", 2, 0, 491, 4 + 489 * 3, {{0, {4, 2, 0, 0, 0, 1}}}},
+      {"DNRGB from pixel 1 at its most", 2, 1, 600, 4 + 489 * 3, {{0, {4, 2, 0, 1, 0, 1}}}},
       {"DNRGB with a start index", 1, 300, 1, 7, {{0, {4, 1, 0x01, 0x2C, 0, 1, 2}}}},
       {"handing back: timeout 0", 0, 0, 1, 5, {{0, {2, 0, 0, 1, 2}}}},
   };
   for (const WledCase& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<uint8_t> packet(kWledMaxPacketSize + 8);
-    EXPECT_EQ(BuildWledPacket(c.timeout, c.start, rgb.data(), c.pixels, packet.data()), c.size);
+    // Exactly the largest packet's room, so that ASan sees a byte past it.
+    std::vector<uint8_t> packet(kWledMaxPacketSize);
+    EXPECT_EQ(BuildWledPacket(c.timeout, c.start, rgb.data(), c.pixels, packet.data(), packet.size()), c.size);
+    EXPECT_LE(c.size, kMaxPacketSize);
     ExpectBytes(packet.data(), c.bytes);
+  }
+}
+
+// Each builder's largest packet fits the senders' buffer; one byte less
+// room and it writes nothing and returns 0.
+TEST(OutputPackets, RefusedWhenTheBufferIsTooSmall) {
+  std::vector<uint8_t> rgb(490 * 3), levels(kDmxSlots);
+  std::vector<uint8_t> packet(kMaxPacketSize);
+  const uint8_t cid[16] = {};
+  uint8_t* out = packet.data();
+  const struct {
+    const char* name;
+    size_t largest;
+    std::function<size_t(size_t room)> build;
+  } cases[] = {
+      {"sACN", kSacnPacketSize,
+       [&](size_t room) { return BuildSacnPacket(SacnFrame{cid, "n", 100, 0, false, 1}, levels.data(), out, room); }},
+      {"ArtDmx", kArtDmxPacketSize, [&](size_t room) { return BuildArtDmxPacket(1, 1, levels.data(), out, room); }},
+      {"DRGB, 490 pixels", 2 + 490 * 3, [&](size_t room) { return BuildWledPacket(2, 0, rgb.data(), 490, out, room); }},
+      {"DNRGB, 489 pixels", 4 + 489 * 3, [&](size_t room) { return BuildWledPacket(2, 7, rgb.data(), 489, out, room); }},
+      {"DDP, 1440 bytes", kDdpPacketSize, [&](size_t room) { return BuildDdpPacket(1, 0, true, rgb.data(), 1440, out, room); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::fill(packet.begin(), packet.end(), 0xEE);
+    EXPECT_EQ(c.build(c.largest - 1), 0u);
+    EXPECT_EQ(packet[0], 0xEE) << "nothing written";
+    EXPECT_EQ(c.build(kMaxPacketSize), c.largest);
   }
 }
 
 TEST(OutputPackets, Ddp) {
   const uint8_t rgb[6] = {1, 2, 3, 4, 5, 6};
   uint8_t packet[kDdpPacketSize];
-  ASSERT_EQ(BuildDdpPacket(3, 0x010203, true, rgb, 6, packet), 16u);
+  ASSERT_EQ(BuildDdpPacket(3, 0x010203, true, rgb, 6, packet, sizeof packet), 16u);
   ExpectBytes(packet, {{0, {0x41, 3, 0x0B, 0x01, 0x00, 0x01, 0x02, 0x03, 0x00, 0x06, 1, 2, 3, 4, 5, 6}}});
   std::vector<uint8_t> big(2000);
-  EXPECT_EQ(BuildDdpPacket(15, 0, false, big.data(), big.size(), packet), 10u + 1440u);
+  EXPECT_EQ(BuildDdpPacket(15, 0, false, big.data(), big.size(), packet, sizeof packet), 10u + 1440u);
   ExpectBytes(packet, {{0, {0x40, 15}}, {8, {0x05, 0xA0}}});
 }
 

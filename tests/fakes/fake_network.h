@@ -1,0 +1,38 @@
+// The outputs' network and OLA seams (out/out_platform.h, out/ola_link.h)
+// recorded instead of sent: every datagram with the socket's target, every
+// line said, every lookup. Threads and the clock stay the system's.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "out/out_platform.h"
+
+struct Datagram {
+  UdpTarget to;
+  std::vector<uint8_t> bytes;
+};
+
+namespace fake_network {
+
+// Forgets everything; names resolve to nothing, sends succeed.
+void Reset();
+
+// What ResolveHostName answers for name from now on; 0: no address.
+void SetAddress(const std::string& name, uint32_t address);
+// The error every send returns from now on; 0: sends succeed.
+void SetSendError(int error);
+
+std::vector<Datagram> Sent();
+std::vector<std::string> Lookups();  // The names asked for, in order.
+std::vector<std::string> Lines();    // What SayOutputLine was given.
+size_t OpenSockets();                // Opened and not yet closed.
+size_t OlaFrames();
+
+// The pixels a WLED realtime or DDP receiver holds after these datagrams
+// (RGB, from pixel 0), and whether every datagram was well formed for it.
+std::vector<uint8_t> WledPixels(const std::vector<Datagram>& sent, bool* wellFormed);
+std::vector<uint8_t> DdpPixels(const std::vector<Datagram>& sent, bool* wellFormed);
+
+}  // namespace fake_network

@@ -1,0 +1,189 @@
+// The outputs' senders through their own code path (StartOutputs,
+// OutputLamps, StopOutputs) over the fake network: every packet in the
+// senders' own buffer at the largest settings the options accept, the last
+// packets, lookups and faults, and what the "Outputs..." item shows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "client/platform.h"
+#include "out/output_options.h"
+#include "out/outputs.h"
+#include "out/packets.h"
+#include "tests/fakes/fake_network.h"
+
+namespace {
+
+// The options as the program reads them, each output started.
+void Start(const char* tail) {
+  static OutputOptions options;
+  ReadOutputOptions(tail, &options);
+  ASSERT_FALSE(options.hasError) << tail << ": " << options.error.word << ": " << options.error.text;
+  StartOutputs(options.outputs, options.count);
+}
+
+// Polls until done() or seconds have passed.
+template <typename Done>
+bool Within(double seconds, Done done) {
+  const double end = MonotonicSeconds() + seconds;
+  while (!done()) {
+    if (MonotonicSeconds() > end) return false;
+    SleepSeconds(0.005);
+  }
+  return true;
+}
+
+// A strip's pixels with the lamps of value lit in colour.
+std::vector<uint8_t> Strip(unsigned value, unsigned start, unsigned perLamp, const uint8_t colour[3]) {
+  std::vector<uint8_t> rgb((start + 16 * perLamp) * 3, 0);
+  for (unsigned lamp = 0; lamp < 16; ++lamp)
+    if ((value >> lamp) & 1)
+      for (unsigned k = 0; k < perLamp; ++k)
+        std::copy(colour, colour + 3, rgb.begin() + long((start + lamp * perLamp + k) * 3));
+  return rgb;
+}
+
+class Senders : public ::testing::Test {
+ protected:
+  void SetUp() override { fake_network::Reset(); }
+  void TearDown() override { StopOutputs(); }
+};
+
+struct StripCase {
+  const char* tail;
+  bool ddp;
+  unsigned start, perLamp;
+};
+
+// A strip of up to 1,600 pixels, from pixel 0 and past it, with an Art-Net
+// output beside it whose packets must stay ArtDmx to its own port.
+TEST_F(Senders, LongStripsArriveWholeBesideAnotherOutput) {
+  const StripCase cases[] = {
+      {"--wled 10.0.0.9 --pixels-per-lamp 100 --artnet 10.0.0.1", false, 0, 100},
+      {"--wled 10.0.0.9 --pixels-per-lamp 100 --start-pixel 1 --artnet 10.0.0.1", false, 1, 100},
+      {"--wled 10.0.0.9 --pixels-per-lamp 31 --artnet 10.0.0.1", false, 0, 31},
+      {"--wled 10.0.0.9 --pixels-per-lamp 37 --color 102030 --artnet 10.0.0.1", false, 0, 37},
+      {"--wled 10.0.0.9 --pixels-per-lamp 100 --start-pixel 63935", false, 63935, 100},
+      {"--ddp 10.0.0.9 --pixels-per-lamp 100 --artnet 10.0.0.1", true, 0, 100},
+      {"--ddp 10.0.0.9 --pixels-per-lamp 100 --start-pixel 1 --artnet 10.0.0.1", true, 1, 100},
+      {"--ddp 10.0.0.9 --pixels-per-lamp 30 --start-pixel 7 --color 0000ff", true, 7, 30},
+  };
+  const unsigned value = 0xC35A;
+  for (const StripCase& c : cases) {
+    SCOPED_TRACE(c.tail);
+    fake_network::Reset();
+    Start(c.tail);
+    OutputLamps(uint8_t(value), uint8_t(value >> 8));
+    static OutputOptions options;
+    ReadOutputOptions(c.tail, &options);
+    const std::vector<uint8_t> want = Strip(value, c.start, c.perLamp, options.outputs[0].pixels.onColor);
+    bool wellFormed = true;
+    std::vector<uint8_t> got;
+    const bool arrived = Within(3, [&] {
+      const std::vector<Datagram> sent = fake_network::Sent();
+      got = c.ddp ? fake_network::DdpPixels(sent, &wellFormed) : fake_network::WledPixels(sent, &wellFormed);
+      got.resize(want.size());
+      return got == want;
+    });
+    StopOutputs();
+    EXPECT_TRUE(arrived) << "the strip never showed the lamps";
+    EXPECT_TRUE(wellFormed);
+    for (const Datagram& d : fake_network::Sent()) {
+      EXPECT_LE(d.bytes.size(), kMaxPacketSize);
+      EXPECT_NE(d.to.port, kSacnPort) << "no output here is sACN";
+      if (d.to.port == kArtNetPort) {
+        EXPECT_EQ(std::string(d.bytes.begin(), d.bytes.begin() + 8), std::string("Art-Net\0", 8));
+      }
+    }
+  }
+}
+
+// Closing: sACN says stream-terminated three times, WLED hands the strip
+// back, and no socket stays open.
+TEST_F(Senders, LastPacketsAtStop) {
+  Start("--sacn 10.0.0.1 --universe 9 --wled 10.0.0.2 --pixels-per-lamp 100 --start-pixel 5");
+  OutputLamps(0xFF, 0x01);
+  ASSERT_TRUE(Within(2, [] { return fake_network::Sent().size() >= 4; }));
+  StopOutputs();
+  std::vector<Datagram> sacn, wled;
+  for (const Datagram& d : fake_network::Sent()) (d.to.port == kSacnPort ? sacn : wled).push_back(d);
+  ASSERT_GE(sacn.size(), 4u);
+  for (size_t i = 0; i < sacn.size(); ++i) EXPECT_EQ(sacn[i].bytes[112], i + 3 >= sacn.size() ? 0x40 : 0x00) << i;
+  ASSERT_FALSE(wled.empty());
+  EXPECT_EQ(wled.back().bytes[1], 0) << "timeout 0 hands the strip back";
+  EXPECT_EQ(fake_network::OpenSockets(), 0u);
+  StopOutputs();  // Again, as a session's end after the window's: nothing more.
+  EXPECT_EQ(fake_network::Sent().size(), sacn.size() + wled.size());
+}
+
+// A name that does not resolve is asked again once per keep-alive, not on
+// every frame; once it resolves, the frames go to its address.
+TEST_F(Senders, UnresolvedNameAskedWithAPause) {
+  Start("--wled lamps.test");
+  for (int i = 0; i < 30; ++i) {
+    OutputLamps(uint8_t(i), 0);
+    SleepSeconds(0.02);
+  }
+  EXPECT_EQ(fake_network::Lookups().size(), 1u) << "30 changes in 0.6 s";
+  fake_network::SetAddress("lamps.test", 0x0A000005);
+  ASSERT_TRUE(Within(2, [] { return !fake_network::Sent().empty(); }));
+  EXPECT_EQ(fake_network::Sent()[0].to.address, 0x0A000005u);
+  EXPECT_EQ(fake_network::Lookups().size(), 2u);
+  std::vector<std::string> lines = fake_network::Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "WLED lamps.test: cannot find the host (retrying)");
+}
+
+// After a run of send faults the name is looked up again and the socket
+// made anew; the fault is said once and shows in the outputs' text until
+// frames go out again.
+TEST_F(Senders, NameLookedUpAgainAfterFaults) {
+  fake_network::SetAddress("node.test", 0x0A000001);
+  Start("--artnet node.test --universe 3");
+  ASSERT_TRUE(Within(2, [] { return !fake_network::Sent().empty(); }));
+  fake_network::SetSendError(101);
+  fake_network::SetAddress("node.test", 0x0A000002);
+  for (int i = 1; i <= 4; ++i) {
+    OutputLamps(uint8_t(i), 0);
+    SleepSeconds(0.04);
+  }
+  ASSERT_TRUE(Within(2, [] { return fake_network::Lookups().size() >= 2; }));
+  char text[1024];
+  DescribeRunningOutputs(text, sizeof text);
+  EXPECT_NE(std::string(text).find("; now: cannot send: error 101"), std::string::npos) << text;
+  fake_network::SetSendError(0);
+  OutputLamps(0x77, 0);
+  ASSERT_TRUE(Within(3, [] { return fake_network::Sent().back().to.address == 0x0A000002u; }));
+  size_t said = 0;
+  for (const std::string& line : fake_network::Lines()) said += line.find("cannot send") != std::string::npos;
+  EXPECT_EQ(said, 1u);
+}
+
+TEST(OutputText, SaysWhatGoesWhere) {
+  const struct {
+    const char* tail;
+    const char* text;
+  } cases[] = {
+      {"--sacn multicast --universe 2 --start 101 --channels-per-lamp 2 --on 200 --off 10",
+       "sACN to multicast port 5568, universe 2, priority 100: lamps 0-15 on channels 101-132, 2 each, levels 200/10"},
+      {"--sacn 239.255.0.7 --universe 7",
+       "sACN to 239.255.0.7 (multicast) port 5568, universe 7, priority 100: lamps 0-15 on channels 1-16, levels 255/0"},
+      {"--artnet 10.0.0.1 --universe 1:2:3 --channels 5,1,9",
+       "Art-Net to 10.0.0.1 port 6454, port address 291 (1:2:3): lamps 0-2 from channels 5,1,9, levels 255/0"},
+      {"--wled strip.local --pixels-per-lamp 37 --color ffa000",
+       "WLED to strip.local port 21324: lamps 0-15 on pixels 0-591, 37 each, colour ffa000"},
+      {"--ddp 10.0.0.2 --start-pixel 3", "DDP to 10.0.0.2 port 4048: lamps 0-15 on pixels 3-18, 1 each, colour ffffff"},
+      {"--ola 3 --start 5", "OLA to olad, universe 3: lamps 0-15 on channels 5-20, levels 255/0"},
+  };
+  for (const auto& c : cases) {
+    static OutputOptions options;
+    ReadOutputOptions(c.tail, &options);
+    ASSERT_EQ(options.count, 1u) << c.tail;
+    char text[256];
+    DescribeOutput(options.outputs[0], text, sizeof text);
+    EXPECT_STREQ(text, c.text);
+  }
+}
+
+}  // namespace
