@@ -3,6 +3,9 @@
 #include <cstdint>
 
 #define IDM_ABOUT 0x6000  // The system menu's "About" item.
+// "Outputs...", beside "About" only when outputs run. The system keeps a
+// system command's low four bits for itself.
+#define IDM_OUTPUTS 0x6010
 
 constexpr int kWindowWidth = 266;
 constexpr int kWindowHeight = 113;

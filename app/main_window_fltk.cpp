@@ -12,10 +12,12 @@
 #include "app/fltk_front.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
+#include "app/output_start.h"
 #include "app/paint_note.h"
 #include "app/shell_ops.h"
 #include "lights/light_control.h"
 #include "lights/ui_ops.h"
+#include "out/outputs.h"
 #include "pipe/pipe_listener.h"
 
 namespace {
@@ -53,11 +55,17 @@ class LampWindow : public Fl_Double_Window {
   }
 
  private:
+  // "About", and "Outputs..." only when outputs run.
   static void PopUpMenu(int x, int y) {
     static const Fl_Menu_Item items[] = {
         {"About", 0, nullptr, nullptr, 0, FL_NORMAL_LABEL, FL_HELVETICA, 14, FL_FOREGROUND_COLOR},
+        {kOutputsItem, 0, nullptr, nullptr, 0, FL_NORMAL_LABEL, FL_HELVETICA, 14, FL_FOREGROUND_COLOR},
         {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0}};
-    if (items->popup(x, y) == &items[0]) ShowAboutBox();
+    static const Fl_Menu_Item aboutOnly[] = {items[0], items[2]};
+    const Fl_Menu_Item* menu = OutputCount() > 0 ? items : aboutOnly;
+    const Fl_Menu_Item* chosen = menu->popup(x, y);
+    if (chosen == &menu[0]) ShowAboutBox();
+    if (chosen != nullptr && chosen->label() == kOutputsItem) ShowOutputsBox();
   }
 };
 

@@ -4,8 +4,10 @@
 #include "app/caption.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
+#include "app/output_start.h"
 #include "app/paint_note.h"
 #include "lights/light_control.h"
+#include "out/outputs.h"
 #include "pipe/pipe_listener.h"
 
 #include <cstring>
@@ -76,6 +78,8 @@ LRESULT CALLBACK PipeWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_SYSCOMMAND:
       if (wParam == IDM_ABOUT)
         MessageBoxA(nullptr, kAboutText, APP_TITLE, MB_ICONINFORMATION | MB_OK);
+      else if (wParam == IDM_OUTPUTS && OutputCount() > 0)
+        ShowOutputsBox();
       break;  // Every system command, "About" included, goes on to the default.
   }
   return DefWindowProcA(window, message, wParam, lParam);

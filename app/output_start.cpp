@@ -8,6 +8,18 @@
 #include "out/output_options.h"
 #include "out/outputs.h"
 
+const char kOutputsItem[] = "Outputs...";
+
+void ShowOutputsBox() {
+  // Heap, not stack: eight outputs' paragraphs, on the UI thread.
+  enum { kSize = kMaxOutputs * 320 };
+  char* text = static_cast<char*>(std::malloc(kSize));
+  if (text == nullptr) return;
+  DescribeRunningOutputs(text, kSize);
+  ShowMessageBox(nullptr, text, "Outputs", kBoxOk | kBoxIconInformation);
+  std::free(text);
+}
+
 void StartNamedOutputs(const char* commandTail) {
   // From the heap, for the Windows program's size (see out/outputs.cpp); the
   // outputs keep their own copies.

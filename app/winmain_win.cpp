@@ -3,8 +3,10 @@
 #include "app/app_win.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/output_start.h"
 #include "app/program.h"
 #include "app/shell_ops.h"
+#include "out/outputs.h"
 
 namespace {
 
@@ -61,6 +63,8 @@ void AddAboutToSystemMenu(void* window) {
   if (menu == nullptr) return;
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(menu, MF_STRING | MF_BYPOSITION, IDM_ABOUT, "About");  // Appended: the position is the end.
+  // Only with outputs: every other run keeps its system menu as it was.
+  if (OutputCount() > 0) AppendMenuA(menu, MF_STRING, IDM_OUTPUTS, kOutputsItem);
 }
 
 void ShowMainWindow(void* window) { ShowWindow(static_cast<HWND>(window), ShowState); }

@@ -350,8 +350,9 @@ void DescribeRunningOutputs(char* text, size_t size) {
     const size_t at = std::strlen(text);
     DescribeOutput(run.config, text + at, size - at);
     AppendText(text, size, "\n");
-    AppendNumber(text, size, run.framesSent.load());
-    AppendText(text, size, " frames sent");
+    const uint32_t frames = run.framesSent.load();
+    AppendNumber(text, size, frames);
+    AppendText(text, size, frames == 1 ? " frame sent" : " frames sent");
     const uint32_t fault = run.fault.load();
     if (fault != 0) {
       AppendText(text, size, "; now: ");

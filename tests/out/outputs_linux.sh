@@ -56,6 +56,22 @@ lines_at=$SECONDS
 bounded "$LIGHTSEND" '>5L1234' '>3L00ff' '>5L8001'
 expect_lamps "$window" 01 80 "after the lines"
 
+# "Outputs..." beside "About" in the pop-up menu: each output's paragraph.
+xdotool windowfocus --sync "$window" key Menu
+sleep 0.5
+xdotool key Down Down Return
+if box=$(wait_window '^Outputs$' 5); then
+  box_text "$box" >"$WORK/outputs.txt"
+  check_equal "Outputs...: one paragraph an output, each with its frames" \
+    "$(grep -c '^[0-9]* frames\? sent' "$WORK/outputs.txt") $(grep -c ' to ' "$WORK/outputs.txt")" "5 5"
+  check_that "Outputs...: the sACN output's destination and mapping" grep -qx \
+    'sACN to multicast port 5568, universe 2, priority 100: lamps 0-15 on channels 101-132, 2 each, levels 200/10' "$WORK/outputs.txt"
+  check_equal "Outputs...: no fault now" "$(grep -c 'now:' "$WORK/outputs.txt")" 0
+  close_box "$box"
+else
+  fail "no Outputs box from the pop-up menu"
+fi
+
 # It only sends: no TCP socket listens, and its UDP sockets were bound by
 # the system on their first send (an ephemeral port), none by the program.
 check_equal "no listening TCP socket of the program" "$(ss -ltnpH | grep -c "pid=$PROGRAM_PID," || true)" 0

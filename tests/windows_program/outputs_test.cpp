@@ -103,6 +103,23 @@ TEST(Outputs, PacketsOnLoopback) {
   EXPECT_EQ(WindowTitle(window), "Pipe Server Vantrelle (p:0)");
   ASSERT_EQ(RunLightsend({">5L8001"}), 0);
   Sleep(1500);  // Past a keep-alive of each.
+
+  // "Outputs..." in the system menu: a paragraph an output, with its frames.
+  PostMessageA(window, WM_SYSCOMMAND, 0x6010, 0);
+  HWND box = WaitForMessageBox(server.pid(), 5000);
+  ASSERT_NE(box, nullptr);
+  const BoxContents outputs = ReadMessageBox(box);
+  EXPECT_EQ(outputs.caption, "Outputs");
+  EXPECT_EQ(outputs.icon, BoxIcon::kInformation);
+  EXPECT_EQ(outputs.text.find("sACN to 127.0.0.1 port 5568, universe 7, priority 100: lamps 0-15 on channels 3-18, "
+                              "levels 255/0\n"),
+            0u)
+      << outputs.text;
+  size_t paragraphs = 0;
+  for (size_t at = 0; (at = outputs.text.find(" frames sent", at)) != std::string::npos; ++at) ++paragraphs;
+  EXPECT_EQ(paragraphs, 4u) << outputs.text;
+  EXPECT_TRUE(PressOk(box));
+
   EXPECT_EQ(server.Close(window), 0);
 
   // sACN: universe 7, lamps 0 and 15 on channels 3 and 18, then the three
