@@ -169,4 +169,42 @@ if strip([2, 4, 5, 9, 12], "ffa000", 0, 2) not in seen and strip(range(8), "ffa0
 print("\n".join(faults))
 sys.exit(1 if faults else 0)
 PY
+
+# --- long strips: 1,600 pixels from pixel 0 (WLED) and from pixel 1 (DDP),
+# in as many packets as they need, beside an Art-Net output ----------------
+python3 "$HERE/pixel_receiver.py" --pixels 1601 --seconds 20 --ready "$WORK/long.ready" >"$WORK/long.json" &
+RECEIVER_PID=$!
+started "$RECEIVER_PID"
+wait_until 5 test -e "$WORK/long.ready"
+start_program -p 0 --wled 127.0.0.1 --pixels-per-lamp 100 --color 102030 \
+  --ddp 127.0.0.1 --pixels-per-lamp 100 --start-pixel 1 --artnet 10.77.0.2 --universe 1
+window=$(main_window) || { fail "no main window with long strips"; finish; }
+bounded "$LIGHTSEND" '>5LC35A'
+expect_lamps "$window" 5a c3 "with long strips"
+sleep 1.2  # A keep-alive of each.
+check_that "the program is alive with long strips" kill -0 "$PROGRAM_PID"
+close_and_expect_exit "$window" "with long strips"
+wait "$RECEIVER_PID" 2>/dev/null || true
+python3 - "$WORK/long.json" <<'PY' && pass "long strips: every lamp's 100 pixels in place" || fail "long strips"
+import json, sys
+result = json.load(open(sys.argv[1]))
+def strip(value, color, start):
+    out = ["000000"] * 1601
+    for lamp in range(16):
+        if value >> lamp & 1:
+            out[start + lamp * 100:start + lamp * 100 + 100] = [color] * 100
+    return "".join(out)
+faults = []
+for name in ("wled", "ddp"):
+    bad = [p for p in result[name]["packets"] if "malformed" in p]
+    if bad: faults.append(f"{name}: malformed {bad[:2]}")
+if strip(0xC35A, "102030", 0) not in result["wled"]["frames"]:
+    faults.append("wled: the lamps never showed whole")
+if any(p["pixels"] > (490 if p["protocol"] == "DRGB" else 489) for p in result["wled"]["packets"]):
+    faults.append("wled: more pixels in a packet than WLED's 1472 bytes hold")
+if strip(0xC35A, "ffffff", 1) not in result["ddp"]["frames"]:
+    faults.append("ddp: the lamps never showed whole")
+print("\n".join(faults))
+sys.exit(1 if faults else 0)
+PY
 finish

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <string>
@@ -172,6 +173,61 @@ TEST(Outputs, PacketsOnLoopback) {
   EXPECT_EQ(last[7], 6);
   EXPECT_EQ(last[10], 0xFF);  // Lamp 0, white.
   EXPECT_EQ(last[10 + 2 * 3], 0);
+}
+
+// 1,600 pixels from pixel 0 (WLED) and from pixel 1 (DDP) beside an
+// Art-Net output: every lamp's pixels in place, every packet within WLED's
+// 1472 bytes, the Art-Net packets still ArtDmx, the program alive.
+TEST(Outputs, LongStripsWhole) {
+  Receivers receivers;
+  ASSERT_TRUE(receivers.bound());
+  ASSERT_EQ(FindWindowA("PipeWClass", nullptr), nullptr) << "a copy from before is still running";
+  Server server("-p 0 --wled 127.0.0.1 --pixels-per-lamp 100 --color 102030 "
+                "--ddp 127.0.0.1 --pixels-per-lamp 100 --start-pixel 1 --artnet 127.0.0.1");
+  ASSERT_TRUE(server.started());
+  HWND window = server.WaitForWindow(20000);
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(RunLightsend({">5LC35A"}), 0);
+  Sleep(1500);  // Past a keep-alive of each.
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_EQ(server.Close(window), 0);
+
+  auto strip = [](unsigned value, std::vector<uint8_t> colour, size_t start) {
+    std::vector<uint8_t> rgb((start + 1600) * 3, 0);
+    for (size_t pixel = 0; pixel < 1600; ++pixel)
+      if ((value >> (pixel / 100)) & 1) std::copy(colour.begin(), colour.end(), rgb.begin() + long((start + pixel) * 3));
+    return rgb;
+  };
+  // Each WLED packet written over the strip as WLED would; the strip is
+  // checked after every packet, since the last ones hand it back.
+  std::vector<uint8_t> wledStrip(1600 * 3, 0);
+  bool wledWhole = false;
+  const std::vector<uint8_t> wantWled = strip(0xC35A, {0x10, 0x20, 0x30}, 0);
+  for (const auto& p : receivers.Take(21324)) {
+    ASSERT_LE(p.size(), 1472u);
+    if (p[1] == 0) continue;  // The hand-back at the end: WLED ignores its pixel.
+    ASSERT_TRUE(p[0] == 2 || p[0] == 4) << "DRGB or DNRGB";
+    const size_t header = p[0] == 2 ? 2 : 4, start = p[0] == 2 ? 0 : size_t(p[2]) << 8 | p[3];
+    ASSERT_LE(start * 3 + p.size() - header, wledStrip.size());
+    std::copy(p.begin() + long(header), p.end(), wledStrip.begin() + long(start * 3));
+    wledWhole = wledWhole || wledStrip == wantWled;
+  }
+  EXPECT_TRUE(wledWhole);
+  std::vector<uint8_t> ddpStrip(1601 * 3, 0);
+  bool ddpWhole = false;
+  const std::vector<uint8_t> wantDdp = strip(0xC35A, {0xFF, 0xFF, 0xFF}, 1);
+  for (const auto& p : receivers.Take(4048)) {
+    ASSERT_LE(p.size(), 1450u);
+    const size_t offset = size_t(p[4]) << 24 | size_t(p[5]) << 16 | size_t(p[6]) << 8 | p[7];
+    ASSERT_LE(offset + p.size() - 10, ddpStrip.size());
+    std::copy(p.begin() + 10, p.end(), ddpStrip.begin() + long(offset));
+    ddpWhole = ddpWhole || ((p[0] & 1) && ddpStrip == wantDdp);
+  }
+  EXPECT_TRUE(ddpWhole);
+  const auto artnet = receivers.Take(6454);
+  ASSERT_GE(artnet.size(), 2u);
+  for (const auto& p : artnet) EXPECT_EQ(std::string(p.begin(), p.begin() + 8), std::string("Art-Net\0", 8));
+  EXPECT_TRUE(receivers.Take(5568).empty()) << "no output here is sACN";
 }
 
 }  // namespace
