@@ -78,6 +78,19 @@ check_equal "no listening TCP socket of the program" "$(ss -ltnpH | grep -c "pid
 ss -uanpH | grep "pid=$PROGRAM_PID," >"$WORK/udp.txt" || true
 check_equal "its UDP sockets: one per network output, each on an ephemeral port" \
   "$(wc -l <"$WORK/udp.txt") $(awk '{n = split($4, a, ":"); if (a[n] < 32768) print}' "$WORK/udp.txt" | wc -l)" "4 0"
+# Nothing piles up on them: each is connected to its receiver, so 100
+# datagrams from anyone else to each of its ports are dropped at once.
+python3 - "$WORK/udp.txt" <<'PY'
+import socket, sys
+other = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+for line in open(sys.argv[1]):
+    host, port = line.split()[3].rsplit(":", 1)
+    for _ in range(100):
+        other.sendto(b"x" * 700, ("127.0.0.1" if host in ("0.0.0.0", "*") else host, int(port)))
+PY
+sleep 0.2
+check_equal "its UDP sockets' receive queues stay empty" \
+  "$(ss -uanpH | grep "pid=$PROGRAM_PID," | awk '{s += $2} END {print s + 0}')" 0
 want=$(lamp_levels 1 1 255 0);     expect_universe 1 "$want" 16 "Art-Net, channels 1-16"
 want=$(lamp_levels 101 2 200 10);  expect_universe 2 "$want" 132 "sACN multicast, channels 101-132, two each"
 want=$(lamp_levels 5 1 255 0);     expect_universe 3 "$want" 20 "--ola, channels 5-20"
