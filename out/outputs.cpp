@@ -236,6 +236,10 @@ void OutputLamps(uint8_t bank0, uint8_t bank1) {
 }
 
 void StopOutputs() {
+  // Once: Windows stops the outputs when the session ends and again on the
+  // way out of the message loop, if the process lives that long.
+  static std::atomic<bool> stopped{false};
+  if (stopped.exchange(true)) return;
   const size_t count = RunCount.load();
   for (size_t i = 0; i < count; ++i) {
     Runs[i].stopping.store(true);

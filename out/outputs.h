@@ -14,7 +14,7 @@ void StartOutputs(const OutputConfig* outputs, size_t count);
 void OutputLamps(uint8_t bank0, uint8_t bank1);
 
 // Each output's last packets (sACN's stream-terminated, WLED handed back),
-// waiting a bounded time for them. Shutdown only.
+// waiting a bounded time for them. Shutdown only; a second call does nothing.
 void StopOutputs();
 
 // How long an output waits at most between two sends of the same state,
