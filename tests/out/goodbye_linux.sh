@@ -4,8 +4,10 @@
 # Each run sends sACN to a receiver on loopback beside one out of reach (no
 # route in this namespace) and one whose name cannot be found, and WLED to
 # loopback. Each way out must end the program with code 0 within 1 s, after
-# three stream-terminated packets and the WLED hand-back. Every run has a
-# universe and a start pixel of its own, so one capture tells them apart.
+# three stream-terminated packets and the WLED hand-back; the last run also
+# while the unresolvable output waits on a name server that never answers.
+# Every run has a universe and a start pixel of its own, so one capture
+# tells them apart.
 source "$(dirname "$0")/../support/lib.sh"
 source "$(dirname "$0")/../support/olad.sh"  # start_tshark, decode
 export LIMIT=10
@@ -26,7 +28,21 @@ exit_ms() {
 # listening N: the Nth "listening" line of the runs without a window.
 listening() { [ "$(grep -c '^pipeserver: listening on @tormelin, no window$' "$WORK/program.out")" -ge "$1" ]; }
 
-WAYS=(close TERM INT HUP headless:TERM headless:INT headless:HUP)
+# A name server that never answers, for the last run: the unresolvable
+# output's sender is then inside its lookup when the signal comes. The
+# program sees it as /etc/resolv.conf in a mount namespace of its own.
+python3 -c '
+import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(("127.0.0.53", 53))
+open("'"$WORK"'/dns.ready", "w").close()
+while True: s.recv(512)
+' &
+started $!
+wait_until 5 test -e "$WORK/dns.ready" || fail "the silent name server did not start"
+echo "nameserver 127.0.0.53" >"$WORK/resolv.conf"
+
+WAYS=(close TERM INT HUP headless:TERM headless:INT headless:HUP headless:TERM:silent-dns)
 declare -A TIMES CODES
 headless_runs=0
 for n in "${!WAYS[@]}"; do
@@ -36,7 +52,12 @@ for n in "${!WAYS[@]}"; do
     --wled 127.0.0.1 --start-pixel "$run" --color ffa000)
   if [[ $way == headless:* ]]; then
     headless_runs=$((headless_runs + 1))
-    env -u DISPLAY "$PIPESERVER" --no-window "${args[@]}" >>"$WORK/program.out" 2>&1 &
+    if [[ $way == *:silent-dns ]]; then
+      env -u DISPLAY unshare --mount sh -c 'mount --bind "$0" /etc/resolv.conf && exec "$@"' "$WORK/resolv.conf" \
+        "$PIPESERVER" --no-window "${args[@]}" >>"$WORK/program.out" 2>&1 &
+    else
+      env -u DISPLAY "$PIPESERVER" --no-window "${args[@]}" >>"$WORK/program.out" 2>&1 &
+    fi
     PROGRAM_PID=$!
     started "$PROGRAM_PID"
     wait_until 5 listening "$headless_runs" || fail "$way: no line saying it listens"
@@ -46,7 +67,8 @@ for n in "${!WAYS[@]}"; do
   fi
   bounded "$LIGHTSEND" '>5L8001'
   sleep 0.5  # The line's frame goes out; the unreachable output's fault is said.
-  if [ "$way" = close ]; then "$XPROBE" close "$window"; else kill -"${way#headless:}" "$PROGRAM_PID"; fi
+  signal=${way#headless:}
+  if [ "$way" = close ]; then "$XPROBE" close "$window"; else kill -"${signal%:*}" "$PROGRAM_PID"; fi
   TIMES[$way]=$(exit_ms "$PROGRAM_PID")
   if kill -0 "$PROGRAM_PID" 2>/dev/null; then
     fail "$way: still running 5 s later"
@@ -78,7 +100,7 @@ check_equal "the unreachable outputs' faults, said once a run" \
   "$(grep -c '^pipeserver: sACN 10.99.0.1: cannot send: .* (retrying)$' "$WORK/program.out")" "${#WAYS[@]}"
 check_equal "each run without a window: a client came and went" \
   "$(grep -c '^pipeserver: a client connected$' "$WORK/program.out") $(grep -c '^pipeserver: the client has gone$' "$WORK/program.out")" \
-  "3 3"
+  "$headless_runs $headless_runs"
 check_that "each run without a window says why it ends" \
   grep -q "^pipeserver: SIGHUP: sending the outputs' last packets and ending$" "$WORK/program.out"
 echo "exit times (ms): $(for w in "${WAYS[@]}"; do printf '%s=%s ' "$w" "${TIMES[$w]:-?}"; done)"
