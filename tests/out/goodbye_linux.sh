@@ -78,6 +78,20 @@ for n in "${!WAYS[@]}"; do
   wait "$PROGRAM_PID" || code=$?
   CODES[$way]=$code
 done
+
+# Without a window, a second copy cannot serve the pipe: what the box would
+# say on one line of standard error, then exit code 1 (the service's restart).
+env -u DISPLAY "$PIPESERVER" --no-window >"$WORK/first.err" 2>&1 &
+first=$!
+started "$first"
+wait_until 5 grep -q listening "$WORK/first.err" || fail "the first copy does not listen"
+code=0
+env -u DISPLAY timeout 5 "$PIPESERVER" --no-window >"$WORK/second.err" 2>&1 || code=$?
+check_equal "a second copy without a window: exit code 1, the box's text and why it ends" "$code $(cat "$WORK/second.err")" \
+  "1 pipeserver: Debug Window: Error return code from CreateNamedPipe = 98.
+pipeserver: the pipe cannot be served: ending"
+kill "$first"
+
 sleep 0.3
 stop_tshark
 
