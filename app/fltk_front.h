@@ -27,3 +27,26 @@ void ShowAboutBox();
 // _PIPESERVER_BOX_STYLE, since X, unlike Windows, gives other programs no
 // way to read a dialog's text.
 void RunMessageBox(const char* text, const char* caption, unsigned style);
+
+// --- Ending on a signal (main_fltk.cpp) ---------------------------------
+// SIGTERM, SIGINT and SIGHUP end the program as closing its window does.
+// main blocks them before any thread exists, so every thread has them
+// blocked, and the main thread reads them from a signalfd: no handler runs.
+
+// The signalfd, readable while an exit signal is pending.
+int ExitSignalDescriptor();
+// Takes one pending exit signal: its number, or 0 when none was pending.
+int TakeExitSignal();
+// True once an exit signal has asked the windowed program to close: boxes
+// still to come are not shown, and the message loop is not entered.
+bool ExitRequested();
+
+// --- The run without a window (--no-window, headless_linux.cpp) ---------
+// No FLTK call is made in it, so it needs no display.
+bool RunsHeadless();
+// Starts the listener, which says its state on standard error; nullptr.
+void* StartHeadlessListener();
+// Waits for an exit signal (0) or the listener's end (1); the exit code.
+int WaitHeadless();
+// A message box's text and caption as one line on standard error.
+void SayMessageBox(const char* text, const char* caption);

@@ -4,6 +4,7 @@ find_package(X11 REQUIRED)
 
 # Everything but the port back end, so that tests can link a recording one.
 add_library(pipeserver_front OBJECT
+  headless_linux.cpp
   main_fltk.cpp
   main_window_fltk.cpp
   message_box_fltk.cpp

@@ -2,6 +2,9 @@
 // shutdown (app/shell_ops.h); the order is RunProgram's (app/program.cpp).
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +14,35 @@
 #include "app/output_start.h"
 #include "app/program.h"
 #include "app/shell_ops.h"
+#include "out/output_options.h"
 
 namespace {
+
+int ExitSignals = -1;       // The signalfd; -1 when it could not be made.
+bool Headless = false;      // --no-window.
+bool ExitAsked = false;     // UI thread only.
+
+// Before any thread: the threads made later (outputs, listener) inherit
+// the mask, so the signals wait, pending, for the main thread's signalfd.
+void BlockExitSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGHUP);
+  ExitSignals = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+  // Without a signalfd the signals keep their default action: an abrupt
+  // end, but an end.
+  if (ExitSignals >= 0) pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+// Closing by a signal is closing the window: every window goes (a box
+// included), so Fl::run returns and RunProgram sends the last packets.
+void OnExitSignal(FL_SOCKET, void*) {
+  if (TakeExitSignal() == 0) return;
+  ExitAsked = true;
+  while (Fl_Window* window = Fl::first_window()) window->hide();
+}
 
 // The command tail as Windows hands it over: the arguments joined by single
 // blanks, without the blanks and control characters that lead it.
@@ -29,6 +59,17 @@ std::string JoinArguments(int argc, char** argv) {
 
 }  // namespace
 
+int ExitSignalDescriptor() { return ExitSignals; }
+
+int TakeExitSignal() {
+  signalfd_siginfo info;
+  if (ExitSignals < 0 || read(ExitSignals, &info, sizeof info) != ssize_t(sizeof info)) return 0;
+  return int(info.ssi_signo);
+}
+
+bool ExitRequested() { return ExitAsked; }
+bool RunsHeadless() { return Headless; }
+
 // The pipe's stand-in, the abstract socket, is there on every Linux.
 bool PlatformIsSupported() { return true; }
 
@@ -42,22 +83,34 @@ void RegisterMainWindowClass() {}
 // X has no system menu: the window's own pop-up menu carries "About".
 void AddAboutToSystemMenu(void*) {}
 
-void ShowMainWindow(void* window) { static_cast<Fl_Window*>(window)->show(); }
+void ShowMainWindow(void* window) {
+  if (Headless || ExitAsked) return;  // No window, or a signal came during start-up's boxes.
+  static_cast<Fl_Window*>(window)->show();
+}
 
-// Ends when the main window is closed, with the code of a normal end.
+// Ends when the main window is closed or an exit signal comes, with the
+// code of a normal end; without a window, on an exit signal.
 int RunMessageLoop() {
-  Fl::run();
+  if (Headless) return WaitHeadless();
+  if (!ExitAsked) Fl::run();
   return 0;
 }
 
 int main(int argc, char** argv) {
-  // First: FLTK's lock, so that the listener can wake the UI, and the note
-  // of which thread the UI is, which message boxes need from the start.
-  StartUiThread();
+  BlockExitSignals();
   const std::string tail = JoinArguments(argc, argv);
   // Before any window: --help, or a fault in the outputs' options.
   const int early = CheckOutputOptionsOnConsole(tail.c_str());
   if (early >= 0) return early;
+  static OutputOptions options;  // Large: not on the stack.
+  ReadOutputOptions(tail.c_str(), &options);
+  Headless = options.noWindow;
+  if (!Headless) {
+    // FLTK's lock, so that the listener can wake the UI, and the note of
+    // which thread the UI is, which message boxes need from the start.
+    StartUiThread();
+    if (ExitSignals >= 0) Fl::add_fd(ExitSignals, FL_READ, OnExitSignal);
+  }
   const int exitCode = RunProgram(tail.c_str());
 
   // The listener is neither signalled nor waited for: it may be blocked in

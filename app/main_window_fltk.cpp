@@ -108,6 +108,7 @@ void PaintLamps(int width, int height) {
 // requests, with the listener started, as the Windows program does on
 // WM_CREATE.
 void* CreateMainWindow(const char* title) {
+  if (RunsHeadless()) return StartHeadlessListener();
   // On X the frame belongs to the window manager and its size is unknown
   // before the window is mapped, so the size that Windows gives the whole
   // window is the client area here: room for the 256 x 84 picture.

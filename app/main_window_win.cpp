@@ -67,6 +67,13 @@ LRESULT CALLBACK PipeWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // Logoff and shutdown may go on.
+    case WM_ENDSESSION:
+      // The process may be ended as soon as this returns: the outputs' last
+      // packets go now (RunProgram's own stop, if it comes, does nothing).
+      if (wParam) StopOutputs();
+      return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(window, &paint);

@@ -58,6 +58,7 @@ std::string PlainLabel(const char* text) {
 }  // namespace
 
 void RunMessageBox(const char* text, const char* caption, unsigned style) {
+  if (ExitRequested()) return;  // The program is closing: a box would hold it up.
   fl_font(kTextFont, kTextSize);
   int textWidth = 0, textHeight = 0;
   fl_measure(text, textWidth, textHeight, 0);

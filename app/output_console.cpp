@@ -8,10 +8,12 @@ int CheckOutputOptionsOnConsole(const char* commandTail) {
   ReadOutputOptions(commandTail, &options);
   if (options.help) {
     std::fputs(
-        "Usage: pipeserver [-p ADDRESS | -P ADDRESS] [OUTPUT [OPTION VALUE]...]...\n"
+        "Usage: pipeserver [-p ADDRESS | -P ADDRESS] [--no-window] [OUTPUT [OPTION VALUE]...]...\n"
         "Shows the light lines that clients send and, with -p, puts the lamps on the\n"
         "parallel port at the hexadecimal ADDRESS (as 378); -P runs its pin test first.\n"
-        "Without -p (or with -p 000) the lamps are only drawn.\n\n",
+        "Without -p (or with -p 000) the lamps are only drawn.\n"
+        "With --no-window it opens no window and needs no display: the listener and\n"
+        "the outputs only, its state on standard error, ended by SIGTERM.\n\n",
         stdout);
     std::fputs(kOutputOptionsUsage, stdout);
     std::fputs("\nExample: pipeserver -p 0 --sacn 239.255.0.1 --universe 1 --start 1\n", stdout);

@@ -82,6 +82,7 @@ void SetRepaintTarget(Fl_Window* window) { RepaintTarget = window; }
 // Harmless before the window exists: the callback finds no target, and the
 // window's first paint shows the state of that moment anyway.
 void RequestRepaint() {
+  if (RunsHeadless()) return;  // Nothing to paint; the listener says its state itself.
   if (RepaintPending.exchange(true)) return;
   if (OnUiThread()) {
     RepaintOnUiThread(nullptr);
@@ -93,6 +94,10 @@ void RequestRepaint() {
 // The owner (the main window, for the listener's error box) does not make
 // the box modal here: the window stays usable and can still be closed.
 void ShowMessageBox(void* /*owner*/, const char* text, const char* caption, unsigned style) {
+  if (RunsHeadless()) {
+    SayMessageBox(text, caption);
+    return;
+  }
   if (OnUiThread()) {
     RunMessageBox(text, caption, style);
     return;

@@ -43,6 +43,9 @@ bool StartNetworking();
 intptr_t OpenUdpSender(const UdpTarget& target, int* error, const char** what);
 // 0 on success, else the system's error number.
 int SendUdp(intptr_t socket, const uint8_t* data, size_t length);
+// Whether a send's error is the receiver's host saying that nothing listens
+// on the port (an earlier packet's answer, which a connected socket reports).
+bool IsRefusal(int error);
 void CloseUdpSender(intptr_t socket);
 
 // IPv4 address (host order) of a host name; false when it has none now.

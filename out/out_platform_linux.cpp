@@ -56,6 +56,8 @@ int SendUdp(intptr_t socket, const uint8_t* data, size_t length) {
   return sent == ssize_t(length) ? 0 : (sent < 0 ? errno : EMSGSIZE);
 }
 
+bool IsRefusal(int error) { return error == ECONNREFUSED; }
+
 void CloseUdpSender(intptr_t socket) {
   if (socket >= 0) ::close(int(socket));
 }

@@ -107,6 +107,8 @@ int SendUdp(intptr_t socket, const uint8_t* data, size_t length) {
   return sent == int(length) ? 0 : Ws.lastError();
 }
 
+bool IsRefusal(int error) { return error == WSAECONNRESET || error == WSAECONNREFUSED; }
+
 void CloseUdpSender(intptr_t socket) {
   if (socket != -1) Ws.close(SOCKET(socket));
 }

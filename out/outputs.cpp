@@ -15,8 +15,13 @@ namespace {
 
 // Why an output is not sending now; kept with the system's error number in
 // one word, so that the window reads it while the sender changes it.
-enum class Fault : uint32_t { kNone, kNoHost, kSocket, kSend, kOlaNotRunning, kOlaGone };
-const char* const kFaultTexts[] = {"", "cannot find the host", "", "cannot send", "olad is not running",
+enum class Fault : uint32_t { kNone, kNoHost, kSocket, kSend, kRefused, kOlaNotRunning, kOlaGone };
+const char* const kFaultTexts[] = {"",
+                                   "cannot find the host",
+                                   "",
+                                   "cannot send",
+                                   "nothing listens on the receiver's port",
+                                   "olad is not running",
                                    "olad has gone"};
 
 // One output's state, made by StartOutputs.
@@ -37,6 +42,7 @@ struct OutputRun {
   bool lookedUp;    // At least one lookup was made.
   unsigned failedFrames;  // Frames in a row that did not go out.
   unsigned goodFrames;    // Frames in a row that did, since the last fault.
+  int refusal;            // The receiver's refusal met during this frame, else 0.
   uint8_t sequence;
   char name[kMaxHostName + 12];
   uint8_t levels[kDmxSlots];
@@ -91,7 +97,11 @@ void SetFault(OutputRun& run, Fault fault, int error) {
 void FrameWent(OutputRun& run) {
   run.framesSent.fetch_add(1);
   run.failedFrames = 0;
-  if (run.fault.load() != 0 && ++run.goodFrames >= kFramesToClear) run.fault.store(0);
+  if (run.refusal != 0)
+    SetFault(run, Fault::kRefused, run.refusal);
+  else if (run.fault.load() != 0 && ++run.goodFrames >= kFramesToClear)
+    run.fault.store(0);
+  run.refusal = 0;
 }
 
 void FrameFailed(OutputRun& run) {
@@ -105,7 +115,14 @@ void FrameFailed(OutputRun& run) {
 
 bool Send(OutputRun& run, size_t length) {
   if (length == 0) return false;  // A packet that did not fit its buffer: never sent.
-  const int error = SendUdp(run.socket, run.packet, length);
+  int error = SendUdp(run.socket, run.packet, length);
+  if (error != 0 && IsRefusal(error)) {
+    // The receiver's host answered an earlier packet that nothing listens
+    // on its port; this send only reported it. Said, but every packet goes:
+    // the receiver may start at any time.
+    run.refusal = error;
+    error = SendUdp(run.socket, run.packet, length);
+  }
   if (error == 0) return true;
   SetFault(run, Fault::kSend, error);
   return false;
@@ -441,6 +458,8 @@ void OutputLamps(uint8_t bank0, uint8_t bank1) {
 }
 
 void StopOutputs() {
+  // Once: Windows stops the outputs when the session ends and again on the
+  // way out of the message loop, if the process lives that long.
   if (Stopped.exchange(true)) return;
   const size_t count = RunCount.load();
   for (size_t i = 0; i < count; ++i) {

@@ -57,6 +57,14 @@ endforeach()
 list(APPEND generated ${man_pages})
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 
+# The user service for a computer without a display (--no-window), and the
+# example of its outputs file, which the service reads from the user's
+# ~/.config/pipeserver/outputs.
+install(FILES ${debian_dir}/pipeserver.service
+  DESTINATION lib/systemd/user COMPONENT ${component})
+install(FILES ${debian_dir}/outputs.example RENAME outputs
+  DESTINATION ${doc_dir}/examples COMPONENT ${component})
+
 # The desktop entry and the icon in the hicolor theme, from the program's
 # own 32 x 32 icon; enlarged pixel for pixel (the picture is pixel art).
 install(FILES ${debian_dir}/pipeserver.desktop

@@ -9,6 +9,7 @@
 // the refusal needs one wake-up of the listener thread, microseconds, and
 // kBusyCheckMs leaves room for a loaded machine and the sanitizers. A
 // refusal later than that shows as a failed write (kServerGone).
+#include <fcntl.h>
 #include <linux/sockios.h>
 #include <poll.h>
 #include <sched.h>
@@ -54,17 +55,23 @@ const char* PipeDisplayName() { return "the abstract socket @" PIPE_NAME; }
 
 PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, ShortText* detail) {
   *connection = nullptr;
-  const int client = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int client = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (client < 0) {
     Describe(errno, detail);
     return PipeStatus::kFailed;
   }
   sockaddr_un address;
   const socklen_t length = AbstractSocketAddress(name, &address);
-  int result;
-  do {
-    result = connect(client, reinterpret_cast<const sockaddr*>(&address), length);
-  } while (result != 0 && errno == EINTR);
+  // Without waiting: a blocking connect to a server whose queue is full
+  // (stopped, or wedged) waits until it has room, for good, and a signal
+  // only starts that wait again. A full queue is a busy server: the caller
+  // tries again, for as long as it means to.
+  int result = connect(client, reinterpret_cast<const sockaddr*>(&address), length);
+  if (result != 0 && errno == EAGAIN) {
+    if (detail != nullptr) detail->Set("the server takes no connection now (its queue is full)");
+    close(client);
+    return PipeStatus::kBusy;
+  }
   if (result != 0) {
     const int error = errno;
     Describe(error, detail);
@@ -72,6 +79,8 @@ PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, ShortTex
     // An abstract name that nobody has bound refuses the connection.
     return (error == ECONNREFUSED || error == ENOENT) ? PipeStatus::kNoServer : PipeStatus::kFailed;
   }
+  // Writes block again, as the lines' single writes expect.
+  fcntl(client, F_SETFL, fcntl(client, F_GETFL) & ~O_NONBLOCK);
   if (RefusedAtOnce(client)) {
     if (detail != nullptr) detail->Set("the server is serving another client");
     close(client);
@@ -88,10 +97,9 @@ PipeStatus PipeConnectTo(const char* name, PipeConnection** connection, ShortTex
 }
 
 PipeStatus PipeWrite(PipeConnection* connection, const char* bytes, size_t count, ShortText* detail) {
-  ssize_t sent;
-  do {
-    sent = send(connection->socket, bytes, count, MSG_NOSIGNAL);  // EPIPE, not SIGPIPE.
-  } while (sent < 0 && errno == EINTR);
+  // A write blocks only while the server reads nothing; a signal that
+  // comes meanwhile ends it (kFailed), so that Ctrl-C or SIGTERM is heard.
+  const ssize_t sent = send(connection->socket, bytes, count, MSG_NOSIGNAL);  // EPIPE, not SIGPIPE.
   if (sent == static_cast<ssize_t>(count)) return PipeStatus::kOk;
   if (sent >= 0) {
     if (detail != nullptr) detail->Set("short write");

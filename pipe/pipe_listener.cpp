@@ -8,7 +8,13 @@
 #include "pipe/pipe_error_box.h"
 #include "pipe/pipe_name.h"
 
+void (*ListenerNote)(ListenerEvent) = nullptr;
+
 namespace {
+
+void Note(ListenerEvent event) {
+  if (ListenerNote != nullptr) ListenerNote(event);
+}
 
 // Reads until the client goes (or any read fails), applying at most one
 // line per read. A read of 0 bytes changes nothing.
@@ -36,11 +42,14 @@ int PipeListenThread(void* owner) {
     ShowPipeError(owner, error);  // The window stays, showing ">???".
     return 0;
   }
+  Note(ListenerEvent::kListening);
 
   // A failed wait ends the loop as a failed disconnection does: quietly.
   while (PipeServerWaitClient(server)) {
+    Note(ListenerEvent::kClientCame);
     ServeClient(server);
     ApplyLightLine(">xxx");  // The lamps and the port keep the last command.
+    Note(ListenerEvent::kClientWent);
     if (!PipeServerDisconnect(server)) break;
   }
 

@@ -49,6 +49,7 @@ iproute2                test
 ola                     test
 ola-python              test
 tshark                  test
+systemd                 test
 libola-dev              test package
 lintian                 package
 desktop-file-utils      package

@@ -118,6 +118,18 @@ bool PlayPattern(const LightsendOptions& options) {
   return true;
 }
 
+// Connects, trying again while the server is busy, for up to kBusyWaitMs
+// or until Ctrl-C or SIGTERM. No attempt waits: each ends at once or after
+// the client side's short check for a refusal.
+PipeStatus ConnectWhileBusy(ShortText* detail) {
+  const double deadline = MonotonicSeconds() + kBusyWaitMs / 1000.0;
+  for (;;) {
+    const PipeStatus status = PipeConnect(&Connection, detail);
+    if (status != PipeStatus::kBusy || Interrupted() || MonotonicSeconds() >= deadline) return status;
+    PauseUntil(MonotonicSeconds() + 0.01);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,7 +142,7 @@ int main(int argc, char** argv) {
 
   InstallInterruptHandler();
   ShortText detail;
-  const PipeStatus status = PipeConnectRetrying(PIPE_NAME, kBusyWaitMs, false, &Connection, &detail);
+  const PipeStatus status = ConnectWhileBusy(&detail);
   if (status != PipeStatus::kOk) {
     Say(status, detail);
     return 1;

@@ -19,6 +19,7 @@ std::map<std::string, uint32_t> Addresses;
 std::map<intptr_t, UdpTarget> Sockets;
 intptr_t NextSocket = 3;
 int SendError;
+bool Refusing, RefusalPending;
 std::vector<Datagram> SentDatagrams;
 std::vector<std::string> LookupNames, SaidLines;
 size_t OlaSends;
@@ -37,6 +38,7 @@ void Reset() {
   Addresses.clear();
   Sockets.clear();
   SendError = 0;
+  Refusing = RefusalPending = false;
   SentDatagrams.clear();
   LookupNames.clear();
   SaidLines.clear();
@@ -46,6 +48,11 @@ void Reset() {
 void SetAddress(const std::string& name, uint32_t address) {
   TestLockHold hold(Lock());
   Addresses[name] = address;
+}
+
+void SetRefusing(bool refusing) {
+  TestLockHold hold(Lock());
+  Refusing = refusing;
 }
 
 void SetSendError(int error) {
@@ -131,9 +138,16 @@ intptr_t OpenUdpSender(const UdpTarget& target, int* error, const char** what) {
 int SendUdp(intptr_t socket, const uint8_t* data, size_t length) {
   TestLockHold hold(Lock());
   if (SendError != 0) return SendError;
+  if (RefusalPending) {
+    RefusalPending = false;
+    return fake_network::kRefusal;
+  }
+  RefusalPending = Refusing;
   SentDatagrams.push_back(Datagram{Sockets.at(socket), std::vector<uint8_t>(data, data + length)});
   return 0;
 }
+
+bool IsRefusal(int error) { return error == fake_network::kRefusal; }
 
 void CloseUdpSender(intptr_t socket) {
   if (socket == -1) return;

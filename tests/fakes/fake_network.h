@@ -23,6 +23,10 @@ void Reset();
 void SetAddress(const std::string& name, uint32_t address);
 // The error every send returns from now on; 0: sends succeed.
 void SetSendError(int error);
+// From now on, as a host where nothing listens on the port answers: each
+// send that goes out makes the next one fail with kRefusal, unsent.
+enum { kRefusal = 111 };
+void SetRefusing(bool refusing);
 
 std::vector<Datagram> Sent();
 std::vector<std::string> Lookups();  // The names asked for, in order.

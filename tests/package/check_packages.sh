@@ -40,6 +40,15 @@ if [ "${1:-}" = "--in-root" ]; then
   done
   check_that "desktop entry valid where it is installed" \
     desktop-file-validate /usr/share/applications/pipeserver.desktop
+  check_that "the example outputs file of the user service" test -s /usr/share/doc/pipeserver/examples/outputs
+  if command -v systemd-analyze >/dev/null; then
+    mkdir -m 700 /tmp/runtime
+    out=$(XDG_RUNTIME_DIR=/tmp/runtime systemd-analyze verify --user --man=no \
+      /usr/lib/systemd/user/pipeserver.service 2>&1); rc=$?
+    check_equal "the user service verifies where it is installed: status, and what it says" "$rc $out" "0 "
+  else
+    skip "the user service is not verified: no systemd-analyze in the fresh root"
+  fi
   check_that "the desktop entry's icon in hicolor (48x48)" \
     test -s /usr/share/icons/hicolor/48x48/apps/pipeserver.png
   for p in "${programs[@]:1}"; do  # The clients.

@@ -117,6 +117,35 @@ TEST_F(Senders, LastPacketsAtStop) {
   EXPECT_EQ(fake_network::Sent().size(), sacn.size() + wled.size());
 }
 
+// A receiver whose host says that nothing listens (each send reports the
+// answer to the one before): every packet still goes, the last ones too,
+// and the refusal is said once and shown.
+TEST_F(Senders, RefusingReceiverStillGetsEveryPacket) {
+  fake_network::SetRefusing(true);
+  Start("--sacn 10.0.0.1 --wled 10.0.0.2 --pixels-per-lamp 100");
+  for (int i = 1; i <= 3; ++i) {
+    OutputLamps(uint8_t(i), 0);
+    SleepSeconds(0.04);
+  }
+  char text[1024];
+  DescribeRunningOutputs(text, sizeof text);
+  StopOutputs();
+  EXPECT_NE(std::string(text).find("frames sent; now: nothing listens on the receiver's port: error 111"),
+            std::string::npos)
+      << text;
+  std::vector<Datagram> sacn, wled;
+  for (const Datagram& d : fake_network::Sent()) (d.to.port == kSacnPort ? sacn : wled).push_back(d);
+  ASSERT_GE(sacn.size(), 4u);
+  EXPECT_EQ(sacn.size(), size_t(sacn[sacn.size() - 1].bytes[111] - sacn[0].bytes[111] + 1)) << "no sequence skipped";
+  for (size_t i = 0; i < sacn.size(); ++i) EXPECT_EQ(sacn[i].bytes[112], i + 3 >= sacn.size() ? 0x40 : 0x00) << i;
+  ASSERT_FALSE(wled.empty());
+  EXPECT_EQ(wled.size() % 4, 1u) << "every frame's four packets, then the hand-back";
+  EXPECT_EQ(wled.back().bytes[1], 0);
+  size_t said = 0;
+  for (const std::string& line : fake_network::Lines()) said += line.find("nothing listens") != std::string::npos;
+  EXPECT_EQ(said, 2u) << "once for each output";
+}
+
 // A name that does not resolve is asked again once per keep-alive, not on
 // every frame; once it resolves, the frames go to its address.
 TEST_F(Senders, UnresolvedNameAskedWithAPause) {

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -228,6 +230,99 @@ TEST(Outputs, LongStripsWhole) {
   ASSERT_GE(artnet.size(), 2u);
   for (const auto& p : artnet) EXPECT_EQ(std::string(p.begin(), p.begin() + 8), std::string("Art-Net\0", 8));
   EXPECT_TRUE(receivers.Take(5568).empty()) << "no output here is sACN";
+}
+
+// Every way the program is closed sends the outputs' last packets before
+// the process ends, within 1 s, with a receiver that does not answer
+// (nothing listens on 127.0.0.2) beside them. taskkill without /F asks the
+// windows to close (WM_CLOSE). At logoff and shutdown the system may end
+// the process as soon as WM_ENDSESSION is answered: Wine has no session to
+// end here, so the driver sends WM_QUERYENDSESSION and WM_ENDSESSION as the
+// system does and then ends the process at once, as the system may. Under
+// Wine on a display with no window manager, destroying any shown top-level
+// window waits up to 2 s for the manager to withdraw it (notepad's too):
+// the closes through the window are allowed that time, measured here on a
+// window of the driver's own, on top of their second.
+struct CloseWay {
+  const char* name;
+  std::function<void(Server&, HWND)> close;
+  bool throughWindow;  // Destroys the window before the last packets.
+};
+
+DWORD DestroyShownWindowMs() {
+  HWND window = CreateWindowExA(0, "STATIC", "reference window", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (window == nullptr) return 0;
+  ShowWindow(window, SW_SHOW);
+  for (int i = 0; i < 30; ++i) {  // Mapped on the display.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    Sleep(10);
+  }
+  const DWORD start = GetTickCount();
+  DestroyWindow(window);
+  return GetTickCount() - start;
+}
+
+TEST(Outputs, LastPacketsOnEveryClose) {
+  const DWORD destroyMs = DestroyShownWindowMs();
+  std::printf("destroying a shown window of the driver's own: %lu ms\n", static_cast<unsigned long>(destroyMs));
+  const CloseWay ways[] = {
+      {"WM_CLOSE", [](Server&, HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }, true},
+      {"taskkill", [](Server& server, HWND) {
+         const Process taskkill("C:\\windows\\system32\\taskkill.exe", "/PID " + std::to_string(server.pid()));
+         EXPECT_EQ(taskkill.WaitForExit(5000), 0);
+       }, true},
+      {"WM_ENDSESSION", [](Server& server, HWND window) {
+         EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+         SendMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+         HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, server.pid());
+         ASSERT_NE(process, nullptr);
+         TerminateProcess(process, 0);
+         CloseHandle(process);
+       }, false},
+  };
+  for (const CloseWay& way : ways) {
+    SCOPED_TRACE(way.name);
+    Receivers receivers;
+    ASSERT_TRUE(receivers.bound());
+    ASSERT_EQ(FindWindowA("PipeWClass", nullptr), nullptr) << "a copy from before is still running";
+    Server server("-p 0 --sacn 127.0.0.2 --universe 9 --sacn 127.0.0.1 --universe 8 --wled 127.0.0.1");
+    ASSERT_TRUE(server.started());
+    HWND window = server.WaitForWindow(20000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(RunLightsend({">5L8001"}), 0);
+    Sleep(300);
+
+    const DWORD start = GetTickCount();
+    way.close(server, window);
+    std::vector<std::vector<uint8_t>> sacn, wled;
+    int terminated = 0;
+    WaitUntil([&] {
+      for (auto& packet : receivers.Take(5568)) {
+        terminated += (packet.size() > 112 && (packet[112] & 0x40) != 0);
+        sacn.push_back(std::move(packet));
+      }
+      for (auto& packet : receivers.Take(21324)) wled.push_back(std::move(packet));
+      return terminated >= 3 && !wled.empty() && wled.back()[1] == 0;
+    }, 3000);
+    const DWORD lastPackets = GetTickCount() - start;
+    EXPECT_EQ(server.WaitForExit(5000), 0);
+    const DWORD ended = GetTickCount() - start;
+    std::printf("%s: last packets within %lu ms, process ended after %lu ms\n", way.name,
+                static_cast<unsigned long>(lastPackets), static_cast<unsigned long>(ended));
+    EXPECT_LT(lastPackets, 1000u + (way.throughWindow ? destroyMs : 0));
+
+    ASSERT_GE(sacn.size(), 4u);
+    for (size_t i = 0; i < sacn.size(); ++i) {
+      ASSERT_EQ(sacn[i].size(), 638u);
+      EXPECT_EQ(sacn[i][113] * 256 + sacn[i][114], 8);
+      EXPECT_EQ((sacn[i][112] & 0x40) != 0, i + 3 >= sacn.size()) << "packet " << i;
+    }
+    EXPECT_EQ(terminated, 3);
+    ASSERT_GE(wled.size(), 2u);
+    EXPECT_EQ(wled.back()[1], 0) << "the strip handed back last";
+  }
 }
 
 }  // namespace
