@@ -27,6 +27,10 @@ intptr_t OpenUdpSender(bool broadcast, bool multicast, uint32_t interfaceAddress
 // 0 on success, else the system's error number.
 int SendUdp(intptr_t socket, uint32_t address, uint16_t port, const uint8_t* data, size_t length);
 void CloseUdpSender(intptr_t socket);
+// Whether the IPv4 address (host order) is one of this computer's own, as
+// --interface must be. Starts the networking where it needs it; true when
+// the system cannot say (the outputs then fail on their own).
+bool IsLocalAddress(uint32_t hostOrderIPv4);
 
 // IPv4 address (host order) of a host name; false when it has none now.
 bool ResolveHostName(const char* name, uint32_t* address);

@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -88,6 +89,17 @@ int SendUdp(intptr_t socket, uint32_t address, uint16_t port, const uint8_t* dat
 
 void CloseUdpSender(intptr_t socket) {
   if (socket >= 0) ::close(int(socket));
+}
+
+bool IsLocalAddress(uint32_t hostOrderIPv4) {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return true;
+  bool found = false;
+  for (const ifaddrs* at = list; at != nullptr && !found; at = at->ifa_next)
+    found = at->ifa_addr != nullptr && at->ifa_addr->sa_family == AF_INET &&
+            ntohl(reinterpret_cast<const sockaddr_in*>(at->ifa_addr)->sin_addr.s_addr) == hostOrderIPv4;
+  freeifaddrs(list);
+  return found;
 }
 
 bool ResolveHostName(const char* name, uint32_t* address) {

@@ -63,6 +63,7 @@ struct Winsock {
   int(WSAAPI* lastError)();
   SOCKET(WSAAPI* open)(int, int, int);
   int(WSAAPI* setOption)(SOCKET, int, int, const char*, int);
+  int(WSAAPI* bindTo)(SOCKET, const sockaddr*, int);
   int(WSAAPI* sendTo)(SOCKET, const char*, int, int, const sockaddr*, int);
   int(WSAAPI* close)(SOCKET);
   hostent*(WSAAPI* hostByName)(const char*);
@@ -94,7 +95,8 @@ bool StartNetworking() {
   HMODULE dll = LoadLibraryA(path);
   if (dll == nullptr) return false;
   if (!Find(dll, "WSAStartup", &Ws.startup) || !Find(dll, "WSAGetLastError", &Ws.lastError) ||
-      !Find(dll, "socket", &Ws.open) || !Find(dll, "setsockopt", &Ws.setOption) || !Find(dll, "sendto", &Ws.sendTo) ||
+      !Find(dll, "socket", &Ws.open) || !Find(dll, "setsockopt", &Ws.setOption) ||
+      !Find(dll, "bind", &Ws.bindTo) || !Find(dll, "sendto", &Ws.sendTo) ||
       !Find(dll, "closesocket", &Ws.close) || !Find(dll, "gethostbyname", &Ws.hostByName) ||
       !Find(dll, "gethostname", &Ws.hostName))
     return false;
@@ -133,6 +135,21 @@ int SendUdp(intptr_t socket, uint32_t address, uint16_t port, const uint8_t* dat
 
 void CloseUdpSender(intptr_t socket) {
   if (socket != -1) Ws.close(SOCKET(socket));
+}
+
+// Only an address of this computer's own can be bound to: any other fails
+// with WSAEADDRNOTAVAIL.
+bool IsLocalAddress(uint32_t hostOrderIPv4) {
+  if (!StartNetworking()) return true;
+  const SOCKET handle = Ws.open(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (handle == INVALID_SOCKET) return true;
+  sockaddr_in at = {};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = Big32(hostOrderIPv4);
+  const bool bound = Ws.bindTo(handle, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0;
+  const int error = bound ? 0 : Ws.lastError();
+  Ws.close(handle);
+  return bound || error != WSAEADDRNOTAVAIL;
 }
 
 bool ResolveHostName(const char* name, uint32_t* address) {
