@@ -518,7 +518,7 @@ struct Reader {
     if (current.interfaceAddress == 0)
       return FailValue(option, argument, "no interface's address (leave --interface out for the system's choice)");
     if (isLocalAddress != nullptr && !isLocalAddress(current.interfaceAddress))
-      FailValue(option, argument, "not an address of this computer (--interface takes one of its interfaces')");
+      FailValue(option, argument, "not an address of this computer (--interface takes the address of one of its interfaces)");
   }
 
   // The port rule's leading words, read when the tail has its shape: "-p "

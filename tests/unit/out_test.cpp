@@ -327,7 +327,7 @@ TEST(OutputOptionsRead, FaultsSayTheRule) {
       {"--sacn 239.255.0.7", "--sacn 239.255.0.7",
        "not universe 1's group 239.255.0.1 (write --sacn multicast, or --universe 7 for this group)"},
       {"--sacn multicast --interface 10.77.0.9", "--interface 10.77.0.9",
-       "not an address of this computer (--interface takes one of its interfaces')"},
+       "not an address of this computer (--interface takes the address of one of its interfaces)"},
       {"--sacn 10.0.0.1 --interface 10.77.0.1", "--interface 10.77.0.1",
        "only for sACN multicast: a unicast output leaves by the route to its receiver"},
       {"--sacn multicast --interface 0.0.0.0", "--interface 0.0.0.0",
