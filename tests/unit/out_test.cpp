@@ -338,7 +338,8 @@ TEST(OutputOptionsRead, FaultsSayTheRule) {
        "lamp 0 (channels 10-19) and lamp 1 (1-10) overlap: each channel one lamp"},
       {"--sacn 10.0.0.1 --channels 1,2 --start 5", "--start",
        "with --channels: --start and --channels both set the lamps' channels; give one"},
-      {"--ola 3 --ola 3", "--ola 3", "named twice: an output before it has the same kind, destination and universe"},
+      {"--artnet 10.0.0.1 --universe 0:0:1 --artnet 10.0.0.1 --universe 1", "--artnet 10.0.0.1",
+       "named twice: an output before it has the same kind, destination and universe"},
       {"--sacn Desk --sacn desk", "--sacn desk",
        "named twice: an output before it has the same kind, destination and universe"},
       // Not in the front ends' table: the first would send to the group.
@@ -397,6 +398,11 @@ TEST(OutputOptionsRead, DifferentOutputsAndProgramFlags) {
   EXPECT_FALSE(options.help);
   EXPECT_EQ(options.outputs[6].interfaceAddress, 0x7F000001u);
   EXPECT_EQ(options.outputs[6].address, 0xEFFF0003u);
+  if (OlaInThisBuild()) {  // OLA's outputs: one destination, the local olad.
+    ReadOutputOptions("--ola 3 --ola 4 --ola 3", &options);
+    EXPECT_STREQ(options.error.word, "--ola 3");
+    EXPECT_EQ(options.count, 2u);
+  }
   // No check given, no address refused; the check given, only its own.
   ReadOutputOptions("--sacn multicast --interface 10.1.2.3", &options);
   EXPECT_FALSE(options.hasError);
