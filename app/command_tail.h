@@ -1,5 +1,7 @@
 // The command tail: "-p 378" names a port, "-P 378" also asks for the
-// hardware test; anything else is the emulation mode.
+// hardware test; anything else is the emulation mode. A tail that also
+// names outputs is read by out/output_options.cpp, which takes the port's
+// words by the same shape and wants them first.
 #pragma once
 #include <cstdint>
 

@@ -1,11 +1,12 @@
 #include <cstdio>
 
 #include "app/output_start.h"
+#include "out/out_platform.h"
 #include "out/output_options.h"
 
 int CheckOutputOptionsOnConsole(const char* commandTail) {
   static OutputOptions options;
-  ReadOutputOptions(commandTail, &options);
+  ReadOutputOptions(commandTail, &options, IsLocalAddress);
   if (options.help) {
     std::fputs(
         "Usage: pipeserver [-p ADDRESS | -P ADDRESS] [--no-window] [OUTPUT [OPTION VALUE]...]...\n"

@@ -5,6 +5,7 @@
 
 #include "app/caption.h"
 #include "lights/ui_ops.h"
+#include "out/out_platform.h"
 #include "out/output_options.h"
 #include "out/outputs.h"
 
@@ -26,7 +27,9 @@ void StartNamedOutputs(const char* commandTail) {
   OutputOptions* options = static_cast<OutputOptions*>(std::calloc(1, sizeof(OutputOptions)));
   if (options == nullptr) return;
   OutputOptions& named = *options;
-  ReadOutputOptions(commandTail, &named);
+  // --interface is checked against this computer's own addresses: on
+  // Windows that loads Winsock, only when an --interface is named.
+  ReadOutputOptions(commandTail, &named, IsLocalAddress);
   if (named.hasError) {
     char text[sizeof named.error.word + sizeof named.error.text + 64] = "";
     std::strcat(text, named.error.word);

@@ -47,6 +47,10 @@ int SendUdp(intptr_t socket, const uint8_t* data, size_t length);
 // on the port (an earlier packet's answer, which a connected socket reports).
 bool IsRefusal(int error);
 void CloseUdpSender(intptr_t socket);
+// Whether the IPv4 address (host order) is one of this computer's own, as
+// --interface must be. Starts the networking where it needs it; true when
+// the system cannot say (the outputs then fail on their own).
+bool IsLocalAddress(uint32_t hostOrderIPv4);
 
 // IPv4 address (host order) of a host name; false when it has none now.
 // May take seconds: only the output's own thread calls it.

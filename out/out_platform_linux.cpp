@@ -1,5 +1,6 @@
 // The outputs' sockets, names and texts on Linux (out/out_platform.h).
 #include <arpa/inet.h>
+#include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -60,6 +61,17 @@ bool IsRefusal(int error) { return error == ECONNREFUSED; }
 
 void CloseUdpSender(intptr_t socket) {
   if (socket >= 0) ::close(int(socket));
+}
+
+bool IsLocalAddress(uint32_t hostOrderIPv4) {
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) return true;
+  bool found = false;
+  for (const ifaddrs* at = list; at != nullptr && !found; at = at->ifa_next)
+    found = at->ifa_addr != nullptr && at->ifa_addr->sa_family == AF_INET &&
+            ntohl(reinterpret_cast<const sockaddr_in*>(at->ifa_addr)->sin_addr.s_addr) == hostOrderIPv4;
+  freeifaddrs(list);
+  return found;
 }
 
 bool ResolveHostName(const char* name, uint32_t* address) {

@@ -22,9 +22,13 @@ struct Winsock {
   int(WSAAPI* setOption)(SOCKET, int, int, const char*, int);
   int(WSAAPI* connectTo)(SOCKET, const sockaddr*, int);
   int(WSAAPI* send)(SOCKET, const char*, int, int);
+  int(WSAAPI* bindTo)(SOCKET, const sockaddr*, int);
   int(WSAAPI* close)(SOCKET);
   hostent*(WSAAPI* hostByName)(const char*);
   int(WSAAPI* hostName)(char*, int);
+  // Optional: the interfaces' list, where the system has it.
+  int(WSAAPI* ioctl)(SOCKET, DWORD, void*, DWORD, void*, DWORD, DWORD*, WSAOVERLAPPED*,
+                     LPWSAOVERLAPPED_COMPLETION_ROUTINE);
 } Ws;
 bool WsReady;
 
@@ -52,10 +56,12 @@ bool StartNetworking() {
   HMODULE dll = LoadLibraryA(path);
   if (dll == nullptr) return false;
   if (!Find(dll, "WSAStartup", &Ws.startup) || !Find(dll, "WSAGetLastError", &Ws.lastError) ||
-      !Find(dll, "socket", &Ws.open) || !Find(dll, "setsockopt", &Ws.setOption) || !Find(dll, "connect", &Ws.connectTo) || !Find(dll, "send", &Ws.send) ||
+      !Find(dll, "socket", &Ws.open) || !Find(dll, "setsockopt", &Ws.setOption) ||
+      !Find(dll, "connect", &Ws.connectTo) || !Find(dll, "send", &Ws.send) || !Find(dll, "bind", &Ws.bindTo) ||
       !Find(dll, "closesocket", &Ws.close) || !Find(dll, "gethostbyname", &Ws.hostByName) ||
       !Find(dll, "gethostname", &Ws.hostName))
     return false;
+  Find(dll, "WSAIoctl", &Ws.ioctl);
   WSADATA data;
   WsReady = Ws.startup(MAKEWORD(2, 0), &data) == 0;
   return WsReady;
@@ -111,6 +117,32 @@ bool IsRefusal(int error) { return error == WSAECONNRESET || error == WSAECONNRE
 
 void CloseUdpSender(intptr_t socket) {
   if (socket != -1) Ws.close(SOCKET(socket));
+}
+
+// The system's list of its interfaces' addresses; where it has none (or
+// more than fit here), a bind: only an address of this computer's own can
+// be bound to, any other fails with WSAEADDRNOTAVAIL (Wine binds any
+// address, but has the list).
+bool IsLocalAddress(uint32_t hostOrderIPv4) {
+  if (!StartNetworking()) return true;
+  const SOCKET handle = Ws.open(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (handle == INVALID_SOCKET) return true;
+  INTERFACE_INFO list[32];
+  DWORD bytes = 0;
+  bool local = false;
+  if (Ws.ioctl != nullptr &&
+      Ws.ioctl(handle, SIO_GET_INTERFACE_LIST, nullptr, 0, list, sizeof list, &bytes, nullptr, nullptr) == 0) {
+    for (DWORD i = 0; i < bytes / sizeof list[0] && !local; ++i)
+      local = Big32(list[i].iiAddress.AddressIn.sin_addr.s_addr) == hostOrderIPv4;
+  } else {
+    sockaddr_in at = {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = Big32(hostOrderIPv4);
+    local = Ws.bindTo(handle, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0 ||
+            Ws.lastError() != WSAEADDRNOTAVAIL;
+  }
+  Ws.close(handle);
+  return local;
 }
 
 bool ResolveHostName(const char* name, uint32_t* address) {

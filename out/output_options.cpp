@@ -7,8 +7,9 @@
 #include "out/text.h"
 
 const char kOutputOptionsUsage[] =
-    "Outputs (any number, each followed by its own options):\n"
+    "Outputs (up to 8, each followed by its own options):\n"
     "  --sacn ADDRESS|multicast  sACN (E1.31) to ADDRESS, or to the universe's group 239.255.hi.lo\n"
+    "                            (a group named as ADDRESS must be that group)\n"
     "  --artnet ADDRESS|broadcast  Art-Net ArtDmx to ADDRESS, or to 255.255.255.255\n"
     "  --wled HOST               WLED realtime UDP (DRGB/DNRGB, port 21324)\n"
     "  --ddp HOST                DDP (port 4048), to WLED and other pixel controllers\n"
@@ -19,14 +20,15 @@ const char kOutputOptionsUsage[] =
     "  --start CHANNEL           lamp 0's channel, 1-512 (default 1); lamp n follows at\n"
     "                            CHANNEL + n * channels-per-lamp\n"
     "  --channels C0,C1,...      each lamp's first channel instead (up to 16; unlisted lamps unsent)\n"
-    "  --channels-per-lamp N     channels each lamp sets (default 1)\n"
+    "  --channels-per-lamp N     channels each lamp sets (default 1); no two lamps may share one\n"
     "  --on LEVEL --off LEVEL    levels of a lit and an unlit lamp, 0-255 (default 255 and 0)\n"
     "  --priority N              sACN priority, 0-200 (default 100)\n"
-    "  --interface ADDRESS       sACN multicast: the local interface's address\n"
+    "  --interface ADDRESS       sACN multicast: the address of this computer's interface to send from\n"
     "Pixel outputs (WLED, DDP):\n"
     "  --start-pixel N           lamp 0's first pixel, counted from 0 (default 0)\n"
     "  --pixels-per-lamp N       1-100 (default 1)\n"
     "  --color RRGGBB            a lit lamp's colour (default ffffff); unlit lamps are black\n"
+    "Each option once per output; no two outputs of the same kind, destination and universe.\n"
     "Lamp n is bit n of the light value: >5L0001 lights lamp 0, >5L8000 lamp 15.\n";
 
 namespace {
@@ -36,6 +38,8 @@ struct Word {
   const char* at;
   size_t length;
   bool Is(const char* text) const { return std::strlen(text) == length && std::memcmp(at, text, length) == 0; }
+  // An option's shape: every output and option begins with two dashes.
+  bool IsOption() const { return length >= 2 && at[0] == '-' && at[1] == '-'; }
 };
 
 bool NextWord(const char** cursor, Word* word) {
@@ -55,12 +59,15 @@ void CopyWord(const Word& word, char* out, size_t size) {
   out[n] = '\0';
 }
 
+// Decimal digits only, of any length: a value past 2^32 - 1 reads as
+// 2^32 - 1, so that ten digits are "out of range", not "not a number".
 bool ReadDecimal(const Word& word, unsigned long* value) {
-  if (word.length == 0 || word.length > 9) return false;
+  if (word.length == 0) return false;
   unsigned long result = 0;
   for (size_t i = 0; i < word.length; ++i) {
     if (word.at[i] < '0' || word.at[i] > '9') return false;
-    result = result * 10 + unsigned(word.at[i] - '0');
+    const unsigned digit = unsigned(word.at[i] - '0');
+    result = (result > (0xFFFFFFFFul - digit) / 10) ? 0xFFFFFFFFul : result * 10 + digit;
   }
   *value = result;
   return true;
@@ -71,6 +78,17 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+// The whole word is a number by the port rule's reading: an optional sign,
+// an optional 0x, then at least one hexadecimal digit, and nothing after.
+bool IsWholeHexNumber(const Word& word) {
+  size_t i = 0;
+  if (i < word.length && (word.at[i] == '+' || word.at[i] == '-')) ++i;
+  if (i + 1 < word.length && word.at[i] == '0' && (word.at[i + 1] == 'x' || word.at[i + 1] == 'X')) i += 2;
+  const size_t digits = i;
+  while (i < word.length && HexDigit(word.at[i]) >= 0) ++i;
+  return i > digits && i == word.length;
 }
 
 // Dotted-quad IPv4 (host order).
@@ -97,6 +115,13 @@ bool ReadIpv4(const Word& word, uint32_t* address) {
   return true;
 }
 
+void AppendIpv4(char* out, size_t size, uint32_t address) {
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    AppendNumber(out, size, (address >> shift) & 0xFF);
+    if (shift != 0) AppendText(out, size, ".");
+  }
+}
+
 // A host name resolved later, by the output's own thread: letters, digits,
 // hyphens and dots, no empty label.
 bool IsHostName(const Word& word) {
@@ -120,16 +145,66 @@ bool IsHostName(const Word& word) {
   return !labelStart && !allDigitsAndDots;
 }
 
+bool SameHostName(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    char x = *a, y = *b;
+    if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
+    if (x != y) return false;
+    if (x == '\0') return true;
+  }
+}
+
+// Every word that begins with two dashes and means something here, for the
+// hint at a word written with one dash or with '='.
+const char* const kOptionNames[] = {
+    "--sacn", "--artnet", "--wled", "--ddp", "--ola", "--universe", "--start", "--channels",
+    "--channels-per-lamp", "--on", "--off", "--priority", "--interface", "--start-pixel",
+    "--pixels-per-lamp", "--color", "--colour", "--help", "--version", "--no-window",
+};
+
+const char* KnownOption(const Word& word) {
+  for (const char* name : kOptionNames)
+    if (word.Is(name)) return name;
+  return nullptr;
+}
+
+// The options an output takes at most once.
+enum OptionBit : unsigned {
+  kUniverseBit = 1u << 0,
+  kStartBit = 1u << 1,
+  kChannelsBit = 1u << 2,
+  kPerLampBit = 1u << 3,
+  kOnBit = 1u << 4,
+  kOffBit = 1u << 5,
+  kPriorityBit = 1u << 6,
+  kInterfaceBit = 1u << 7,
+  kStartPixelBit = 1u << 8,
+  kPixelsPerLampBit = 1u << 9,
+  kColorBit = 1u << 10,
+};
+
 struct Reader {
   OutputOptions* result;
+  LocalAddressCheck isLocalAddress = nullptr;
   OutputConfig current;
   bool open = false;      // An output word was read and its options are being read.
   bool currentBad = false;
+  size_t named = 0;       // Output words read, the faulty ones too.
+  Word outputWord{"", 0};   // "--sacn" and the word after it, to name the
+  Word outputValue{"", 0};  // output as a whole.
+  unsigned given = 0;     // OptionBits of the current output.
+  bool groupNamed = false;  // sACN to a multicast group written as an address.
   bool channelList = false;
   uint32_t startChannel = 1;
+  Word channelsValue{"", 0}, perLampValue{"", 0};  // For the mapping's faults.
   char mappingWord[24] = "--start";  // The word to name when the mapping runs past 512.
+  // The word read last that takes values, for the fault of a word after
+  // its value: "--universe 7 8".
+  Word lastTaker{"", 0};
+  bool lastTakesValue = false;
 
-  void Fail(const Word& word, const char* text, const char* more = nullptr) {
+  void Fail(const Word& word, const char* text, const char* more = nullptr, const char* after = nullptr) {
     if (open) currentBad = true;
     if (result->hasError) return;
     result->hasError = true;
@@ -137,13 +212,14 @@ struct Reader {
     result->error.text[0] = '\0';
     AppendText(result->error.text, sizeof result->error.text, text);
     if (more != nullptr) AppendText(result->error.text, sizeof result->error.text, more);
+    if (after != nullptr) AppendText(result->error.text, sizeof result->error.text, after);
   }
 
   // The option and its value, as "--universe 70000", as the word at fault.
   void FailValue(const Word& option, const Word& value, const char* text, const char* more = nullptr) {
     const bool first = !result->hasError;
     Fail(option, text, more);
-    if (!first) return;
+    if (!first || value.length == 0) return;
     char* word = result->error.word;
     AppendText(word, sizeof result->error.word, " ");
     const size_t used = std::strlen(word);
@@ -165,7 +241,7 @@ struct Reader {
       Fail(word, text);
   }
 
-  void Begin(OutputKind kind) {
+  void Begin(const Word& word, OutputKind kind) {
     Finish();
     current = OutputConfig{};
     current.kind = kind;
@@ -178,51 +254,155 @@ struct Reader {
     current.pixels.onColor[0] = current.pixels.onColor[1] = current.pixels.onColor[2] = 255;
     open = true;
     currentBad = false;
+    ++named;
+    outputWord = word;
+    outputValue = Word{"", 0};
+    given = 0;
+    groupNamed = false;
     channelList = false;
     startChannel = 1;
     std::strcpy(mappingWord, "--start");
   }
 
+  // Each option once per output: a second one would silently win.
+  void Once(const Word& option, unsigned bit) {
+    if (given & bit) Fail(option, "given twice for this output");
+    given |= bit;
+  }
+
   // The checks that need every option of the output, then the output kept.
   void Finish() {
     if (!open) return;
+    if (!currentBad) CheckWhole();
     open = false;
-    if (currentBad) return;
-    if (!IsPixelOutput(current.kind)) {
-      if (!channelList)
-        for (unsigned lamp = 0; lamp < kLamps; ++lamp)
-          current.dmx.channel[lamp] = uint16_t(startChannel + lamp * current.dmx.channelsPerLamp);
-      for (unsigned lamp = 0; lamp < kLamps; ++lamp) {
-        const uint32_t first = current.dmx.channel[lamp];
-        if (first != 0 && first + current.dmx.channelsPerLamp - 1 > kDmxSlots) {
-          char text[120] = "the lamps' channels run past channel 512 (lamp ";
-          AppendNumber(text, sizeof text, lamp);
-          AppendText(text, sizeof text, " would end at ");
-          AppendNumber(text, sizeof text, first + current.dmx.channelsPerLamp - 1);
-          AppendText(text, sizeof text, ")");
-          open = true;  // So that Fail counts it against this output.
-          Fail(Word{mappingWord, std::strlen(mappingWord)}, text);
-          open = false;
-          return;
-        }
-      }
-      if (current.kind == OutputKind::kSacn && current.multicast)
-        current.address = SacnMulticastGroup(uint16_t(current.universe));
-    } else if (unsigned(current.pixels.startPixel) + kLamps * current.pixels.pixelsPerLamp > 65535) {
-      Word word{"--start-pixel", 13};
-      open = true;
-      FailRange(word, "the lamps' pixels: the last", 0, 65535);
-      open = false;
-      return;
-    }
-    if (result->count == kMaxOutputs) {
-      Fail(Word{"--", 2}, "too many outputs (at most 8)");
-      return;
-    }
+    if (currentBad || result->count >= kMaxOutputs) return;
     result->outputs[result->count++] = current;
   }
 
+  void CheckWhole() {
+    if (named > kMaxOutputs) {
+      char text[40] = "";
+      if (named == kMaxOutputs + 1) {
+        AppendText(text, sizeof text, "a ninth output");
+      } else {
+        AppendText(text, sizeof text, "output ");
+        AppendNumber(text, sizeof text, named);
+      }
+      AppendText(text, sizeof text, ": at most 8");
+      return FailValue(outputWord, outputValue, text);
+    }
+    if (!IsPixelOutput(current.kind)) {
+      if (!CheckChannels()) return;
+      if (current.kind == OutputKind::kSacn && !CheckSacnGroup()) return;
+    } else if (unsigned(current.pixels.startPixel) + kLamps * current.pixels.pixelsPerLamp > 65535) {
+      return FailRange(Word{"--start-pixel", 13}, "the lamps' pixels: the last", 0, 65535);
+    }
+    for (size_t i = 0; i < result->count; ++i)
+      if (SameOutput(result->outputs[i]))
+        return FailValue(outputWord, outputValue,
+                         IsPixelOutput(current.kind)
+                             ? "named twice: an output before it sends the same pixels to the same receiver"
+                             : "named twice: an output before it has the same kind, destination and universe");
+  }
+
+  bool CheckChannels() {
+    DmxMapping& dmx = current.dmx;
+    if (!channelList)
+      for (unsigned lamp = 0; lamp < kLamps; ++lamp) dmx.channel[lamp] = uint16_t(startChannel + lamp * dmx.channelsPerLamp);
+    const unsigned span = dmx.channelsPerLamp;
+    for (unsigned lamp = 0; lamp < kLamps; ++lamp) {
+      const uint32_t first = dmx.channel[lamp];
+      if (first != 0 && first + span - 1 > kDmxSlots) {
+        char text[120] = "the lamps' channels run past channel 512 (lamp ";
+        AppendNumber(text, sizeof text, lamp);
+        AppendText(text, sizeof text, " would end at ");
+        AppendNumber(text, sizeof text, first + span - 1);
+        AppendText(text, sizeof text, ")");
+        Fail(Word{mappingWord, std::strlen(mappingWord)}, text);
+        return false;
+      }
+    }
+    // Two lamps on one channel: the later would silently win it.
+    for (unsigned a = 0; a < kLamps; ++a) {
+      for (unsigned b = a + 1; b < kLamps; ++b) {
+        const unsigned first = dmx.channel[a], second = dmx.channel[b];
+        if (first == 0 || second == 0) continue;
+        char text[120] = "";
+        if (first == second) {
+          AppendText(text, sizeof text, "channel ");
+          AppendNumber(text, sizeof text, first);
+          AppendText(text, sizeof text, " given to lamp ");
+          AppendNumber(text, sizeof text, a);
+          AppendText(text, sizeof text, " and to lamp ");
+          AppendNumber(text, sizeof text, b);
+          AppendText(text, sizeof text, ": each channel one lamp");
+          FailValue(Word{"--channels", 10}, channelsValue, text);
+          return false;
+        }
+        if (first < second + span && second < first + span) {
+          AppendText(text, sizeof text, "lamp ");
+          AppendNumber(text, sizeof text, a);
+          AppendText(text, sizeof text, " (channels ");
+          AppendNumber(text, sizeof text, first);
+          AppendText(text, sizeof text, "-");
+          AppendNumber(text, sizeof text, first + span - 1);
+          AppendText(text, sizeof text, ") and lamp ");
+          AppendNumber(text, sizeof text, b);
+          AppendText(text, sizeof text, " (");
+          AppendNumber(text, sizeof text, second);
+          AppendText(text, sizeof text, "-");
+          AppendNumber(text, sizeof text, second + span - 1);
+          AppendText(text, sizeof text, ") overlap: each channel one lamp");
+          FailValue(Word{"--channels-per-lamp", 19}, perLampValue, text);
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  // Receivers of a universe listen on its own group, 239.255.hi.lo: a group
+  // written as the address is sent to as written only when it is that
+  // group; any other would reach no receiver of the universe.
+  bool CheckSacnGroup() {
+    if (!current.multicast) return true;
+    const uint32_t group = SacnMulticastGroup(uint16_t(current.universe));
+    if (!groupNamed) {
+      current.address = group;
+      return true;
+    }
+    if (current.address == group) return true;
+    char text[160] = "not universe ";
+    AppendNumber(text, sizeof text, current.universe);
+    AppendText(text, sizeof text, "'s group ");
+    AppendIpv4(text, sizeof text, group);
+    AppendText(text, sizeof text, " (write --sacn multicast");
+    const uint32_t itsUniverse = current.address & 0xFFFF;
+    if ((current.address >> 16) == 0xEFFF && itsUniverse >= 1 && itsUniverse <= 63999) {
+      AppendText(text, sizeof text, ", or --universe ");
+      AppendNumber(text, sizeof text, itsUniverse);
+      AppendText(text, sizeof text, " for this group");
+    }
+    AppendText(text, sizeof text, ")");
+    FailValue(outputWord, outputValue, text);
+    return false;
+  }
+
+  // An output before this one that sends the same thing to the same place.
+  bool SameOutput(const OutputConfig& other) const {
+    if (other.kind != current.kind) return false;
+    const bool sameDestination = (other.address != 0 && other.address == current.address) ||
+                                 (other.address == 0 && current.address == 0 && SameHostName(other.host, current.host));
+    if (!sameDestination) return false;
+    if (!IsPixelOutput(current.kind)) return other.universe == current.universe;
+    const unsigned a = other.pixels.startPixel, aEnd = a + kLamps * other.pixels.pixelsPerLamp;
+    const unsigned b = current.pixels.startPixel, bEnd = b + kLamps * current.pixels.pixelsPerLamp;
+    return a < bEnd && b < aEnd;
+  }
+
   bool NeedOutput(const Word& option, const char* which, bool fits) {
+    lastTaker = option;
+    lastTakesValue = true;
     if (!open) {
       Fail(option, "comes before any output (--sacn, --artnet, --wled, --ddp, --ola)");
       return false;
@@ -237,31 +417,32 @@ struct Reader {
   // The option's value: the next word, unless that is the next option.
   bool Argument(const char** cursor, const Word& option, Word* argument) {
     const char* before = *cursor;
-    if (NextWord(cursor, argument) && !(argument->length >= 2 && argument->at[0] == '-' && argument->at[1] == '-'))
-      return true;
+    if (NextWord(cursor, argument) && !argument->IsOption()) return true;
     *cursor = before;
+    *argument = Word{"", 0};
     Fail(option, "needs a value");
     return false;
   }
 
   // A number of the option's range; names the value when it is not.
   bool Number(const char** cursor, const Word& option, const char* what, unsigned long low, unsigned long high,
-              unsigned long* value) {
-    Word argument;
-    if (!Argument(cursor, option, &argument)) return false;
-    if (!ReadDecimal(argument, value)) {
-      FailValue(option, argument, "not a number, for ", what);
+              unsigned long* value, Word* argument = nullptr) {
+    Word read;
+    Word& word = argument != nullptr ? *argument : read;
+    if (!Argument(cursor, option, &word)) return false;
+    if (!ReadDecimal(word, value)) {
+      FailValue(option, word, "not a number, for ", what);
       return false;
     }
     if (*value < low || *value > high) {
-      FailRange(option, what, low, high, &argument);
+      FailRange(option, what, low, high, &word);
       return false;
     }
     return true;
   }
 
   void Address(const char** cursor, const Word& option, const char* keyword, uint32_t keywordAddress) {
-    Word argument;
+    Word& argument = outputValue;
     if (!Argument(cursor, option, &argument)) return;
     if (keyword != nullptr && argument.Is(keyword)) {
       current.address = keywordAddress;
@@ -272,7 +453,7 @@ struct Reader {
     CopyWord(argument, current.host, sizeof current.host);
     if (ReadIpv4(argument, &current.address)) {
       if (current.address == 0) FailValue(option, argument, "not an address to send to");
-      if (current.kind == OutputKind::kSacn && (current.address >> 28) == 0xE) current.multicast = true;
+      if (current.kind == OutputKind::kSacn && (current.address >> 28) == 0xE) current.multicast = groupNamed = true;
       return;
     }
     current.address = 0;
@@ -326,39 +507,110 @@ struct Reader {
     current.universe = uint32_t(parts[0] << 8 | parts[1] << 4 | parts[2]);
   }
 
+  void Interface(const char** cursor, const Word& option) {
+    Word argument;
+    if (!Argument(cursor, option, &argument)) return;
+    if (!ReadIpv4(argument, &current.interfaceAddress))
+      return FailValue(option, argument, "not the IPv4 address of an interface");
+    // The output's address came right after its word: known by now.
+    if (!current.multicast)
+      return FailValue(option, argument, "only for sACN multicast: a unicast output leaves by the route to its receiver");
+    if (current.interfaceAddress == 0)
+      return FailValue(option, argument, "no interface's address (leave --interface out for the system's choice)");
+    if (isLocalAddress != nullptr && !isLocalAddress(current.interfaceAddress))
+      FailValue(option, argument, "not an address of this computer (--interface takes the address of one of its interfaces)");
+  }
+
+  // The port rule's leading words, read when the tail has its shape: "-p "
+  // or "-P " and at least six characters. Its address must be a number by
+  // the port rule's reading, all of it.
+  void PortWords(const char** cursor, const char* tail) {
+    if (std::strlen(tail) < 6 || tail[0] != '-' || (tail[1] != 'p' && tail[1] != 'P') || tail[2] != ' ') return;
+    Word port, address;
+    NextWord(cursor, &port);
+    const char* before = *cursor;
+    if (!NextWord(cursor, &address) || address.IsOption()) {
+      *cursor = before;
+      return Fail(port, "needs the port's address (hexadecimal, as 378) before the outputs");
+    }
+    if (!IsWholeHexNumber(address)) FailValue(port, address, "not a port address (hexadecimal, as 378)");
+  }
+
+  // A word that is neither an option nor the value of one.
+  void Stray(const Word& word) {
+    if (word.Is("-p") || word.Is("-P"))
+      return Fail(word, "not first: the port's -p ADDRESS must come first, before the outputs");
+    if (word.length >= 2 && word.at[0] == '-') {
+      for (const char* name : kOptionNames)
+        if (word.length + 1 == std::strlen(name) && std::memcmp(word.at, name + 1, word.length) == 0)
+          return Fail(word, "not an option: options begin with two dashes (", name, ")");
+    }
+    if (lastTaker.length == 0) return Fail(word, "not an option, nor the value of one (options begin with --)");
+    char taker[32] = "";
+    CopyWord(lastTaker, taker, sizeof taker);
+    const char* takes = !lastTakesValue          ? " takes no value)"
+                        : lastTaker.Is("--channels") ? " takes one value: its list without blanks, as 1,5,9)"
+                                                     : " takes one value)";
+    Fail(word, "not an option, nor the value of one (", taker, takes);
+  }
+
+  // An option's shape that is not one: "--help" lists them, and a value
+  // joined with '=' is shown apart.
+  void Unknown(const Word& word) {
+    for (size_t i = 0; i < word.length; ++i) {
+      if (word.at[i] != '=') continue;
+      if (KnownOption(Word{word.at, i}) == nullptr) break;
+      return Fail(word, "not an option: a value follows its option after a blank, not '='");
+    }
+    Fail(word, "not an option (--help lists them)");
+  }
+
   void Read(const char* tail);
 };
 
 void Reader::Read(const char* tail) {
   const char* cursor = tail == nullptr ? "" : tail;
+  // Only a tail that names outputs is read: every other is the port rule's.
   Word word;
+  bool namesOutputs = false;
+  for (const char* scan = cursor; !namesOutputs && NextWord(&scan, &word);) namesOutputs = word.IsOption();
+  if (!namesOutputs) return;
+  PortWords(&cursor, cursor);
   while (NextWord(&cursor, &word)) {
-    if (word.length < 2 || word.at[0] != '-' || word.at[1] != '-') continue;  // The port's words, and others.
+    if (!word.IsOption()) {
+      Stray(word);
+      continue;
+    }
     unsigned long n = 0;
     const bool dmx = open && !IsPixelOutput(current.kind);
     const bool pixels = open && IsPixelOutput(current.kind);
-    if (word.Is("--help")) {
-      result->help = true;
-    } else if (word.Is("--no-window")) {
-      result->noWindow = true;
-    } else if (word.Is("--sacn")) {
-      Begin(OutputKind::kSacn);
+    if (word.Is("--help") || word.Is("--version") || word.Is("--no-window")) {
+      (word.Is("--help") ? result->help : word.Is("--version") ? result->version : result->noWindow) = true;
+      lastTaker = word;
+      lastTakesValue = false;
+      continue;
+    }
+    lastTaker = word;
+    lastTakesValue = true;
+    if (word.Is("--sacn")) {
+      Begin(word, OutputKind::kSacn);
       Address(&cursor, word, "multicast", 0);
     } else if (word.Is("--artnet")) {
-      Begin(OutputKind::kArtNet);
+      Begin(word, OutputKind::kArtNet);
       Address(&cursor, word, "broadcast", 0xFFFFFFFFu);
     } else if (word.Is("--wled")) {
-      Begin(OutputKind::kWled);
+      Begin(word, OutputKind::kWled);
       Address(&cursor, word, nullptr, 0);
     } else if (word.Is("--ddp")) {
-      Begin(OutputKind::kDdp);
+      Begin(word, OutputKind::kDdp);
       Address(&cursor, word, nullptr, 0);
     } else if (word.Is("--ola")) {
-      Begin(OutputKind::kOla);
+      Begin(word, OutputKind::kOla);
       if (!OlaInThisBuild()) Fail(word, "needs a build with libola; this one has none");
-      if (Number(&cursor, word, "the OLA universe", 0, 0xFFFFFFFu, &n)) current.universe = uint32_t(n);
+      if (Number(&cursor, word, "the OLA universe", 0, 0xFFFFFFFu, &n, &outputValue)) current.universe = uint32_t(n);
     } else if (word.Is("--universe")) {
       if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
+      Once(word, kUniverseBit);
       if (current.kind == OutputKind::kSacn) {
         if (Number(&cursor, word, "the sACN universe", 1, 63999, &n)) current.universe = uint32_t(n);
       } else if (current.kind == OutputKind::kArtNet) {
@@ -368,39 +620,48 @@ void Reader::Read(const char* tail) {
       }
     } else if (word.Is("--start")) {
       if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
+      Once(word, kStartBit);
+      if (given & kChannelsBit) Fail(word, "with --channels: --start and --channels both set the lamps' channels; give one");
       if (Number(&cursor, word, "the channel", 1, 512, &n)) startChannel = uint32_t(n);
       std::strcpy(mappingWord, "--start");
     } else if (word.Is("--channels")) {
       if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
-      Word list;
-      if (!Argument(&cursor, word, &list)) continue;
-      ReadChannelList(word, list);
+      Once(word, kChannelsBit);
+      if (given & kStartBit) Fail(word, "with --start: --start and --channels both set the lamps' channels; give one");
+      if (!Argument(&cursor, word, &channelsValue)) continue;
+      ReadChannelList(word, channelsValue);
       std::strcpy(mappingWord, "--channels");
     } else if (word.Is("--channels-per-lamp")) {
       if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
-      if (Number(&cursor, word, "channels per lamp", 1, 32, &n)) current.dmx.channelsPerLamp = uint16_t(n);
+      Once(word, kPerLampBit);
+      if (Number(&cursor, word, "channels per lamp", 1, 32, &n, &perLampValue))
+        current.dmx.channelsPerLamp = uint16_t(n);
       std::strcpy(mappingWord, "--channels-per-lamp");
     } else if (word.Is("--on") || word.Is("--off")) {
       if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
+      Once(word, word.Is("--on") ? kOnBit : kOffBit);
       if (Number(&cursor, word, "the level", 0, 255, &n))
         (word.Is("--on") ? current.dmx.onLevel : current.dmx.offLevel) = uint8_t(n);
     } else if (word.Is("--priority")) {
       if (!NeedOutput(word, "--sacn", open && current.kind == OutputKind::kSacn)) continue;
+      Once(word, kPriorityBit);
       if (Number(&cursor, word, "the priority", 0, 200, &n)) current.priority = uint8_t(n);
     } else if (word.Is("--interface")) {
       if (!NeedOutput(word, "--sacn", open && current.kind == OutputKind::kSacn)) continue;
-      Word argument;
-      if (Argument(&cursor, word, &argument) && !ReadIpv4(argument, &current.interfaceAddress))
-        FailValue(word, argument, "not the IPv4 address of an interface");
+      Once(word, kInterfaceBit);
+      Interface(&cursor, word);
     } else if (word.Is("--start-pixel")) {
       if (!NeedOutput(word, "--wled and --ddp", pixels)) continue;
+      Once(word, kStartPixelBit);
       if (Number(&cursor, word, "the pixel", 0, 65535, &n)) current.pixels.startPixel = uint16_t(n);
     } else if (word.Is("--pixels-per-lamp")) {
       if (!NeedOutput(word, "--wled and --ddp", pixels)) continue;
+      Once(word, kPixelsPerLampBit);
       if (Number(&cursor, word, "pixels per lamp", 1, kMaxPixelsPerLamp, &n))
         current.pixels.pixelsPerLamp = uint16_t(n);
     } else if (word.Is("--color") || word.Is("--colour")) {
       if (!NeedOutput(word, "--wled and --ddp", pixels)) continue;
+      Once(word, kColorBit);
       Word color;
       if (!Argument(&cursor, word, &color)) continue;
       bool good = color.length == 6;
@@ -412,7 +673,8 @@ void Reader::Read(const char* tail) {
       for (int i = 0; i < 3; ++i)
         current.pixels.onColor[i] = uint8_t(HexDigit(color.at[2 * i]) * 16 + HexDigit(color.at[2 * i + 1]));
     } else {
-      Fail(word, "not an option (--help lists them)");
+      lastTakesValue = false;
+      Unknown(word);
     }
   }
   Finish();
@@ -420,9 +682,10 @@ void Reader::Read(const char* tail) {
 
 }  // namespace
 
-void ReadOutputOptions(const char* tail, OutputOptions* result) {
+void ReadOutputOptions(const char* tail, OutputOptions* result, LocalAddressCheck isLocalAddress) {
   std::memset(result, 0, sizeof *result);
   Reader reader;
   reader.result = result;
+  reader.isLocalAddress = isLocalAddress;
   reader.Read(tail);
 }

@@ -29,6 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string word(outputs.error.word, std::strcspn(outputs.error.word, " "));
   if (outputs.hasError && word != "--" && tail.find(word) == std::string::npos) std::abort();
   if (outputs.count > kMaxOutputs) std::abort();
+  // Both read the port's words by one shape: a tail that names outputs and
+  // reads without fault leads with -p or -P only where the port rule took it.
+  const size_t lead = tail.find_first_not_of(" \t");
+  const bool leadsWithPort = lead != std::string::npos && (tail.compare(lead, 2, "-p") == 0 || tail.compare(lead, 2, "-P") == 0) &&
+                             (lead + 2 == tail.size() || tail[lead + 2] == ' ' || tail[lead + 2] == '\t');
+  bool namesOutputs = false;
+  for (size_t at = tail.find("--"); at != std::string::npos && !namesOutputs; at = tail.find("--", at + 1))
+    namesOutputs = at == 0 || tail[at - 1] == ' ' || tail[at - 1] == '\t';
+  if (namesOutputs && !outputs.hasError && leadsWithPort && !shaped) std::abort();
   for (size_t i = 0; i < outputs.count; ++i) {
     const OutputConfig& out = outputs.outputs[i];
     for (unsigned lamp = 0; lamp < kLamps; ++lamp)

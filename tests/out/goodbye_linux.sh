@@ -54,9 +54,9 @@ for n in "${!WAYS[@]}"; do
     headless_runs=$((headless_runs + 1))
     if [[ $way == *:silent-dns ]]; then
       env -u DISPLAY unshare --mount sh -c 'mount --bind "$0" /etc/resolv.conf && exec "$@"' "$WORK/resolv.conf" \
-        "$PIPESERVER" --no-window "${args[@]}" >>"$WORK/program.out" 2>&1 &
+        "$PIPESERVER" -p 0 --no-window "${args[@]:2}" >>"$WORK/program.out" 2>&1 &
     else
-      env -u DISPLAY "$PIPESERVER" --no-window "${args[@]}" >>"$WORK/program.out" 2>&1 &
+      env -u DISPLAY "$PIPESERVER" -p 0 --no-window "${args[@]:2}" >>"$WORK/program.out" 2>&1 &
     fi
     PROGRAM_PID=$!
     started "$PROGRAM_PID"

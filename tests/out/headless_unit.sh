@@ -31,7 +31,7 @@ sed 's/192\.168\.1\.50/127.0.0.1/' "$PACKAGING/outputs.example" >"$home/.config/
 # $VAR of ExecStart at blanks.
 exec_start=$(sed -n 's/^ExecStart=//p' "$PACKAGING/pipeserver.service")
 check_that "the unit's command names the environment file's variable" grep -q ' \$PIPESERVER_OUTPUTS$' <<<"$exec_start"
-command_line=$(set -a; source "$home/.config/pipeserver/outputs"; eval "echo ${exec_start/\/usr\/bin\/pipeserver/$PIPESERVER}")
+command_line=$(set -a; PIPESERVER_PORT=; source "$home/.config/pipeserver/outputs"; eval "echo ${exec_start/\/usr\/bin\/pipeserver/$PIPESERVER}")
 python3 "$HERE/pixel_receiver.py" --pixels 480 --seconds 20 --ready "$WORK/pixels.ready" >"$WORK/pixels.json" &
 RECEIVER_PID=$!
 started "$RECEIVER_PID"

@@ -12,6 +12,7 @@
 #include "out/output_options.h"
 #include "out/outputs.h"
 #include "out/packets.h"
+#include "tests/fakes/local_addresses.h"
 
 namespace {
 
@@ -202,12 +203,20 @@ TEST(OutputOptionsRead, WordsThatNameOutputs) {
       {"--artnet 2.0.0.9 --universe 32767 --start 497", OutputKind::kArtNet, 0x02000009u, false, 32767, 497, 512},
       {"--artnet 2.0.0.9 --universe 1:2:3", OutputKind::kArtNet, 0x02000009u, false, 0x123, 1, 16},
       {"--wled strip.local --pixels-per-lamp 10 --color ffa000", OutputKind::kWled, 0, false, 1, 0, 0},
-      {"-p 378 abc --ddp 192.168.1.50", OutputKind::kDdp, 0xC0A80132u, false, 1, 0, 0},
+      {"-p 378 --ddp 192.168.1.50", OutputKind::kDdp, 0xC0A80132u, false, 1, 0, 0},
+      // The port's address read whole by the port rule, in each of its forms.
+      {"-P +0X3bC --wled 10.0.0.1", OutputKind::kWled, 0x0A000001u, false, 1, 0, 0},
+      {"-p -01 --wled 10.0.0.1", OutputKind::kWled, 0x0A000001u, false, 1, 0, 0},
+      // A group named as the address is sent to as named when it is the universe's.
+      {"--sacn 239.255.1.2 --universe 258", OutputKind::kSacn, 0xEFFF0102u, true, 258, 1, 16},
+      {"--sacn multicast --interface 10.77.0.1 --universe 0000000000007", OutputKind::kSacn, 0xEFFF0007u, true, 7, 1,
+       16},
+      {"--sacn 10.0.0.1 --channels 1,4,7 --channels-per-lamp 3", OutputKind::kSacn, 0x0A000001u, false, 1, 1, 2},
   };
   for (const GoodCase& c : cases) {
     SCOPED_TRACE(c.tail);
     OutputOptions options;
-    ReadOutputOptions(c.tail, &options);
+    ReadOutputOptions(c.tail, &options, FakeIsLocalAddress);
     EXPECT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
     ASSERT_EQ(options.count, 1u);
     const OutputConfig& out = options.outputs[0];
@@ -217,7 +226,7 @@ TEST(OutputOptionsRead, WordsThatNameOutputs) {
     EXPECT_EQ(out.universe, c.universe);
     if (!IsPixelOutput(c.kind)) {
       EXPECT_EQ(out.dmx.channel[0], c.firstChannel);
-      EXPECT_EQ(out.dmx.channel[15] + out.dmx.channelsPerLamp - 1, c.lastChannel);
+      EXPECT_EQ(out.dmx.channel[15] + out.dmx.channelsPerLamp - 1, c.lastChannel);  // Unlisted: 0 + span - 1.
       EXPECT_EQ(out.dmx.onLevel, 255);
       EXPECT_EQ(out.dmx.offLevel, 0);
       EXPECT_EQ(out.priority, 100);
@@ -255,49 +264,183 @@ TEST(OutputOptionsRead, OlaOnlyWhereBuiltWithLibola) {
   EXPECT_EQ(options.count, OlaInThisBuild() ? 1u : 0u);
 }
 
+// A tail without a word that begins with "--" is the port rule's alone,
+// whatever its words; one with such a word is read word by word.
 TEST(OutputOptionsRead, PortWordsAndPlainTailsNameNoOutput) {
-  for (const char* tail : {"", "-p 378", "-P 3bc", "-p 378 abc", "/p 378", "-p  78", "-p -- 378"}) {
-    SCOPED_TRACE(tail);
+  const struct {
+    const char* tail;
+    bool fault;
+  } cases[] = {
+      {"", false}, {"-p 378", false}, {"-P 3bc", false}, {"-p 378 abc", false}, {"/p 378", false},
+      {"-p  78", false}, {"-h", false}, {"-x 378", false}, {"-p 378 x--y -universe 7", false},
+      {"-p 378 --help", false},
+      {"-p -- 378", true},   // "--" is no port address.
+      {"-p 378 --", true},   // "--" alone: an option's shape, no option.
+      {"/p 378 --help", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tail);
     OutputOptions options;
-    ReadOutputOptions(tail, &options);
+    ReadOutputOptions(c.tail, &options);
     EXPECT_EQ(options.count, 0u);
-    // "--" alone is a word of two dashes: an unknown option, said as such.
-    EXPECT_EQ(options.hasError, std::strstr(tail, "--") != nullptr);
+    EXPECT_EQ(options.hasError, c.fault);
   }
 }
 
+std::string Trim(std::string s) {
+  s.erase(0, s.find_first_not_of(" \t\r\n"));
+  s.erase(s.find_last_not_of(" \t\r\n") + 1);
+  return s;
+}
+
+size_t OutputWords(const std::string& tail) {
+  size_t count = 0;
+  for (const char* word : {"--sacn ", "--artnet ", "--wled ", "--ddp ", "--ola "})
+    for (size_t at = tail.find(word); at != std::string::npos; at = tail.find(word, at + 1)) ++count;
+  return count;
+}
+
 // The front ends' table: every line's fault names its word, and only the
-// output at fault is left out.
+// output at fault is left out: a good output after it still runs, unless
+// it would be a ninth.
 TEST(OutputOptionsRead, BadInputTable) {
   FILE* file = std::fopen(PIPESERVER_BAD_OUTPUTS, "r");
   ASSERT_NE(file, nullptr);
-  char line[256];
+  char line[1024];
   int rows = 0;
   while (std::fgets(line, sizeof line, file) != nullptr) {
     std::string text(line);
-    if (text.empty() || text[0] == '#' || text[0] == '\n') continue;
+    ASSERT_EQ(text.back(), '\n') << "a line longer than the test reads: " << text;
+    if (text[0] == '#' || text[0] == '\n') continue;
     const size_t bar = text.find('|');
     ASSERT_NE(bar, std::string::npos) << text;
-    auto trim = [](std::string s) {
-      s.erase(0, s.find_first_not_of(" \t\r\n"));
-      s.erase(s.find_last_not_of(" \t\r\n") + 1);
-      return s;
-    };
-    const std::string tail = trim(text.substr(0, bar)), word = trim(text.substr(bar + 1));
+    const std::string tail = Trim(text.substr(0, bar)), word = Trim(text.substr(bar + 1));
     SCOPED_TRACE(tail);
     OutputOptions options;
-    ReadOutputOptions((tail + " --ddp 10.9.9.9").c_str(), &options);
+    ReadOutputOptions((tail + " --ddp 10.9.9.9").c_str(), &options, FakeIsLocalAddress);
     EXPECT_TRUE(options.hasError);
     EXPECT_EQ(std::string(options.error.word), word);
     EXPECT_NE(options.error.text[0], '\0');
-    // The good output after the bad one still runs.
-    ASSERT_GE(options.count, 1u);
-    EXPECT_EQ(options.outputs[options.count - 1].kind, OutputKind::kDdp);
-    for (size_t i = 0; i + 1 < options.count; ++i) EXPECT_NE(options.outputs[i].kind, OutputKind::kDdp);
+    const bool full = OutputWords(tail) >= kMaxOutputs;
+    ASSERT_EQ(options.count >= 1, true);
+    EXPECT_EQ(std::string(options.outputs[options.count - 1].host) == "10.9.9.9", !full);
+    for (size_t i = 0; i + 1 < options.count; ++i) EXPECT_STRNE(options.outputs[i].host, "10.9.9.9");
+    // Without the output after it, the fault is the same.
+    OutputOptions alone;
+    ReadOutputOptions(tail.c_str(), &alone, FakeIsLocalAddress);
+    EXPECT_EQ(std::string(alone.error.word), word);
     ++rows;
   }
   std::fclose(file);
-  EXPECT_GE(rows, 16);
+  EXPECT_GE(rows, 39);
+}
+
+struct MessageCase {
+  const char* tail;
+  const char* word;
+  const char* text;
+};
+
+// What the user reads: the word and the rule it breaks.
+TEST(OutputOptionsRead, FaultsSayTheRule) {
+  const MessageCase cases[] = {
+      {"--sacn 127.0.0.1 -universe 7", "-universe", "not an option: options begin with two dashes (--universe)"},
+      {"--sacn 127.0.0.1 --universe 7 8", "8", "not an option, nor the value of one (--universe takes one value)"},
+      {"--sacn 10.0.0.1 --channels 1 2", "2",
+       "not an option, nor the value of one (--channels takes one value: its list without blanks, as 1,5,9)"},
+      {"--help now", "now", "not an option, nor the value of one (--help takes no value)"},
+      {"abc --wled 10.0.0.1", "abc", "not an option, nor the value of one (options begin with --)"},
+      {"--sacn 127.0.0.1 -p 378", "-p", "not first: the port's -p ADDRESS must come first, before the outputs"},
+      {"-p --sacn 10.0.0.1", "-p", "needs the port's address (hexadecimal, as 378) before the outputs"},
+      {"-P 0x --sacn 10.0.0.1", "-P 0x", "not a port address (hexadecimal, as 378)"},
+      {"--sacn=10.0.0.1", "--sacn=10.0.0.1", "not an option: a value follows its option after a blank, not '='"},
+      {"--sacn-x 1", "--sacn-x", "not an option (--help lists them)"},
+      {"--sacn 239.1.2.3 --universe 5", "--sacn 239.1.2.3",
+       "not universe 5's group 239.255.0.5 (write --sacn multicast)"},
+      {"--sacn 239.255.0.7", "--sacn 239.255.0.7",
+       "not universe 1's group 239.255.0.1 (write --sacn multicast, or --universe 7 for this group)"},
+      {"--sacn multicast --interface 10.77.0.9", "--interface 10.77.0.9",
+       "not an address of this computer (--interface takes the address of one of its interfaces)"},
+      {"--sacn 10.0.0.1 --interface 10.77.0.1", "--interface 10.77.0.1",
+       "only for sACN multicast: a unicast output leaves by the route to its receiver"},
+      {"--sacn multicast --interface 0.0.0.0", "--interface 0.0.0.0",
+       "no interface's address (leave --interface out for the system's choice)"},
+      {"--sacn 10.0.0.1 --universe 2 --universe 3", "--universe", "given twice for this output"},
+      {"--sacn 10.0.0.1 --channels 4,2,4", "--channels 4,2,4", "channel 4 given to lamp 0 and to lamp 2: each channel one lamp"},
+      {"--sacn 10.0.0.1 --channels 10,1 --channels-per-lamp 10", "--channels-per-lamp 10",
+       "lamp 0 (channels 10-19) and lamp 1 (1-10) overlap: each channel one lamp"},
+      {"--sacn 10.0.0.1 --channels 1,2 --start 5", "--start",
+       "with --channels: --start and --channels both set the lamps' channels; give one"},
+      {"--artnet 10.0.0.1 --universe 0:0:1 --artnet 10.0.0.1 --universe 1", "--artnet 10.0.0.1",
+       "named twice: an output before it has the same kind, destination and universe"},
+      {"--sacn Desk --sacn desk", "--sacn desk",
+       "named twice: an output before it has the same kind, destination and universe"},
+      // Not in the front ends' table: the first would send to the group.
+      {"--sacn multicast --universe 9 --sacn 239.255.0.9 --universe 9", "--sacn 239.255.0.9",
+       "named twice: an output before it has the same kind, destination and universe"},
+      {"--artnet broadcast --artnet 255.255.255.255", "--artnet 255.255.255.255",
+       "named twice: an output before it has the same kind, destination and universe"},
+      {"--wled strip --pixels-per-lamp 2 --wled strip --start-pixel 31", "--wled strip",
+       "named twice: an output before it sends the same pixels to the same receiver"},
+      {"--universe 1234567890", "--universe", "comes before any output (--sacn, --artnet, --wled, --ddp, --ola)"},
+      {"--sacn 10.0.0.1 --universe 1234567890", "--universe 1234567890", "the sACN universe out of range (1-63999)"},
+      {"--sacn 10.0.0.1 --priority 99999999999999999999", "--priority 99999999999999999999",
+       "the priority out of range (0-200)"},
+      {"--artnet 10.0.0.1 --universe 4294967296:0:0", "--universe 4294967296:0:0",
+       "out of range (net 0-127, sub-net 0-15, universe 0-15)"},
+      {"--artnet 10.0.0.1 --channels 9999999999", "--channels 9999999999", "a channel out of range (1-512)"},
+  };
+  for (const MessageCase& c : cases) {
+    SCOPED_TRACE(c.tail);
+    OutputOptions options;
+    ReadOutputOptions(c.tail, &options, FakeIsLocalAddress);
+    ASSERT_TRUE(options.hasError);
+    EXPECT_STREQ(options.error.word, c.word);
+    EXPECT_STREQ(options.error.text, c.text);
+  }
+}
+
+TEST(OutputOptionsRead, AtMostEightOutputs) {
+  std::string tail;
+  for (int i = 1; i <= 10; ++i) tail += " --sacn 10.0.0." + std::to_string(i);
+  OutputOptions options;
+  ReadOutputOptions(tail.c_str(), &options);
+  EXPECT_STREQ(options.error.word, "--sacn 10.0.0.9");
+  EXPECT_STREQ(options.error.text, "a ninth output: at most 8");
+  ASSERT_EQ(options.count, 8u);
+  EXPECT_STREQ(options.outputs[7].host, "10.0.0.8");
+  // A faulty output counts: the outputs named, not the ones kept.
+  ReadOutputOptions((" --wled 0.0.0.0" + tail.substr(0, tail.find(" --sacn 10.0.0.9"))).c_str(), &options);
+  EXPECT_STREQ(options.error.word, "--wled 0.0.0.0");
+  ASSERT_EQ(options.count, 7u);
+  EXPECT_STREQ(options.outputs[6].host, "10.0.0.7");
+}
+
+// What stays allowed: outputs that differ in a way that matters, each
+// option once per output, the program's own flags anywhere.
+TEST(OutputOptionsRead, DifferentOutputsAndProgramFlags) {
+  OutputOptions options;
+  ReadOutputOptions("--no-window --sacn 10.0.0.1 --universe 1 --sacn 10.0.0.1 --universe 2 --artnet 10.0.0.1 "
+                    "--universe 1 --wled strip --wled strip --start-pixel 16 --ddp strip --version "
+                    "--sacn multicast --universe 3 --interface 127.0.0.1 --on 9 --off 8",
+                    &options, FakeIsLocalAddress);
+  ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+  EXPECT_EQ(options.count, 7u);
+  EXPECT_TRUE(options.noWindow);
+  EXPECT_TRUE(options.version);
+  EXPECT_FALSE(options.help);
+  EXPECT_EQ(options.outputs[6].interfaceAddress, 0x7F000001u);
+  EXPECT_EQ(options.outputs[6].address, 0xEFFF0003u);
+  if (OlaInThisBuild()) {  // OLA's outputs: one destination, the local olad.
+    ReadOutputOptions("--ola 3 --ola 4 --ola 3", &options);
+    EXPECT_STREQ(options.error.word, "--ola 3");
+    EXPECT_EQ(options.count, 2u);
+  }
+  // No check given, no address refused; the check given, only its own.
+  ReadOutputOptions("--sacn multicast --interface 10.1.2.3", &options);
+  EXPECT_FALSE(options.hasError);
+  ReadOutputOptions("--sacn multicast --interface 10.1.2.3", &options, FakeIsLocalAddress);
+  EXPECT_TRUE(options.hasError);
 }
 
 }  // namespace
