@@ -2,6 +2,8 @@
 
 #include "app/output_start.h"
 #include "out/output_options.h"
+#include "res/product.h"
+#include "res/version.h"
 
 int CheckOutputOptionsOnConsole(const char* commandTail) {
   static OutputOptions options;
@@ -11,10 +13,19 @@ int CheckOutputOptionsOnConsole(const char* commandTail) {
         "Usage: pipeserver [-p ADDRESS | -P ADDRESS] [OUTPUT [OPTION VALUE]...]...\n"
         "Shows the light lines that clients send and, with -p, puts the lamps on the\n"
         "parallel port at the hexadecimal ADDRESS (as 378); -P runs its pin test first.\n"
-        "Without -p (or with -p 000) the lamps are only drawn.\n\n",
+        "Without -p (or with -p 000) the lamps are only drawn.\n\n"
+        "Clients write light lines such as >5L1234 to the abstract Unix socket\n"
+        "@tormelin, one client at a time: lightsend sends lines and patterns,\n"
+        "lightbeat makes the lamps follow what this computer plays.\n\n",
         stdout);
     std::fputs(kOutputOptionsUsage, stdout);
-    std::fputs("\nExample: pipeserver -p 0 --sacn 239.255.0.1 --universe 1 --start 1\n", stdout);
+    std::fputs("  --help                    this text\n"
+               "  --version                 the version and the licence\n"
+               "\nExample: pipeserver -p 0 --sacn 239.255.0.1 --universe 1 --start 1\n", stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::fputs("pipeserver " VERSION_DOTTED " (" APP_TITLE ")\n" LICENCE_NAME "\n", stdout);
     return 0;
   }
   if (options.hasError) {

@@ -339,6 +339,8 @@ void Reader::Read(const char* tail) {
     const bool pixels = open && IsPixelOutput(current.kind);
     if (word.Is("--help")) {
       result->help = true;
+    } else if (word.Is("--version")) {
+      result->version = true;
     } else if (word.Is("--sacn")) {
       Begin(OutputKind::kSacn);
       Address(&cursor, word, "multicast", 0);

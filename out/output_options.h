@@ -14,6 +14,7 @@ struct OutputOptions {
   OutputConfig outputs[kMaxOutputs];  // The outputs that are right, in the order named.
   size_t count;
   bool help;        // "--help" was given.
+  bool version;     // "--version" was given.
   bool hasError;
   OutputOptionError error;  // The first fault; every output with a fault is left out.
 };
