@@ -3,6 +3,8 @@
 #include "app/output_start.h"
 #include "out/out_platform.h"
 #include "out/output_options.h"
+#include "res/product.h"
+#include "res/version.h"
 
 int CheckOutputOptionsOnConsole(const char* commandTail) {
   static OutputOptions options;
@@ -14,10 +16,19 @@ int CheckOutputOptionsOnConsole(const char* commandTail) {
         "parallel port at the hexadecimal ADDRESS (as 378); -P runs its pin test first.\n"
         "Without -p (or with -p 000) the lamps are only drawn.\n"
         "With --no-window it opens no window and needs no display: the listener and\n"
-        "the outputs only, its state on standard error, ended by SIGTERM.\n\n",
+        "the outputs only, its state on standard error, ended by SIGTERM.\n\n"
+        "Clients write light lines such as >5L1234 to the abstract Unix socket\n"
+        "@tormelin, one client at a time: lightsend sends lines and patterns,\n"
+        "lightbeat makes the lamps follow what this computer plays.\n\n",
         stdout);
     std::fputs(kOutputOptionsUsage, stdout);
-    std::fputs("\nExample: pipeserver -p 0 --sacn 239.255.0.1 --universe 1 --start 1\n", stdout);
+    std::fputs("  --help                    this text\n"
+               "  --version                 the version and the licence\n"
+               "\nExample: pipeserver -p 0 --sacn 239.255.0.1 --universe 1 --start 1\n", stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::fputs("pipeserver " VERSION_DOTTED " (" APP_TITLE ")\n" LICENCE_NAME "\n", stdout);
     return 0;
   }
   if (options.hasError) {

@@ -39,6 +39,16 @@ class PulseBackend : public CaptureBackend {
   pa_simple* pulse_;
 };
 
+// What to do when no sound server answers: the plain "Connection refused"
+// names neither the server nor the way round it.
+std::string NoServerHint(int code) {
+  if (code != PA_ERR_CONNECTIONREFUSED && code != PA_ERR_NOENTITY && code != PA_ERR_TIMEOUT)
+    return "";
+  return "\nlightbeat: no sound server answers: start PulseAudio (pulseaudio --start) or "
+         "PipeWire's PulseAudio service (systemctl --user start pipewire-pulse), "
+         "or read a file: lightbeat --file FILE --realtime";
+}
+
 }  // namespace
 
 CaptureBackend* OpenLiveBackend(const std::string& source, CaptureFormat* format,
@@ -61,7 +71,7 @@ CaptureBackend* OpenLiveBackend(const std::string& source, CaptureFormat* format
   if (!pulse) {
     *error = std::string("cannot capture ") +
              (source.empty() ? "what the default output plays" : "the source " + source) +
-             " through PulseAudio: " + pa_strerror(code);
+             " through PulseAudio: " + pa_strerror(code) + NoServerHint(code);
     return nullptr;
   }
   format->sampleRate = kLiveRate;
@@ -135,7 +145,8 @@ bool ListCaptureSources(std::vector<CaptureSource>* sources, std::string* error)
     }
   }
   if (!ok) *error = std::string("cannot list PulseAudio's sources: ") +
-                    pa_strerror(pa_context_errno(context));
+                    pa_strerror(pa_context_errno(context)) +
+                    NoServerHint(pa_context_errno(context));
   pa_context_disconnect(context);
   pa_context_unref(context);
   pa_mainloop_free(loop);

@@ -91,7 +91,11 @@ HRESULT FindDevice(IMMDeviceEnumerator* enumerator, const std::string& source,
   *loopback = true;
   if (source.empty()) {
     const HRESULT hr = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, device);
-    if (FAILED(hr)) *error = HresultText("finding the default output", hr);
+    // No output, or the Windows Audio service stopped: say what helps.
+    if (FAILED(hr))
+      *error = HresultText("finding the default output", hr) +
+               "\nlightbeat: no sound output answers: start the Windows Audio service or "
+               "connect an output, or read a file: lightbeat --file FILE.wav --realtime";
     return hr;
   }
   for (EDataFlow flow : {eRender, eCapture}) {

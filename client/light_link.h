@@ -33,6 +33,8 @@ class LightLink {
 
   bool Done() const { return done_; }
   int LinesSent() const { return linesSent_; }
+  // Whether a server was reached at least once.
+  bool EverConnected() const { return everConnected_; }
   // What a person should be told (no server, busy, gone, back), once each.
   std::vector<std::string> TakeNotes();
 
@@ -86,6 +88,7 @@ class LightSender {
   bool Finish(bool drain, double seconds);
 
   int LinesSent();
+  bool EverConnected();
   std::vector<std::string> TakeNotes();
 
  private:

@@ -18,6 +18,7 @@ struct LightSender::Shared {
   bool finish = false;
   bool drain = false;
   int linesSent = 0;
+  bool everConnected = false;
   std::vector<std::string> notes;
   // The worker's own:
   LightLink link;
@@ -61,6 +62,7 @@ void LightSender::Run(void* arg) {
 
     GateLock(s->gate);
     s->linesSent = s->link.LinesSent();
+    s->everConnected = s->link.EverConnected();
     s->notes.insert(s->notes.end(), notes.begin(), notes.end());
     if (s->link.Done()) break;
     if (s->offers.empty() && s->finish == finishSeen) {
@@ -98,6 +100,13 @@ int LightSender::LinesSent() {
   const int lines = shared_->linesSent;
   GateUnlock(shared_->gate);
   return lines;
+}
+
+bool LightSender::EverConnected() {
+  GateLock(shared_->gate);
+  const bool connected = shared_->everConnected;
+  GateUnlock(shared_->gate);
+  return connected;
 }
 
 std::vector<std::string> LightSender::TakeNotes() {

@@ -13,3 +13,9 @@
 #define VERSION_SHORT \
   VERSION_STRING(VERSION_MAJOR) "." VERSION_STRING(VERSION_MINOR) VERSION_STRING(VERSION_PATCH)
 #define VERSION_TEXT "Version " VERSION_SHORT
+/* "1.0.2": the version the packages and --version give. */
+#define VERSION_DOTTED                                                      \
+  VERSION_STRING(VERSION_MAJOR) "." VERSION_STRING(VERSION_MINOR) "." \
+  VERSION_STRING(VERSION_PATCH)
+/* The licence's name, as LICENSE states it. */
+#define LICENCE_NAME "MIT licence"

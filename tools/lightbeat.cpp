@@ -163,7 +163,9 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
   for (const std::string& note : sender.TakeNotes()) status.Say(note);
   status.Clear();
   if (!finished) status.Say("the server did not take the last line in time");
-  return failed ? 1 : 0;
+  // A run that never reached a server drove no lamp: say so by the status,
+  // as lightsend does (the notes have already said why).
+  return failed || !sender.EverConnected() ? 1 : 0;
 }
 
 }  // namespace

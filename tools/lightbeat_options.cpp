@@ -31,6 +31,7 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
       inlineValue = true;
     }
     if (option == "--help" || option == "-h") return ParseOutcome::kHelp;
+    if (option == "--version") return ParseOutcome::kVersion;
     if (TakesValue(option)) {
       if (!inlineValue) {
         if (i + 1 == args.size()) return fail(option + " needs a value");
@@ -118,9 +119,10 @@ const char* LightbeatHelp() {
       "  --style NAME     spectrum (default), meter, beat, pulse or bass\n"
       "  --hold MS        minimum on and off time of each lamp (default 50)\n"
       "  --delay MS       light the lamps this much later, for speakers that lag\n"
-      "  --lead auto|MS   fire predicted beats this early, once the beat is steady\n"
-      "                   (auto: the capture piece's and the analysis step's delays)\n"
       "                   (default 0, at most 5000)\n"
+      "  --lead auto|MS   fire predicted beats this early, once the beat is steady\n"
+      "                   (default auto: the capture piece's and the analysis step's\n"
+      "                   delays, about 10 ms; MS at most 200)\n"
       "  --mode 3|5       one-bank (>3L) or two-bank (>5L, default) commands\n"
       "  --rate HZ        at most this many lines a second (default 50)\n"
       "\n"
@@ -130,8 +132,12 @@ const char* LightbeatHelp() {
       "  --beats          the same for the beats\n"
       "  --lines          the same for every line it would send: SECONDS LINE\n"
       "  -h, --help       this text\n"
+      "  --version        the version and the licence\n"
       "\n"
       "Lines go out only when the lamps change. With no server, or when it goes\n"
       "away, lightbeat says so and tries again every second. Ctrl-C or the end\n"
-      "of the file turns every lamp off (>5L0000).\n";
+      "of the file turns every lamp off (>5L0000).\n"
+      "\n"
+      "Exit status: 0 done, 1 no server was ever reached or the sound could not\n"
+      "be read, 2 usage error.\n";
 }

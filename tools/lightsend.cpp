@@ -105,17 +105,23 @@ bool SendLines(const LineList& lines, int delayMs) {
 }
 
 // Steps are timed from the start, so a slow write does not slow the pattern.
+// A pattern ends, by --seconds or Ctrl-C, with every lamp off, as lightbeat
+// and the plug-in end: a half-played chaser left lit means nothing. Lines
+// given one by one stay as sent.
 bool PlayPattern(const LightsendOptions& options) {
   const double start = MonotonicSeconds();
   const double total = options.seconds * options.rate;
+  char line[kMaxLineLength + 1];
   for (unsigned long step = 0; options.seconds < 0 || step < total; ++step) {
     PauseUntil(start + step / options.rate);
     if (Interrupted()) break;
-    char line[kMaxLineLength + 1];
     const size_t length = PatternLine(options.pattern, options.mode, step, line);
     if (!SendLine(line, length)) return false;
   }
-  return true;
+  // One step's time after the last step (within 20 to 200 ms), so that the
+  // server reads it apart from that step: lines sharing a read are dropped.
+  SleepSeconds(std::max(0.02, std::min(0.2, 1 / options.rate)));
+  return SendLine(line, FormatLightLine(options.mode, 0, line));
 }
 
 // Connects, trying again while the server is busy, for up to kBusyWaitMs

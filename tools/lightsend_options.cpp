@@ -39,6 +39,7 @@ ParseOutcome ParseLightsendArguments(int count, const char* const* args,
     const char* arg = args[i];
     const auto is = [arg](const char* name) { return std::strcmp(arg, name) == 0; };
     if (is("--help") || is("-h")) return ParseOutcome::kHelp;
+    if (is("--version")) return ParseOutcome::kVersion;
     if (is("-")) {
       options->fromStdin = true;
       continue;
@@ -127,11 +128,14 @@ const char* LightsendHelp() {
       "  --seconds N      play for N seconds (default: until Ctrl-C)\n"
       "  --mode 3|5       one-bank (>3L) or two-bank (>5L) commands (default 5)\n"
       "  --help           show this text\n"
+      "  --version        show the version and the licence\n"
       "\n"
       "A line is '>' and at most 7 more characters; for example >5L8001 lights\n"
       "the leftmost lamp of the second row and the rightmost of the first.\n"
       "Every line is checked before anything is sent. A server busy with\n"
-      "another client is tried again for 3 seconds.\n"
+      "another client is tried again for 3 seconds. Lines given stay lit; a\n"
+      "pattern turns every lamp off when it ends (--seconds or Ctrl-C), as\n"
+      "lightbeat does.\n"
       "\n"
       "Exit status: 0 sent, 1 no server, busy or it went away, 2 usage error.\n";
 }

@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
-enum class ParseOutcome { kRun, kHelp, kUsageError };
+#include "res/product.h"
+#include "res/version.h"
 
-// The help on standard output (exit status 0), or the error and a pointer to
+enum class ParseOutcome { kRun, kHelp, kVersion, kUsageError };
+
+// The help or the version on standard output (exit status 0), or the error and a pointer to
 // --help on standard error (exit status 2); -1 for kRun: the program goes on.
 // fputs, not fprintf: mingw-w64's printf would add a tenth to lightsend.exe.
 inline int AnswerParse(ParseOutcome outcome, const char* program, const char* help,
@@ -14,6 +17,10 @@ inline int AnswerParse(ParseOutcome outcome, const char* program, const char* he
   switch (outcome) {
     case ParseOutcome::kHelp:
       std::fputs(help, stdout);
+      return 0;
+    case ParseOutcome::kVersion:
+      for (const char* part : {program, " " VERSION_DOTTED " (" APP_TITLE ")\n", LICENCE_NAME "\n"})
+        std::fputs(part, stdout);
       return 0;
     case ParseOutcome::kUsageError:
       for (const char* part : {program, ": ", error, "\nTry '", program, " --help'.\n"})

@@ -55,6 +55,18 @@ if [ "${1:-}" = "--in-root" ]; then
     out=$("$p" --help 2>&1); rc=$?
     check_that "$p --help: exit 0 and a usage text" test "$rc" = 0 -a -n "$(grep -i usage <<<"$out")"
   done
+  # --version: the package's own version and the licence, on every program.
+  version=$(dpkg-query -W -f='${Version}' pipeserver)
+  for p in "${programs[@]}"; do
+    out=$("$p" --version 2>&1); rc=$?
+    check_equal "$p --version" "$rc $out" "0 $p $version (Pipe Server Vantrelle)
+MIT licence"
+  done
+  check_that "the copyright file names the MIT licence" \
+    grep -q '^License: Expat' /usr/share/doc/pipeserver/copyright
+  for part in fltk kissfft libola libsndfile pulseaudio; do
+    check_that "the copyright file names $part" grep -qiE "^  $part " /usr/share/doc/pipeserver/copyright
+  done
   # The desktop entry's command, as a desktop would start it.
   start_xvfb
   exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/pipeserver.desktop)
@@ -88,6 +100,8 @@ else
   lintian_rc=$?
   grep -v '^running with root privileges' "$work/lintian.txt"
   check_that "lintian: no error" test "$lintian_rc" = 0 -a -z "$(grep '^E:' "$work/lintian.txt")"
+  # The licence must reach the package in a form lintian reads (DEP-5).
+  check_equal "lintian: no copyright tag" "$(grep -E '^[EWI]: .*copyright' "$work/lintian.txt")" ""
 
   rm -rf "$work/deb" && dpkg-deb -x "$deb" "$work/deb"
   check_that "desktop-file-validate: no error" \
@@ -152,6 +166,9 @@ for bitness in win64 win32; do
   check_that "README.txt: Windows line ends on every line" \
     test "$(tr -cd '\n' <"$readme" | wc -c)" = "$(grep -c $'\r$' "$readme")"
   check_that "README.txt names $port_dll beside pipeserver.exe" grep -q "$port_dll beside pipeserver.exe" "$readme"
+  check_that "README.txt names the MIT licence" grep -q "MIT licence" "$readme"
+  # The one library built into the Windows programs.
+  check_that "README.txt names kissfft and its licence" grep -q "kissfft.*BSD-3-Clause" "$readme"
   for f in "$folder"/*.exe "$folder"/*.dll; do
     [ -e "$f" ] || continue
     base=$(basename "$f")
@@ -191,6 +208,13 @@ for bitness in win64 win32; do
   else fail "$name: pipeserver.exe under Wine shows \"$TITLE\""; cat "$dir/pipeserver.log"; fi
   check_that "$name: lightsend.exe reaches it" \
     bash -c "cd '$folder' && wine ./lightsend.exe '>5L1234' '>5L0' </dev/null >/dev/null 2>&1"
+  for p in lightsend lightbeat; do
+    [ -e "$folder/$p.exe" ] || continue
+    out=$(cd "$folder" && wine ./$p.exe --version </dev/null 2>/dev/null | tr -d '\r')
+    zip_version=${name#pipeserver-}
+    check_equal "$name: $p.exe --version" "$out" "$p ${zip_version%-win*} (Pipe Server Vantrelle)
+MIT licence"
+  done
   # Ends every process of this prefix, ours alone.
   wineserver -k >/dev/null 2>&1
   wait "$server" 2>/dev/null

@@ -300,7 +300,8 @@ def listener(args):
                 "pattern")
         for i in range(rate * 16 // 10):
             c.next(host, state(">3L%04X" % (1 << i % 8), 1 << i % 8, 0))
-        c.next(host, state(">xxx", 0x80, 0))
+        c.next(host, state(">3L0000", 0, 0))  # A pattern ends with every lamp off.
+        c.next(host, state(">xxx", 0, 0))
 
         print("--- lightsend refuses a line the server would drop, or a rate that is no number, before sending")
         for what, words, why in (("a line too long", (">5L1", ">5L123456"), "longer than 8 characters"),
@@ -383,10 +384,14 @@ def listener(args):
             sender.send_signal(signal.SIGINT)
             c.status("Ctrl-C", sender.wait(timeout=10), 0)
             deadline = time.monotonic() + 10
-            while not host.output.next("the end of the pattern").startswith('state status=">xxx"'):
+            last = None
+            while not (got := host.output.next("the end of the pattern")).startswith('state status=">xxx"'):
+                last = got
                 if time.monotonic() > deadline:
                     raise Failure("no >xxx within 10 s of Ctrl-C")
             c.check(True, "(after skipping) >xxx")
+            # Ctrl-C, too, ends a pattern with every lamp off.
+            c.check(last == state(">5L0000", 0, 0), "all off before >xxx", ": %r" % last)
 
         print("--- the server goes away while lightsend plays")
         sender = lightsend("--pattern", "blink", "--rate", "20", "--seconds", "8", background=True)

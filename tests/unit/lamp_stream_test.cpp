@@ -184,6 +184,7 @@ TEST_F(LightbeatLink, FinishingWithoutServerTriesOnceAndEnds) {
   EXPECT_TRUE(link.Done());
   EXPECT_EQ(Pipe().connectCalls, 2);
   EXPECT_TRUE(Pipe().written.empty());
+  EXPECT_FALSE(link.EverConnected());  // lightbeat's exit status 1.
 }
 
 // Nothing changes for a second: an empty write finds out that the server
@@ -220,6 +221,29 @@ TEST_F(LightbeatLink, SenderThreadDeliversAndTurnsOff) {
   EXPECT_EQ(Pipe().written.front(), ">5L1111\n");
   EXPECT_EQ(Pipe().written.back(), ">5L0000\n");
   EXPECT_EQ(sender.LinesSent(), int(Pipe().written.size()));
+  EXPECT_TRUE(sender.EverConnected());
+}
+
+// lightbeat's exit status comes from here: a server reached once counts even
+// when it went away before the end; none ever reached does not.
+TEST_F(LightbeatLink, SenderTellsWhetherAServerWasEverReached) {
+  struct Case {
+    std::vector<PipeStatus> connects, writes;
+    bool reached;
+  };
+  for (const Case& c : {Case{{PipeStatus::kNoServer, PipeStatus::kNoServer}, {}, false},
+                        Case{{PipeStatus::kBusy, PipeStatus::kBusy}, {}, false},
+                        Case{{PipeStatus::kOk, PipeStatus::kNoServer, PipeStatus::kNoServer},
+                             {PipeStatus::kServerGone}, true}}) {
+    Pipe() = ScriptedPipe();
+    Pipe().connects.assign(c.connects.begin(), c.connects.end());
+    Pipe().writes.assign(c.writes.begin(), c.writes.end());
+    LightSender sender(5, 1000, 0);
+    sender.Offer(0, 0x0F0F);
+    SleepSeconds(0.05);
+    EXPECT_TRUE(sender.Finish(true, 5));
+    EXPECT_EQ(sender.EverConnected(), c.reached) << Pipe().connectCalls << " connects";
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/args_case.h"
+#include "res/version.h"
 #include "tools/lightsend_options.h"
 #include "tools/lightsend_patterns.h"
 
@@ -36,7 +37,11 @@ INSTANTIATE_TEST_SUITE_P(Accepted, LightsendArgs, testing::Values(
              {"--pattern", "blink", "--rate", "2.5", "--seconds", "3", "--mode", "3"},
              ParseOutcome::kRun},
     ArgsCase{"Help", {"--help"}, ParseOutcome::kHelp},
-    ArgsCase{"HelpWins", {">5L1", "-h"}, ParseOutcome::kHelp}), kName);
+    ArgsCase{"HelpWins", {">5L1", "-h"}, ParseOutcome::kHelp},
+    ArgsCase{"Version", {"--version"}, ParseOutcome::kVersion},
+    ArgsCase{"VersionWithLines", {">5L1", "--version"}, ParseOutcome::kVersion},
+    ArgsCase{"VersionBeforeAnError", {"--version", "--rate", "nan"}, ParseOutcome::kVersion}),
+    kName);
 
 // The numbers that would reach the pattern's timing: each refused with why.
 INSTANTIATE_TEST_SUITE_P(RefusedNumbers, LightsendArgs, testing::Values(
@@ -74,8 +79,24 @@ INSTANTIATE_TEST_SUITE_P(Refused, LightsendArgs, testing::Values(
     ArgsCase{"NegativeDelay", {"--delay", "-5", ">5L1"}, ParseOutcome::kUsageError},
     ArgsCase{"LinesAndPattern", {">5L1", "--pattern", "chaser"}, ParseOutcome::kUsageError},
     ArgsCase{"LinesAndStdin", {">5L1", "-"}, ParseOutcome::kUsageError},
-    ArgsCase{"ModeWithoutPattern", {"--mode", "3", ">5L1"}, ParseOutcome::kUsageError}),
+    ArgsCase{"ModeWithoutPattern", {"--mode", "3", ">5L1"}, ParseOutcome::kUsageError},
+    ArgsCase{"ErrorBeforeVersion", {"--colour", "--version"}, ParseOutcome::kUsageError},
+    ArgsCase{"VersionIsNotALine", {"-version"}, ParseOutcome::kUsageError}),
     kName);
+
+// --version of both clients: the version res/version.h states, as the
+// packages name it (three numbers), and the licence.
+TEST(ToolVersion, IsTheTreesVersionAndLicence) {
+  const std::string version = std::to_string(VERSION_MAJOR) + "." + std::to_string(VERSION_MINOR) +
+                              "." + std::to_string(VERSION_PATCH);
+  for (const std::string program : {"lightsend", "lightbeat"}) {
+    testing::internal::CaptureStdout();
+    const int code = AnswerParse(ParseOutcome::kVersion, program.c_str(), "help", "");
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(out, program + " " + version + " (Pipe Server Vantrelle)\nMIT licence\n");
+  }
+}
 
 // What main would give the parser.
 template <size_t N>

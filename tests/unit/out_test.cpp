@@ -443,4 +443,24 @@ TEST(OutputOptionsRead, DifferentOutputsAndProgramFlags) {
   EXPECT_TRUE(options.hasError);
 }
 
+// --help and --version answer on the console before any window; neither
+// names an output, and neither takes the port rule's words from it.
+TEST(OutputOptionsRead, HelpAndVersionAreWordsOfTheirOwn) {
+  struct Case {
+    const char* tail;
+    bool help, version, error;
+  };
+  for (const Case& c : {Case{"--version", false, true, false}, Case{"-p 378 --version", false, true, false},
+                        Case{"--help", true, false, false}, Case{"--versions", false, false, true},
+                        Case{"-version", false, false, false}}) {
+    SCOPED_TRACE(c.tail);
+    OutputOptions options;
+    ReadOutputOptions(c.tail, &options);
+    EXPECT_EQ(options.help, c.help);
+    EXPECT_EQ(options.version, c.version);
+    EXPECT_EQ(options.hasError, c.error);
+    EXPECT_EQ(options.count, 0u);
+  }
+}
+
 }  // namespace
