@@ -231,9 +231,7 @@ struct Reader {
     char text[120] = "";
     AppendText(text, sizeof text, what);
     AppendText(text, sizeof text, " out of range (");
-    AppendNumber(text, sizeof text, low);
-    AppendText(text, sizeof text, "-");
-    AppendNumber(text, sizeof text, high);
+    AppendRange(text, sizeof text, low, high);
     AppendText(text, sizeof text, ")");
     if (value != nullptr)
       FailValue(word, *value, text);
@@ -343,15 +341,11 @@ struct Reader {
           AppendText(text, sizeof text, "lamp ");
           AppendNumber(text, sizeof text, a);
           AppendText(text, sizeof text, " (channels ");
-          AppendNumber(text, sizeof text, first);
-          AppendText(text, sizeof text, "-");
-          AppendNumber(text, sizeof text, first + span - 1);
+          AppendRange(text, sizeof text, first, first + span - 1);
           AppendText(text, sizeof text, ") and lamp ");
           AppendNumber(text, sizeof text, b);
           AppendText(text, sizeof text, " (");
-          AppendNumber(text, sizeof text, second);
-          AppendText(text, sizeof text, "-");
-          AppendNumber(text, sizeof text, second + span - 1);
+          AppendRange(text, sizeof text, second, second + span - 1);
           AppendText(text, sizeof text, ") overlap: each channel one lamp");
           FailValue(Word{"--channels-per-lamp", 19}, perLampValue, text);
           return false;

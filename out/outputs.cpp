@@ -280,9 +280,7 @@ void DescribeChannels(const DmxMapping& dmx, char* out, size_t size) {
   }
   if (inOrder) {
     AppendText(out, size, "lamps 0-15 on channels ");
-    AppendNumber(out, size, dmx.channel[0]);
-    AppendText(out, size, "-");
-    AppendNumber(out, size, dmx.channel[0] + kLamps * dmx.channelsPerLamp - 1);
+    AppendRange(out, size, dmx.channel[0], dmx.channel[0] + kLamps * dmx.channelsPerLamp - 1);
   } else {
     AppendText(out, size, "lamps 0-");
     AppendNumber(out, size, mapped - 1);
@@ -347,9 +345,7 @@ void DescribeOutput(const OutputConfig& config, char* text, size_t size) {
   }
   const PixelMapping& pixels = config.pixels;
   AppendText(text, size, "lamps 0-15 on pixels ");
-  AppendNumber(text, size, pixels.startPixel);
-  AppendText(text, size, "-");
-  AppendNumber(text, size, pixels.startPixel + kLamps * pixels.pixelsPerLamp - 1);
+  AppendRange(text, size, pixels.startPixel, pixels.startPixel + kLamps * pixels.pixelsPerLamp - 1);
   AppendText(text, size, ", ");
   AppendNumber(text, size, pixels.pixelsPerLamp);
   AppendText(text, size, " each, colour ");

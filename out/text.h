@@ -21,3 +21,10 @@ inline void AppendNumber(char* out, size_t size, unsigned long value) {
   } while (value != 0);
   AppendText(out, size, at);
 }
+
+// "first-last", as channels and pixels are written.
+inline void AppendRange(char* out, size_t size, unsigned long first, unsigned long last) {
+  AppendNumber(out, size, first);
+  AppendText(out, size, "-");
+  AppendNumber(out, size, last);
+}
