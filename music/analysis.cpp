@@ -1,7 +1,7 @@
 // The analysis chain, one step at a time, each stage in its own files:
-//   PCM hop -> spectrum.h: a 2-hop FFT (onsets) every hop, an 8-hop Hann
-//              FFT (bands, tonal onsets) every kBandHops-th hop and on an attack
-//   player spectrum (for both)
+//   PCM -> spectrum.h: per hop the levels, a short spectrum (onsets) and
+//          at times a long one (bands, tonal onsets)
+//   or the player's spectrum (for both)
 //   -> gate.h (silence), band_levels.h (16 lamps' bands),
 //      onset_percussive.h and onset_tonal.h (onset functions),
 //      onset.h (peak picking), tempo.h (tempo), beat_phase.h (beats).
@@ -24,37 +24,16 @@
 namespace music {
 namespace {
 
-// The band spectrum every this many hops of the PCM path (about 10 ms: a
-// band lamp reaches its line slot at most half a slot late), and at once on
-// a hop this much louder than one of the two before. It is most of the
-// analysis' cost; the percussive onsets and the tempo keep every hop.
-constexpr int kBandHops = 2;
-constexpr float kBandAttackDb = 6;
 // The tonal functions' floor on the player's spectrum, in its steps (the
 // PCM path's: the flux's knee): their whitening would lift a one-step
 // flicker to full scale.
 constexpr float kTonalFloorSteps = 16;
 
-float LevelDb(double sumSquares, size_t count) {
-  const double ms = sumSquares / count;
-  return ms > 0 ? std::max(kLowestDb, static_cast<float>(10 * std::log10(ms) + kFullScaleSineDb)) : kLowestDb;
-}
-
 }  // namespace
 
 struct Analyzer::State {
   AnalyzerOptions options;
-  // PCM path: a long symmetric window for the bands (a tone stays in its
-  // band), a short one for the onsets (an attack shows at once).
-  int hop = 256, size = 2048;
-  std::vector<float> ring;
-  Spectrum bandSpectrum, onsetSpectrum;
-  size_t ringPos = 0, inHop = 0;
-  int hopsToBands = 0;                         // Hops until the next band spectrum.
-  float hopLevel[2] = {kLowestDb, kLowestDb};  // The last two hops' levels.
-  uint64_t samplesDone = 0;
-  double sumSquares[2] = {0, 0};
-
+  PcmHops pcm;
   SilenceGate gate;
   BandLevels bands;
   PercussiveFlux percussive;
@@ -67,16 +46,13 @@ struct Analyzer::State {
   float cellStrength = 0, cellBody = 0;
   double previousTime = 0;
 
-  explicit State(const AnalyzerOptions& o) : options(o), beats(o.beatLeadSeconds) {
-    options.sampleRate = std::clamp(options.sampleRate, 8000, 192000);
-    options.channels = std::clamp(options.channels, 1, 2);
-    hop = HopAt(options.sampleRate);
-    size = hop * 8;
-    bandSpectrum.Init(size, -1);
-    // The onset window: two hops, falling over the newest half hop only, so
-    // the newest samples weigh nearly fully.
-    onsetSpectrum.Init(2 * hop, hop / 2);
-    ring.assign(size, 0);
+  explicit State(const AnalyzerOptions& o)
+      : options(Clamped(o)), pcm(options.sampleRate, options.channels), beats(o.beatLeadSeconds) {}
+
+  static AnalyzerOptions Clamped(AnalyzerOptions o) {
+    o.sampleRate = std::clamp(o.sampleRate, 8000, 192000);
+    o.channels = std::clamp(o.channels, 1, 2);
+    return o;
   }
 
   // The step's onset strength goes to the tempo cell of its middle (a
@@ -142,25 +118,15 @@ struct Analyzer::State {
     return f;
   }
 
-  void Step(std::vector<Frame>* out) {
-    float levels[2];
-    for (int c = 0; c < 2; ++c) {
-      levels[c] = LevelDb(sumSquares[c], hop);
-      sumSquares[c] = 0;
-    }
-    const float level = std::max(levels[0], levels[1]);
-    const bool bandStep = hopsToBands == 0 || level > std::min(hopLevel[0], hopLevel[1]) + kBandAttackDb;
-    hopLevel[1] = hopLevel[0];
-    hopLevel[0] = level;
-    hopsToBands = bandStep ? kBandHops - 1 : hopsToBands - 1;
-    if (bandStep) bandSpectrum.Compute(ring, ringPos);
-    onsetSpectrum.Compute(ring, ringPos);
-    const double time = static_cast<double>(samplesDone) / options.sampleRate;
+  Frame Process(const Hop& h) {
     const double rate = options.sampleRate;
-    const std::vector<float>& band = bandSpectrum.Power();
-    const std::vector<float>& onset = onsetSpectrum.Power();
-    out->push_back(Process(bandStep ? band.data() : nullptr, band.size(), rate / bandSpectrum.Size(), onset.data(),
-                           onset.size(), rate / onsetSpectrum.Size(), levels, time));
+    const std::vector<float>& onset = h.onset->Power();
+    if (h.band == nullptr) {
+      return Process(nullptr, 0, 0, onset.data(), onset.size(), rate / h.onset->Size(), h.levelDb, h.time);
+    }
+    const std::vector<float>& band = h.band->Power();
+    return Process(band.data(), band.size(), rate / h.band->Size(), onset.data(), onset.size(),
+                   rate / h.onset->Size(), h.levelDb, h.time);
   }
 };
 
@@ -168,21 +134,7 @@ Analyzer::Analyzer(const AnalyzerOptions& options) : state_(new State(options)) 
 Analyzer::~Analyzer() = default;
 
 void Analyzer::Feed(const float* interleaved, size_t frames, std::vector<Frame>* out) {
-  State& s = *state_;
-  const int ch = s.options.channels;
-  for (size_t i = 0; i < frames; ++i) {
-    const float* x = interleaved + i * ch;
-    const float left = x[0], right = ch == 2 ? x[1] : x[0];
-    s.sumSquares[0] += static_cast<double>(left) * left;
-    s.sumSquares[1] += static_cast<double>(right) * right;
-    s.ring[s.ringPos] = 0.5f * (left + right);
-    s.ringPos = (s.ringPos + 1) % s.size;
-    ++s.samplesDone;
-    if (++s.inHop == static_cast<size_t>(s.hop)) {
-      s.inHop = 0;
-      s.Step(out);
-    }
-  }
+  state_->pcm.Feed(interleaved, frames, [&](const Hop& hop) { out->push_back(state_->Process(hop)); });
 }
 
 Frame Analyzer::FeedSpectrum(const float* magnitudes, size_t bins, double binHz,
@@ -203,7 +155,7 @@ Frame Analyzer::FeedSpectrum(const float* magnitudes, size_t bins, double binHz,
 }
 
 double Analyzer::StepSeconds() const {
-  return static_cast<double>(state_->hop) / state_->options.sampleRate;
+  return static_cast<double>(state_->pcm.HopSamples()) / state_->options.sampleRate;
 }
 
 double Analyzer::StepSecondsAt(int sampleRate) {
