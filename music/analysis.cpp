@@ -3,7 +3,7 @@
 //          at times a long one (bands, tonal onsets)
 //   or the player's spectrum (for both)
 //   -> gate.h (silence), band_levels.h (16 lamps' bands),
-//      onset_percussive.h and onset_tonal.h (onset functions),
+//      onset_percussive.h, onset_tonal.h, onset_rise.h (onset functions),
 //      onset.h (peak picking), tempo.h (tempo), beat_phase.h (beats).
 // Everything is causal: nothing waits for samples not yet heard.
 #include "music/analysis.h"
@@ -17,6 +17,7 @@
 #include "music/gate.h"
 #include "music/onset.h"
 #include "music/onset_percussive.h"
+#include "music/onset_rise.h"
 #include "music/onset_tonal.h"
 #include "music/spectrum.h"
 #include "music/tempo.h"
@@ -38,7 +39,7 @@ struct Analyzer::State {
   BandLevels bands;
   PercussiveFlux percussive;
   TonalFlux tonal;
-  NoiseRise rise;
+  HighsRise rise;
   Onsets onsets;
   TempoTracker tempo;
   BeatPhase beats;
