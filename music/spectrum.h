@@ -61,15 +61,18 @@ class PcmHops {
   // Interleaved samples in [-1, 1]; calls onHop(const Hop&) at each hop's end.
   template <class OnHop>
   void Feed(const float* interleaved, size_t frames, OnHop onHop) {
+    const int channels = channels_;
+    const size_t hop = static_cast<size_t>(hop_), size = ring_.size();
+    float* const ring = ring_.data();
     for (size_t i = 0; i < frames; ++i) {
-      const float* x = interleaved + i * channels_;
-      const float left = x[0], right = channels_ == 2 ? x[1] : x[0];
+      const float* x = interleaved + i * channels;
+      const float left = x[0], right = channels == 2 ? x[1] : x[0];
       sumSquares_[0] += static_cast<double>(left) * left;
       sumSquares_[1] += static_cast<double>(right) * right;
-      ring_[ringPos_] = 0.5f * (left + right);
-      ringPos_ = (ringPos_ + 1) % ring_.size();
+      ring[ringPos_] = 0.5f * (left + right);
+      if (++ringPos_ == size) ringPos_ = 0;
       ++samplesDone_;
-      if (++inHop_ == static_cast<size_t>(hop_)) {
+      if (++inHop_ == hop) {
         inHop_ = 0;
         onHop(Step());
       }

@@ -190,8 +190,8 @@ void TempoTracker::Estimate() {
   }
 
   // The state is about 1 % wide: the beat wants the period finer than that.
-  // Here the comb takes each multiple where it falls: a cell's tolerance
-  // made it flat over 1 % at 72 BPM, and the beats drifted 10 ms early.
+  // Here the comb takes each multiple where it falls: with a cell's
+  // tolerance it is flat over that 1 % at slow tempi.
   double fine = bpmOf_[state], fineScore = comb(fine, false);
   for (double b = bpmOf_[state] * 0.99; b <= bpmOf_[state] * 1.01; b += 0.05) {
     const double s = comb(b, false);
