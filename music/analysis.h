@@ -8,13 +8,17 @@
 namespace music {
 
 constexpr int kBandCount = 16;  // Log-spaced, about 40 Hz to 16 kHz.
+// Levels: the lowest any reads (digital silence), and what is added to the
+// mean square's dB so that a full-scale sine reads 0 dBFS, as meters do.
+constexpr float kLowestDb = -120;
+constexpr double kFullScaleSineDb = 3.0103;
 
 // One analysis step: one hop of the PCM path, or one spectrum handed in.
 struct Frame {
   double time = 0;                     // Seconds since the stream began, at the step's end.
   float band[kBandCount] = {};         // Band energy against its adaptive threshold: 0 at or
                                        // below it, towards 1 far above it.
-  float levelDb[2] = {-120, -120};     // RMS level of left and right (mono: both), dBFS.
+  float levelDb[2] = {kLowestDb, kLowestDb};  // RMS level of left and right (mono: both), dBFS.
   bool silent = true;                  // Below the silence gate: styles light nothing.
   bool onset = false;                  // An onset was detected in this step.
   float flux = 0;                      // Spectral flux (for tuning and tests).

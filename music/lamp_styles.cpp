@@ -81,7 +81,7 @@ struct Styler::State {
   Style style;
   LampHold hold;
   LampBits lit = 0;           // Before the hold: the hysteresis' own state.
-  float meterDb[2] = {-120, -120};
+  float meterDb[2] = {kLowestDb, kLowestDb};
   int bars[2] = {0, 0};
   int chaser = -1;
   double pulseStart = -1e9;

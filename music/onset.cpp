@@ -30,4 +30,21 @@ bool OnsetPicker::Next(double time, float value, bool allowed) {
   return allowed && known && armed_ && value > threshold;
 }
 
+bool Onsets::Next(double time, const Values& v, bool allowed) {
+  const bool percussive = percussive_.Next(time, v.percussive, allowed);
+  const bool tonal = v.fresh && tonal_.Next(time, v.tonal, allowed);
+  const bool crisp = crisp_.Next(time, v.crisp, allowed);
+  const bool rise = v.fresh && rise_.Next(time, v.rise, allowed);
+  // The long spectrum's functions rise later and for longer than the
+  // percussive one: their rise just after an onset is that onset's own.
+  const bool late = (tonal || rise) && time - last_ >= kLongAfter;
+  if (!((percussive || crisp || late) && time - last_ >= kMinIoi)) return false;
+  last_ = time;
+  if (percussive) percussive_.Fire();
+  if (tonal) tonal_.Fire();
+  if (crisp) crisp_.Fire();
+  if (rise) rise_.Fire();
+  return true;
+}
+
 }  // namespace music

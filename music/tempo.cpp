@@ -8,8 +8,6 @@ namespace {
 
 constexpr int kWindowCells = 600;     // The autocorrelation's window: 6 s.
 constexpr int kMaxLagCells = 300;     // Comb terms up to 3 s.
-constexpr int kEveryCells = 10;       // Ten estimates a second.
-constexpr int kFirstCells = 150;      // The first after 1.5 s.
 constexpr int kFreeCells = 400;       // Jumps cost nothing in the first 4 s.
 constexpr int kStatesPerOctave = 70;  // About 1 % apart.
 // The prior: log-normal around 120 BPM, its deviation in octaves.
@@ -91,11 +89,13 @@ bool TempoTracker::AlternateBeatsLackBody(double period) const {
   return bodyOff / strengthOff < kBodyShare * (bodyOn / strengthOn);
 }
 
-void TempoTracker::AddCell(float strength, float body) {
+bool TempoTracker::AddCell(float strength, float body) {
   cells_[static_cast<size_t>(cellsDone_ % kRing)] = strength;
   body_[static_cast<size_t>(cellsDone_ % kRing)] = std::min(body, strength);
   ++cellsDone_;
-  if (cellsDone_ >= kFirstCells && cellsDone_ % kEveryCells == 0) Estimate();
+  if (cellsDone_ < kFirstCells || cellsDone_ % kEveryCells != 0) return false;
+  Estimate();
+  return true;
 }
 
 void TempoTracker::Estimate() {
@@ -190,8 +190,8 @@ void TempoTracker::Estimate() {
   }
 
   // The state is about 1 % wide: the beat wants the period finer than that.
-  // Here the comb takes each multiple where it falls: a cell's tolerance
-  // made it flat over 1 % at 72 BPM, and the beats drifted 10 ms early.
+  // Here the comb takes each multiple where it falls: with a cell's
+  // tolerance it is flat over that 1 % at slow tempi.
   double fine = bpmOf_[state], fineScore = comb(fine, false);
   for (double b = bpmOf_[state] * 0.99; b <= bpmOf_[state] * 1.01; b += 0.05) {
     const double s = comb(b, false);

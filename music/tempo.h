@@ -25,9 +25,10 @@ class TempoTracker {
 
   // Closes the current cell (strength: the largest onset strength in it;
   // body: the same of its low part, kick, snare and toms, at most strength)
-  // and starts the next one.
-  void AddCell(float strength, float body);
-  void AddCell(float strength) { AddCell(strength, strength); }
+  // and starts the next one. Whether a new estimate was made: the first
+  // after kFirstCells, then every kEveryCells.
+  bool AddCell(float strength, float body);
+  bool AddCell(float strength) { return AddCell(strength, strength); }
   // Forgets the tempo (a long silence: the next piece has its own).
   void Reset();
 
@@ -45,6 +46,8 @@ class TempoTracker {
   bool AlternateBeatsLackBody(double period) const;
 
   static constexpr double kMinBpm = 60, kMaxBpm = 200;
+  static constexpr int kFirstCells = 150;  // The first estimate after 1.5 s,
+  static constexpr int kEveryCells = 10;   // then ten a second.
 
  private:
   void Estimate();

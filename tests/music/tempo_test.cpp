@@ -81,4 +81,17 @@ TEST(TempoTracker, ForgetsOnResetAndKnowsNothingFromSilence) {
   EXPECT_EQ(tempo.Bpm(), 0);
 }
 
+// The analysis follows the beat phase after each estimate: AddCell says
+// when one was made, the first after kFirstCells, then every kEveryCells.
+TEST(TempoTracker, SaysWhenItEstimated) {
+  music::TempoTracker tempo;
+  std::vector<int> estimated;
+  for (int k = 1; k <= 200; ++k) {
+    if (tempo.AddCell(k % 50 == 0 ? 1.0f : 0.0f)) estimated.push_back(k);
+  }
+  EXPECT_EQ(estimated, (std::vector<int>{150, 160, 170, 180, 190, 200}));
+  tempo.Reset();  // Forgets the tempo, not the cells' count.
+  EXPECT_TRUE(tempo.AddCell(0) == false);
+}
+
 }  // namespace
