@@ -70,7 +70,7 @@ start_xvfb
 mkdir -p "$WORK/bin"
 ln -s "$PIPESERVER" "$WORK/bin/pipeserver"
 # The Exec value as a desktop reads it: the string's escapes, then the
-# quoting rules of the specification's Exec key.
+# quoting rules of the desktop entry format's Exec key.
 mapfile -t argv < <(python3 - "$PACKAGING/pipeserver.desktop" <<'PY'
 import re, sys
 text = open(sys.argv[1]).read()
