@@ -1,6 +1,6 @@
 // The Windows program's own program-wide values and its window procedure.
 // Windows-only: included by the *_win.cpp files and the Windows tests, never
-// by the shared core, which reaches the window through lights/ui_ops.h.
+// by the shared core, which reaches the window through app/ui_ops.h.
 #pragma once
 #include <windows.h>
 

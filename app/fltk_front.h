@@ -1,5 +1,5 @@
 // The Linux front end's pieces (FLTK on X11), shared by its few files.
-// Platform-free code sees only lights/ui_ops.h; this header is for app/*_fltk.cpp.
+// Platform-free code sees only app/ui_ops.h; this header is for app/*_fltk.cpp.
 #pragma once
 
 class Fl_Window;

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "app/fltk_front.h"
-#include "pipe/pipe_listener.h"
+#include "app/listener_sink.h"
 #include "pipe/pipe_name.h"
 
 namespace {
@@ -21,7 +21,7 @@ namespace {
 // Written once when the listener's thread ends: it cannot serve the pipe.
 int ListenerEnded[2] = {-1, -1};
 
-void SayListenerEvent(ListenerEvent event) {
+void SayListenerEvent(void*, ListenerEvent event) {
   switch (event) {
     case ListenerEvent::kListening:
       std::fputs("pipeserver: listening on @" PIPE_NAME ", no window\n", stderr);
@@ -48,9 +48,10 @@ const char* SignalName(int number) {
 
 void* StartHeadlessListener() {
   if (pipe2(ListenerEnded, O_CLOEXEC) != 0) ListenerEnded[0] = ListenerEnded[1] = -1;
-  ListenerNote = SayListenerEvent;  // Before the thread: it only reads it.
   std::thread([] {
-    PipeListenThread(nullptr);
+    ListenerSink sink = ProgramListenerSink(nullptr);
+    sink.note = SayListenerEvent;
+    RunListener(sink);
     if (ListenerEnded[1] >= 0) {
       const char byte = 1;
       (void)!write(ListenerEnded[1], &byte, 1);

@@ -8,7 +8,7 @@ add_library(pipeserver_front OBJECT
   main_fltk.cpp
   main_window_fltk.cpp
   message_box_fltk.cpp
-  pipe_error_box.cpp
+  listener_sink.cpp
   ui_ops_fltk.cpp
 )
 # --help and the outputs' faults on the console, before any window.

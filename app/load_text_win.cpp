@@ -1,5 +1,5 @@
-// LoadText (res/load_text.h) from the program's own resources.
-#include "res/load_text.h"
+// LoadText (app/load_text.h) from the program's own resources.
+#include "app/load_text.h"
 
 #include "app/app_win.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/caption.h"
 #include "pipe/pipe_name.h"
-#include "res/load_text.h"
+#include "app/load_text.h"
 #include "res/strings.h"
 #include "res/version.h"
 

@@ -11,14 +11,14 @@
 #include "app/caption.h"
 #include "app/fltk_front.h"
 #include "app/lamp_picture.h"
+#include "app/listener_sink.h"
 #include "app/main_window.h"
 #include "app/output_start.h"
 #include "app/paint_note.h"
 #include "app/shell_ops.h"
+#include "app/ui_ops.h"
 #include "lights/light_control.h"
-#include "lights/ui_ops.h"
 #include "out/outputs.h"
-#include "pipe/pipe_listener.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ void* CreateMainWindow(const char* title) {
   window->end();
 
   SetRepaintTarget(window);
-  std::thread(PipeListenThread, static_cast<void*>(window)).detach();
+  std::thread([window] { RunListener(ProgramListenerSink(window)); }).detach();
   return static_cast<Fl_Window*>(window);
 }
 

@@ -3,12 +3,12 @@
 #include "app/app_win.h"
 #include "app/caption.h"
 #include "app/lamp_picture.h"
+#include "app/listener_sink.h"
 #include "app/main_window.h"
 #include "app/output_start.h"
 #include "app/paint_note.h"
 #include "lights/light_control.h"
 #include "out/outputs.h"
-#include "pipe/pipe_listener.h"
 
 #include <cstring>
 
@@ -20,9 +20,10 @@ HPEN GrayPen;
 
 namespace {
 
-// CreateThread's signature around the platform-free listener.
+// CreateThread's signature around the platform-free listener; the window
+// owns its error box.
 DWORD WINAPI ListenerEntry(LPVOID owner) {
-  return DWORD(PipeListenThread(owner));
+  return DWORD(RunListener(ProgramListenerSink(owner)));
 }
 
 void StartListener(HWND window) {

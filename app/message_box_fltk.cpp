@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/fltk_front.h"
-#include "lights/ui_ops.h"
+#include "app/ui_ops.h"
 
 namespace {
 

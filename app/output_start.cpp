@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "app/caption.h"
-#include "lights/ui_ops.h"
+#include "app/ui_ops.h"
 #include "out/out_platform.h"
 #include "out/output_options.h"
 #include "out/outputs.h"

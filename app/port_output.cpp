@@ -3,9 +3,10 @@
 #include <cstdio>
 
 #include "app/caption.h"
+#include "app/ui_ops.h"
 #include "lights/light_control.h"
 #include "lights/parallel_port.h"
-#include "lights/ui_ops.h"
+#include "out/outputs.h"
 #include "port/port_io.h"
 
 void RunHardwareTest(uint8_t controlBase) {
@@ -34,4 +35,21 @@ void StartPortOutput(bool hardwareTest) {
   }
   const uint8_t controlBase = PortSetUp();
   if (hardwareTest) RunHardwareTest(controlBase);
+}
+
+void OutputLightLine(const char* line) {
+  const LightCommand command = ApplyLightLine(line);
+  const uint8_t bank0 = uint8_t(command.value & 0xFF);
+  const uint8_t bank1 = uint8_t(command.value >> 8);
+  // Only the listener touches the port after start-up, so its sequences
+  // never interleave and need no lock.
+  if (PortBase != 0) {
+    if (command.banks == 1) OutputOneBank(bank0);
+    if (command.banks == 2) OutputTwoBanks(bank0, bank1);
+  }
+  // The network outputs get the lamps as drawn, both rows for both modes;
+  // they only take the state and never wait.
+  if (command.banks != 0) OutputLamps(bank0, bank1);
+
+  RequestRepaint();  // For every line, command or not.
 }

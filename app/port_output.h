@@ -1,5 +1,6 @@
-// Start-up's use of the port, with its boxes: the register sequences are
-// light control's (lights/parallel_port.h), the texts and boxes the shell's.
+// Start-up's use of the port, with its boxes, and each received line's way
+// to the lamps: the register sequences are light control's
+// (lights/parallel_port.h), the texts and boxes the shell's.
 #pragma once
 #include <cstdint>
 
@@ -12,3 +13,8 @@ void RunHardwareTest(uint8_t controlBase);
 // warning box and sets PortBase to 0, so the program runs on in the
 // emulation mode and no command meets a fault.
 void StartPortOutput(bool hardwareTest);
+
+// One line or listener marker: applied by light control, then a light
+// command to the port (when PortBase is not 0) and to the network outputs,
+// and a repaint request for every line. Listener thread only.
+void OutputLightLine(const char* line);

@@ -4,14 +4,14 @@
 
 #include "app/caption.h"
 #include "app/command_tail.h"
+#include "app/load_text.h"
 #include "app/main_window.h"
 #include "app/output_start.h"
 #include "app/port_output.h"
 #include "app/shell_ops.h"
+#include "app/ui_ops.h"
 #include "lights/light_control.h"
-#include "lights/ui_ops.h"
 #include "out/outputs.h"
-#include "res/load_text.h"
 #include "res/strings.h"
 
 int RunProgram(const char* commandTail) {

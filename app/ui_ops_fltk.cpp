@@ -1,4 +1,4 @@
-// The UI operations of lights/ui_ops.h for the FLTK front end. Only the UI
+// The UI operations of app/ui_ops.h for the FLTK front end. Only the UI
 // thread touches FLTK; the listener reaches it through Fl::awake, FLTK's
 // thread wake-up, and never draws or opens a window itself.
 #include <FL/Fl.H>
@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/fltk_front.h"
-#include "lights/ui_ops.h"
+#include "app/ui_ops.h"
 
 namespace {
 

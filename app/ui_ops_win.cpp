@@ -1,5 +1,5 @@
-// The UI operations of lights/ui_ops.h for the Win32 front end.
-#include "lights/ui_ops.h"
+// The UI operations of app/ui_ops.h for the Win32 front end.
+#include "app/ui_ops.h"
 
 #include "app/app_win.h"
 

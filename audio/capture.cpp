@@ -3,7 +3,7 @@
 #include "audio/audio_capture.h"
 
 #include "audio/capture_backend.h"
-#include "client/platform.h"
+#include "platform/clock.h"
 
 struct CaptureStream {
   CaptureBackend* backend = nullptr;

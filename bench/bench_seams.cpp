@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "lights/ui_ops.h"
+#include "app/ui_ops.h"
 #include "port/port_io.h"
 
 // volatile so that the accesses are not optimised away.

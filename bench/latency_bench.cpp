@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench/latency_probe.h"
+#include "app/listener_sink.h"
 #include "bench/latency_isolation.h"
+#include "bench/latency_probe.h"
 #include "lights/light_control.h"
 #include "pipe/pipe_client.h"
 #include "pipe/pipe_endpoint.h"
-#include "pipe/pipe_listener.h"
 #include "pipe/pipe_name.h"
 #include "tests/support/test_threads.h"
 
@@ -86,7 +86,7 @@ bool Measure(int lines, Run* bare, Run* listener) {
   Worker* bareServer = StartWorker([](void*) { BareServe(); }, nullptr);
   if (bareServer == nullptr) return false;
   PortBase = 0x378;
-  StartDetachedThread([](void*) { PipeListenThread(nullptr); }, nullptr);  // Never returns.
+  StartDetachedThread([](void*) { RunListener(ProgramListenerSink(nullptr)); }, nullptr);  // Never returns.
   if (!ClientConnect(Server::kBare) || !ClientConnect(Server::kListener)) return false;
 
   const int warmUp = std::min(kBlock, lines / 10);

@@ -3,9 +3,9 @@
 // nothing (the repaint request stays on the path, as a no-op).
 #include <cstdio>
 
+#include "app/ui_ops.h"
 #include "bench/latency_probe.h"
 #include "lights/light_control.h"
-#include "lights/ui_ops.h"
 #include "port/port_io.h"
 #include "tests/support/test_threads.h"
 

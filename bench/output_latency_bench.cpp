@@ -24,12 +24,12 @@
 #include <vector>
 
 #include "bench/latency_isolation.h"
+#include "app/listener_sink.h"
 #include "bench/latency_probe.h"
 #include "lights/light_control.h"
 #include "out/output_options.h"
 #include "out/outputs.h"
 #include "pipe/pipe_client.h"
-#include "pipe/pipe_listener.h"
 #include "pipe/pipe_name.h"
 #include "tests/support/test_threads.h"
 
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
   ReadOutputOptions("--sacn 127.0.0.1", &options);
   StartOutputs(options.outputs, options.count);
   PortBase = 0x378;
-  StartDetachedThread([](void*) { PipeListenThread(nullptr); }, nullptr);
+  StartDetachedThread([](void*) { RunListener(ProgramListenerSink(nullptr)); }, nullptr);
   PipeConnection* client = nullptr;
   if (PipeConnectRetrying(PIPE_NAME, 5000, true, &client, nullptr) != PipeStatus::kOk) return 1;
 

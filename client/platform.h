@@ -1,12 +1,11 @@
-// What the clients need of the system besides the sound and the pipe: a
-// clock, sleeping, one worker thread, a lock with a wake-up, Ctrl-C, and
-// whether the standard streams are terminals. One file per platform: the
-// Windows builds use the win32 thread model, where the standard library has
-// no threads.
+// What the clients need of the system besides the sound and the pipe: one
+// worker thread, a lock with a wake-up, Ctrl-C, and whether the standard
+// streams are terminals; the clock and sleep come from the bottom layer
+// (platform/clock.h). One file per platform: the Windows builds use the
+// win32 thread model, where the standard library has no threads.
 #pragma once
 
-double MonotonicSeconds();
-void SleepSeconds(double seconds);
+#include "platform/clock.h"
 
 struct Worker;
 using WorkerStart = Worker* (*)(void (*run)(void* arg), void* arg);

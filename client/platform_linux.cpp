@@ -12,15 +12,6 @@
 #include <system_error>
 #include <thread>
 
-double MonotonicSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-void SleepSeconds(double seconds) {
-  if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-}
-
 struct Worker {
   std::thread thread;
   std::mutex mutex;

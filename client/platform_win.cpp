@@ -11,17 +11,6 @@
 // No operator new and no guarded statics here: either would bring
 // libstdc++'s exceptions into lightsend.exe (several times its own size).
 
-double MonotonicSeconds() {
-  LARGE_INTEGER frequency, now;  // Asked each time (no static, above): a cheap call.
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&now);
-  return double(now.QuadPart) / double(frequency.QuadPart);
-}
-
-void SleepSeconds(double seconds) {
-  if (seconds > 0) Sleep(DWORD(seconds * 1000 + 0.5));
-}
-
 struct Worker {
   HANDLE thread;
   void (*run)(void*);

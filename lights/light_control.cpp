@@ -3,10 +3,6 @@
 #include <cstring>
 
 #include "lights/display_lock.h"
-#include "lights/parallel_port.h"
-#include "lights/ui_ops.h"
-#include "out/outputs.h"
-#include "protocol/light_line.h"
 
 uint16_t PortBase;
 
@@ -37,7 +33,7 @@ DisplayStateRecord SnapshotDisplayState() {
   return DisplayState;
 }
 
-void ApplyLightLine(const char* line) {
+LightCommand ApplyLightLine(const char* line) {
   // The listener never hands on more than 8 characters, but the status text
   // must stay terminated whatever a caller passes.
   char text[sizeof DisplayState.StatusText] = {};
@@ -60,15 +56,5 @@ void ApplyLightLine(const char* line) {
     }
   }
 
-  // Only the listener touches the port after start-up, so its sequences
-  // never interleave and need no lock.
-  if (PortBase != 0) {
-    if (command.banks == 1) OutputOneBank(bank0);
-    if (command.banks == 2) OutputTwoBanks(bank0, bank1);
-  }
-  // The network outputs get the lamps as drawn, both rows for both modes;
-  // they only take the state and never wait.
-  if (isCommand) OutputLamps(bank0, bank1);
-
-  RequestRepaint();  // For every line, command or not.
+  return command;
 }

@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "protocol/light_line.h"
+
 struct DisplayStateRecord {
   char StatusText[9];  // The last line applied: at most 8 characters and a zero.
   uint8_t LampBank0;   // First row of lamps, bit 7 leftmost.
@@ -25,6 +27,8 @@ void ClearLampBanks();
 DisplayStateRecord SnapshotDisplayState();
 
 // Applies one line ('>' and at most 7 further characters, or a listener
-// marker): the status text, the lamp bytes of a light command, the port
-// output when PortBase is not 0, and a repaint request. Listener thread only.
-void ApplyLightLine(const char* line);
+// marker) to DisplayState: the status text, and the lamp bytes of a light
+// command. Returns the command, for the caller to hand to the port, the
+// network outputs and the window; banks is 0 for a line that is only shown.
+// Listener thread only.
+LightCommand ApplyLightLine(const char* line);

@@ -1,55 +1,48 @@
 // The listener's steps, the same on every platform; the pipe itself is
-// behind pipe/pipe_endpoint.h.
+// behind pipe/pipe_endpoint.h, what becomes of a line behind the sink.
 #include "pipe/pipe_listener.h"
 
-#include "lights/light_control.h"
 #include "pipe/line_framing.h"
 #include "pipe/pipe_endpoint.h"
-#include "pipe/pipe_error_box.h"
 #include "pipe/pipe_name.h"
-
-void (*ListenerNote)(ListenerEvent) = nullptr;
 
 namespace {
 
-void Note(ListenerEvent event) {
-  if (ListenerNote != nullptr) ListenerNote(event);
+void Note(const ListenerSink& sink, ListenerEvent event) {
+  if (sink.note != nullptr) sink.note(sink.context, event);
 }
 
-// Reads until the client goes (or any read fails), applying at most one
+// Reads until the client goes (or any read fails), handing on at most one
 // line per read. A read of 0 bytes changes nothing.
-void ServeClient(PipeServer* server) {
+void ServeClient(PipeServer* server, const ListenerSink& sink) {
   unsigned char bytes[kPipeReadSize];
   char line[kMaxLineLength + 1];
   for (;;) {
     const long received = PipeServerRead(server, bytes);
     if (received < 0) return;
-    if (FrameOneRead(bytes, size_t(received), line)) ApplyLightLine(line);
+    if (FrameOneRead(bytes, size_t(received), line)) sink.line(sink.context, line);
   }
 }
 
 }  // namespace
 
-int PipeListenThread(void* owner) {
-  // The status text stays and the port is not written: latches keep their
-  // state until the first light command.
-  ClearLampBanks();
-  ApplyLightLine(">???");
+int PipeListenThread(const ListenerSink& sink) {
+  sink.line(sink.context, ">???");
 
   long error = 0;
   PipeServer* server = PipeServerCreate(PIPE_NAME, &error);
   if (server == nullptr) {
-    ShowPipeError(owner, error);  // The window stays, showing ">???".
+    sink.error(sink.context, error);  // The window stays, showing ">???".
     return 0;
   }
-  Note(ListenerEvent::kListening);
+  Note(sink, ListenerEvent::kListening);
 
   // A failed wait ends the loop as a failed disconnection does: quietly.
   while (PipeServerWaitClient(server)) {
-    Note(ListenerEvent::kClientCame);
-    ServeClient(server);
-    ApplyLightLine(">xxx");  // The lamps and the port keep the last command.
-    Note(ListenerEvent::kClientWent);
+    Note(sink, ListenerEvent::kClientCame);
+    ServeClient(server, sink);
+    sink.line(sink.context, ">xxx");  // The lamps and the port keep the last command.
+    Note(sink, ListenerEvent::kClientWent);
     if (!PipeServerDisconnect(server)) break;
   }
 

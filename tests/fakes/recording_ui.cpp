@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "lights/ui_ops.h"
+#include "app/ui_ops.h"
 #include "res/string_table.h"
 #include "tests/fakes/recording_port.h"
 

@@ -11,7 +11,7 @@
 
 #include "music/analysis.h"
 #include "audio/audio_capture.h"
-#include "client/platform.h"
+#include "platform/clock.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "--list") {

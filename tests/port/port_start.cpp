@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   PortBase = uint16_t(address);
   StartPortOutput(argv[1][1] == 'P');
   std::printf("PortBase=%X\n", PortBase);
-  for (int i = 3; i < argc; ++i) ApplyLightLine(argv[i]);
+  for (int i = 3; i < argc; ++i) OutputLightLine(argv[i]);
   std::printf("PortBase=%X\n", PortBase);
   return 0;
 }

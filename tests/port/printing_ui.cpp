@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "lights/ui_ops.h"
+#include "app/ui_ops.h"
 #include "res/string_table.h"
 
 namespace {

@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/listener_sink.h"
+#include "app/ui_ops.h"
 #include "lights/light_control.h"
 #include "lights/parallel_port.h"
-#include "lights/ui_ops.h"
-#include "pipe/pipe_listener.h"
 #include "res/string_table.h"
 #include "tests/soak/latch_port.h"
 #include "tests/soak/soak_platform.h"
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
   StartDetachedThread(
       [](void*) {
         NameListenerThread();
-        const int code = PipeListenThread(nullptr);
+        const int code = RunListener(ProgramListenerSink(nullptr));
         char line[32];
         std::snprintf(line, sizeof line, "ended code=%d\n", code);
         PrintLine(line);

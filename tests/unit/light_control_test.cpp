@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/port_output.h"
 #include "tests/fakes/recording_port.h"
 #include "tests/fakes/recording_ui.h"
 
@@ -26,6 +27,7 @@ struct LineCase {
   const char* line;              // Shown as it came, whatever it is.
   uint8_t bank0, bank1;          // Lamp bytes afterwards.
   std::vector<PortAccess> port;  // Accesses with a port at 0x378.
+  int banks;                     // What light control returns: 0 for no command.
 };
 
 class LightLine : public testing::TestWithParam<LineCase> {
@@ -44,14 +46,15 @@ class LightLine : public testing::TestWithParam<LineCase> {
   void TearDown() override { PortBase = 0; }
 };
 
-// With a port, the accesses the line needs; in the emulation mode none.
+// The line's way as the listener's sink takes it: with a port, the
+// accesses the line needs; in the emulation mode none; a repaint request.
 TEST_P(LightLine, SetsStatusLampsAndPort) {
   const LineCase& c = GetParam();
   for (const uint16_t base : {kData, uint16_t(0)}) {
     SCOPED_TRACE(base ? "port at 0x378" : "emulation mode");
     SetUp();
     PortBase = base;
-    ApplyLightLine(c.line);
+    OutputLightLine(c.line);
 
     const DisplayStateRecord state = SnapshotDisplayState();
     EXPECT_STREQ(state.StatusText, c.line);
@@ -62,11 +65,29 @@ TEST_P(LightLine, SetsStatusLampsAndPort) {
   }
 }
 
+// Light control alone changes DisplayState and returns the command; the
+// port and the window are its caller's.
+TEST_P(LightLine, LightControlReturnsTheCommandAndTouchesNothingElse) {
+  const LineCase& c = GetParam();
+  PortBase = kData;
+  const LightCommand command = ApplyLightLine(c.line);
+  EXPECT_EQ(command.banks, c.banks);
+  if (c.banks != 0) {
+    EXPECT_EQ(command.value, LampBits(c.bank1 << 8 | c.bank0));
+  }
+  const DisplayStateRecord state = SnapshotDisplayState();
+  EXPECT_STREQ(state.StatusText, c.line);
+  EXPECT_EQ(state.LampBank0, c.bank0);
+  EXPECT_EQ(state.LampBank1, c.bank1);
+  EXPECT_EQ(fake_port::Accesses(), kNoAccess);
+  EXPECT_EQ(fake_ui::RepaintRequests(), 0);
+}
+
 // A light command for one bank or for two, and a line that leaves the
 // lamps as the earlier command lit them.
-LineCase One(const char* line, uint8_t b0, uint8_t b1) { return {line, b0, b1, OneBank(b0)}; }
-LineCase Two(const char* line, uint8_t b0, uint8_t b1) { return {line, b0, b1, TwoBanks(b0, b1)}; }
-LineCase Unchanged(const char* line) { return {line, kLampsBefore0, kLampsBefore1, kNoAccess}; }
+LineCase One(const char* line, uint8_t b0, uint8_t b1) { return {line, b0, b1, OneBank(b0), 1}; }
+LineCase Two(const char* line, uint8_t b0, uint8_t b1) { return {line, b0, b1, TwoBanks(b0, b1), 2}; }
+LineCase Unchanged(const char* line) { return {line, kLampsBefore0, kLampsBefore1, kNoAccess, 0}; }
 
 INSTANTIATE_TEST_SUITE_P(Commands, LightLine, testing::Values(
     Two(">5L1234", 0x34, 0x12), One(">3L1234", 0x34, 0x12), Two(">5L0", 0x00, 0x00),

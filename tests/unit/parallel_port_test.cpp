@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/port_output.h"
+#include "app/ui_ops.h"
 #include "lights/light_control.h"
-#include "lights/ui_ops.h"
 #include "res/product.h"
 #include "tests/fakes/recording_port.h"
 #include "tests/fakes/recording_ui.h"

@@ -1,8 +1,8 @@
-#include "pipe/pipe_error_box.h"
+#include "app/listener_sink.h"
 
 #include <gtest/gtest.h>
 
-#include "lights/ui_ops.h"
+#include "app/ui_ops.h"
 #include "tests/fakes/recording_ui.h"
 
 namespace {

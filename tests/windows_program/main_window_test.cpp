@@ -20,9 +20,9 @@ void* OwnerAtStart;
 }  // namespace
 
 // Stands in for the pipe listener: notes what it was handed and stops.
-int PipeListenThread(void* owner) {
+int PipeListenThread(const ListenerSink& sink) {
   MainWindowAtStart = MainWindow.load();
-  OwnerAtStart = owner;
+  OwnerAtStart = sink.context;
   SetEvent(ListenerStarted);
   return 0;
 }

@@ -1,5 +1,7 @@
-// The few window-system operations that light control and the pipe listener
-// need. Each front end supplies them; tests link a recording fake.
+// The few window-system operations that the shared core of app/ needs (the
+// listener's sink, the port's and the outputs' boxes, start-up). Each front
+// end supplies them; tests link a recording fake. Nothing below app/ calls
+// them: light control and the listener hand their results up instead.
 #pragma once
 
 // Message-box styles, in the Win32 values so the Windows front end passes

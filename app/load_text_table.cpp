@@ -1,5 +1,5 @@
 // LoadText for the platforms without Windows resources, and for tests.
-#include "res/load_text.h"
+#include "app/load_text.h"
 
 #include "res/string_table.h"
 

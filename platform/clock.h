@@ -1,0 +1,10 @@
+// The clock and sleep that clients, audio pacing and tests share: the
+// bottom layer, so that every folder above may use it. One file per
+// platform (clock_linux.cpp, clock_win.cpp); no platform header here.
+#pragma once
+
+// Seconds from an arbitrary start, never going back.
+double MonotonicSeconds();
+
+// Returns after at least `seconds`; at once for 0 or less.
+void SleepSeconds(double seconds);
