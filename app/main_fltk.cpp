@@ -14,7 +14,7 @@
 #include "app/output_start.h"
 #include "app/program.h"
 #include "app/shell_ops.h"
-#include "out/output_options.h"
+#include "lightnet/output_options.h"
 
 namespace {
 

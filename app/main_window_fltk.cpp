@@ -18,7 +18,7 @@
 #include "app/shell_ops.h"
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
-#include "out/outputs.h"
+#include "lightnet/outputs.h"
 
 namespace {
 

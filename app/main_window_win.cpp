@@ -8,7 +8,7 @@
 #include "app/output_start.h"
 #include "app/paint_note.h"
 #include "lights/light_control.h"
-#include "out/outputs.h"
+#include "lightnet/outputs.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 #include <cstdio>
 
 #include "app/output_start.h"
-#include "out/out_platform.h"
-#include "out/output_options.h"
+#include "lightnet/net_platform.h"
+#include "lightnet/output_options.h"
 #include "res/product.h"
 #include "res/version.h"
 

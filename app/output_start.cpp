@@ -5,9 +5,9 @@
 
 #include "app/caption.h"
 #include "app/ui_ops.h"
-#include "out/out_platform.h"
-#include "out/output_options.h"
-#include "out/outputs.h"
+#include "lightnet/net_platform.h"
+#include "lightnet/output_options.h"
+#include "lightnet/outputs.h"
 
 const char kOutputsItem[] = "Outputs...";
 
@@ -22,7 +22,7 @@ void ShowOutputsBox() {
 }
 
 void StartNamedOutputs(const char* commandTail) {
-  // From the heap, for the Windows program's size (see out/outputs.cpp); the
+  // From the heap, for the Windows program's size (see lightnet/outputs.cpp); the
   // outputs keep their own copies.
   OutputOptions* options = static_cast<OutputOptions*>(std::calloc(1, sizeof(OutputOptions)));
   if (options == nullptr) return;

@@ -6,7 +6,7 @@
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
 #include "lights/parallel_port.h"
-#include "out/outputs.h"
+#include "lightnet/outputs.h"
 #include "port/port_io.h"
 
 void RunHardwareTest(uint8_t controlBase) {

@@ -11,7 +11,7 @@
 #include "app/shell_ops.h"
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
-#include "out/outputs.h"
+#include "lightnet/outputs.h"
 #include "res/strings.h"
 
 int RunProgram(const char* commandTail) {

@@ -6,7 +6,7 @@
 #include "app/output_start.h"
 #include "app/program.h"
 #include "app/shell_ops.h"
-#include "out/outputs.h"
+#include "lightnet/outputs.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <map>
 
-#include "out/ola_link.h"
-#include "out/packets.h"
+#include "lightnet/ola_link.h"
+#include "lightnet/packets.h"
 #include "tests/support/test_threads.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// The outputs' network and OLA seams (out/out_platform.h, out/ola_link.h)
+// The outputs' network and OLA seams (lightnet/net_platform.h, lightnet/ola_link.h)
 // recorded instead of sent: every datagram with the socket's target, every
 // line said, every lookup. Threads and the clock stay the system's.
 #pragma once
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "out/out_platform.h"
+#include "lightnet/net_platform.h"
 
 struct Datagram {
   UdpTarget to;

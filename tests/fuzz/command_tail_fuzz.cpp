@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/command_tail.h"
-#include "out/output_options.h"
+#include "lightnet/output_options.h"
 #include "protocol/hex_number.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "out/output_options.h"
-#include "out/packets.h"
+#include "lightnet/output_options.h"
+#include "lightnet/packets.h"
 #include "tests/fakes/local_addresses.h"
 
 namespace {

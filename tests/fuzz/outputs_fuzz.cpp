@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "out/output_options.h"
-#include "out/outputs.h"
-#include "out/packets.h"
+#include "lightnet/output_options.h"
+#include "lightnet/outputs.h"
+#include "lightnet/packets.h"
 #include "tests/fakes/fake_network.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

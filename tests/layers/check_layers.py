@@ -21,7 +21,7 @@ import tempfile
 # of higher folders declare.
 LEVELS = [
     ["protocol", "port", "res", "platform"],
-    ["lights", "out"],
+    ["lights", "lightnet"],
     ["pipe", "music", "audio"],
     ["app", "client"],
     ["tools", "plugin"],
@@ -258,11 +258,11 @@ def self_test():
           "app/ui_ops.cpp:4: defines RequestRepaint, which lights/ui_ops.h declares: app/ is above lights/",
           "app/ui_ops.cpp:11: defines StartWorker, which lights/ui_ops.h declares: app/ is above lights/"]),
         # Beside is no better than above; a sink handed down is fine.
-        ({"out/outputs.h": "struct Sink { void (*line)(const char*); };\nvoid Start(const Sink& sink);\n",
-          "out/outputs.cpp": '#include "out/outputs.h"\nvoid Start(const Sink& sink) { sink.line(">"); }\n',
+        ({"lightnet/outputs.h": "struct Sink { void (*line)(const char*); };\nvoid Start(const Sink& sink);\n",
+          "lightnet/outputs.cpp": '#include "lightnet/outputs.h"\nvoid Start(const Sink& sink) { sink.line(">"); }\n',
           "lights/start.cpp": "void Start(const Sink&) {}\n",
-          "app/main.cpp": '#include "out/outputs.h"\nvoid Line(const char*) {}\nint main() { Start({Line}); }\n'},
-         ["lights/start.cpp:1: defines Start, which out/outputs.h declares: lights/ is beside out/"]),
+          "app/main.cpp": '#include "lightnet/outputs.h"\nvoid Line(const char*) {}\nint main() { Start({Line}); }\n'},
+         ["lights/start.cpp:1: defines Start, which lightnet/outputs.h declares: lights/ is beside lightnet/"]),
     ]
     failed = 0
     for number, (tree, expected) in enumerate(cases, 1):

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "out/output_config.h"
+#include "lightnet/output_config.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "out/output_options.h"
+#include "lightnet/output_options.h"
 
 #include <cstring>
 
-#include "out/ola_link.h"
-#include "out/packets.h"
-#include "out/text.h"
+#include "lightnet/ola_link.h"
+#include "lightnet/packets.h"
+#include "lightnet/text.h"
 
 const char kOutputOptionsUsage[] =
     "Outputs (up to 8, each followed by its own options):\n"

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "out/out_platform.h"
-#include "out/text.h"
+#include "lightnet/net_platform.h"
+#include "lightnet/text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "out/ola_link.h"
+#include "lightnet/ola_link.h"
 
 bool OlaInThisBuild() { return false; }
 void* OlaConnect() { return nullptr; }

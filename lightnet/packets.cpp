@@ -1,4 +1,4 @@
-#include "out/packets.h"
+#include "lightnet/packets.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-// The outputs' sockets, names and texts on Linux (out/out_platform.h).
+// The outputs' sockets, names and texts on Linux (lightnet/net_platform.h).
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netdb.h>
@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "out/out_platform.h"
+#include "lightnet/net_platform.h"
 
 bool StartNetworking() { return true; }
 

@@ -1,4 +1,4 @@
-#include "out/outputs.h"
+#include "lightnet/outputs.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <new>
 
-#include "out/ola_link.h"
-#include "out/out_platform.h"
-#include "out/packets.h"
-#include "out/text.h"
+#include "lightnet/ola_link.h"
+#include "lightnet/net_platform.h"
+#include "lightnet/packets.h"
+#include "lightnet/text.h"
 
 namespace {
 

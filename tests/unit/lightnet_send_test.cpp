@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "client/platform.h"
-#include "out/output_options.h"
-#include "out/outputs.h"
-#include "out/packets.h"
+#include "lightnet/output_options.h"
+#include "lightnet/outputs.h"
+#include "lightnet/packets.h"
 #include "tests/fakes/fake_network.h"
 
 namespace {

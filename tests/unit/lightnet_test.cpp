@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "out/ola_link.h"
-#include "out/output_options.h"
-#include "out/outputs.h"
-#include "out/packets.h"
+#include "lightnet/ola_link.h"
+#include "lightnet/output_options.h"
+#include "lightnet/outputs.h"
+#include "lightnet/packets.h"
 #include "tests/fakes/local_addresses.h"
 
 namespace {

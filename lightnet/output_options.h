@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 
-#include "out/output_config.h"
+#include "lightnet/output_config.h"
 
 struct OutputOptionError {
   char word[48];   // The word at fault, as written (cut to fit).

@@ -1,9 +1,9 @@
-// The outputs' threads and clock on Windows (out/out_platform.h).
+// The outputs' threads and clock on Windows (lightnet/net_platform.h).
 #include <windows.h>
 
 #include <cstdlib>
 
-#include "out/out_platform.h"
+#include "lightnet/net_platform.h"
 
 struct SenderThread {
   HANDLE thread;

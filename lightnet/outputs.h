@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "out/output_config.h"
+#include "lightnet/output_config.h"
 
 // One sender thread per output, each sending the lamps' state at once (all
 // off) and then on every change and as its keep-alive. Start-up only.

@@ -2,7 +2,7 @@
 #include <ola/Logging.h>
 #include <ola/client/StreamingClient.h>
 
-#include "out/ola_link.h"
+#include "lightnet/ola_link.h"
 
 bool OlaInThisBuild() { return true; }
 

@@ -1,10 +1,10 @@
-// The outputs' threads and clock on Linux (out/out_platform.h).
+// The outputs' threads and clock on Linux (lightnet/net_platform.h).
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include "out/out_platform.h"
+#include "lightnet/net_platform.h"
 
 struct SenderThread {
   std::mutex lock;
