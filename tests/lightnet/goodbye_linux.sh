@@ -39,7 +39,7 @@ open("'"$WORK"'/dns.ready", "w").close()
 while True: s.recv(512)
 ' &
 started $!
-wait_until 5 test -e "$WORK/dns.ready" || fail "the silent name server did not start"
+wait_until 30 test -e "$WORK/dns.ready" || fail "the silent name server did not start"
 echo "nameserver 127.0.0.53" >"$WORK/resolv.conf"
 
 WAYS=(close TERM INT HUP headless:TERM headless:INT headless:HUP headless:TERM:silent-dns)

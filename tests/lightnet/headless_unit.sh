@@ -35,7 +35,7 @@ command_line=$(set -a; PIPESERVER_PORT=; source "$home/.config/pipeserver/output
 python3 "$HERE/pixel_receiver.py" --pixels 480 --seconds 20 --ready "$WORK/pixels.ready" >"$WORK/pixels.json" &
 RECEIVER_PID=$!
 started "$RECEIVER_PID"
-wait_until 5 test -e "$WORK/pixels.ready"
+wait_until 30 test -e "$WORK/pixels.ready" || fail "the pixel receiver did not start"
 # shellcheck disable=SC2086 # Words, as systemd splits them.
 env -u DISPLAY HOME="$home" $command_line >"$WORK/program.out" 2>&1 &
 PROGRAM_PID=$!

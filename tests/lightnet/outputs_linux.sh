@@ -43,7 +43,7 @@ PIXELS=40
 python3 "$HERE/pixel_receiver.py" --pixels $PIXELS --seconds 40 --ready "$WORK/pixels.ready" >"$WORK/pixels.json" &
 RECEIVER_PID=$!
 started "$RECEIVER_PID"
-wait_until 5 test -e "$WORK/pixels.ready"
+wait_until 30 test -e "$WORK/pixels.ready" || fail "the pixel receiver did not start"
 
 start_program -p 0 --artnet 10.77.0.2 --universe 1 \
   --sacn multicast --universe 2 --interface 10.77.0.1 --start 101 --channels-per-lamp 2 --on 200 --off 10 \
@@ -188,7 +188,7 @@ PY
 python3 "$HERE/pixel_receiver.py" --pixels 1601 --seconds 20 --ready "$WORK/long.ready" >"$WORK/long.json" &
 RECEIVER_PID=$!
 started "$RECEIVER_PID"
-wait_until 5 test -e "$WORK/long.ready"
+wait_until 30 test -e "$WORK/long.ready" || fail "the long-strip receiver did not start"
 start_program -p 0 --wled 127.0.0.1 --pixels-per-lamp 100 --color 102030 \
   --ddp 127.0.0.1 --pixels-per-lamp 100 --start-pixel 1 --artnet 10.77.0.2 --universe 1
 window=$(main_window) || { fail "no main window with long strips"; finish; }

@@ -1,3 +1,0 @@
-#include "app/caption.h"
-
-char CaptionBuffer[256];

@@ -1,3 +1,0 @@
-#include "app/paint_note.h"
-
-void NotePaint(void*) {}
