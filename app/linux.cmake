@@ -13,7 +13,7 @@ add_library(pipeserver_front OBJECT
 )
 # --help and the outputs' faults on the console, before any window.
 target_sources(app_core PRIVATE output_console.cpp)
-target_link_libraries(pipeserver_front PUBLIC app_core pipe_listener load_text_table paint_note_none fltk X11::X11)
+target_link_libraries(pipeserver_front PUBLIC app_core pipe_listener load_text_table fltk X11::X11)
 
 # With the real port back end (port/port_io_linux.cpp: ppdev, else ioperm).
 add_executable(pipeserver)

@@ -1,5 +1,5 @@
 // Loading a text of the string table by its number (res/strings.h): from
-// the program's resources on Windows (load_text_win.cpp), from the table
+// the program's resources on Windows (ui_ops_win.cpp), from the table
 // compiled in elsewhere (load_text_table.cpp, over res/string_table.h).
 // app/'s own seam: only the shell and its boxes load texts.
 #pragma once

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 
-#include "app/caption.h"
 #include "pipe/pipe_name.h"
 #include "app/load_text.h"
 #include "res/strings.h"
 #include "res/version.h"
+
+char CaptionBuffer[256];
+void (*NotePaint)(void* window) = nullptr;
 
 WindowPlace MainWindowPlace(int screenWidth, int screenHeight) {
   // Integer division truncates toward zero, as the placement wants even on

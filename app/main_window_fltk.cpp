@@ -8,13 +8,11 @@
 
 #include <thread>
 
-#include "app/caption.h"
 #include "app/fltk_front.h"
 #include "app/lamp_picture.h"
 #include "app/listener_sink.h"
 #include "app/main_window.h"
 #include "app/output_start.h"
-#include "app/paint_note.h"
 #include "app/shell_ops.h"
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
@@ -38,7 +36,7 @@ class LampWindow : public Fl_Double_Window {
 
   void draw() override {
     PaintLamps(w(), h());
-    NotePaint(this);
+    if (NotePaint) NotePaint(this);
   }
 
   int handle(int event) override {

@@ -1,12 +1,10 @@
 // The main window: its procedure, the listener's start and the painting of
 // the status text and the sixteen lamps.
 #include "app/app_win.h"
-#include "app/caption.h"
 #include "app/lamp_picture.h"
 #include "app/listener_sink.h"
 #include "app/main_window.h"
 #include "app/output_start.h"
-#include "app/paint_note.h"
 #include "lights/light_control.h"
 #include "lightnet/outputs.h"
 
@@ -80,7 +78,7 @@ LRESULT CALLBACK PipeWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       HDC dc = BeginPaint(window, &paint);
       PaintLamps(dc);
       EndPaint(window, &paint);
-      NotePaint(window);
+      if (NotePaint) NotePaint(window);
       return 0;
     }
     case WM_SYSCOMMAND:

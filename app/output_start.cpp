@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/caption.h"
+#include "app/main_window.h"
 #include "app/ui_ops.h"
 #include "lightnet/net_platform.h"
 #include "lightnet/output_options.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/caption.h"
+#include "app/main_window.h"
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
 #include "lights/parallel_port.h"

@@ -2,7 +2,6 @@
 // header: the window system's steps are behind app/shell_ops.h.
 #include "app/program.h"
 
-#include "app/caption.h"
 #include "app/command_tail.h"
 #include "app/load_text.h"
 #include "app/main_window.h"

@@ -1,7 +1,9 @@
-// The UI operations of app/ui_ops.h for the Win32 front end.
+// The UI operations of app/ui_ops.h and the texts of app/load_text.h for
+// the Win32 front end.
 #include "app/ui_ops.h"
 
 #include "app/app_win.h"
+#include "app/load_text.h"
 
 void RequestRepaint() {
   // The whole client area, erased first: the picture is drawn anew each time.
@@ -11,3 +13,6 @@ void RequestRepaint() {
 void ShowMessageBox(void* owner, const char* text, const char* caption, unsigned style) {
   MessageBoxA(static_cast<HWND>(owner), text, caption, style);
 }
+
+// From the program's own resources.
+int LoadText(unsigned id, char* buffer, int size) { return LoadStringA(AppInstance, id, buffer, size); }

@@ -5,8 +5,8 @@
 # Windows tests can drive the real window with a listener of their own. An
 # object library: the core calls ui_ops_win.cpp, so both objects
 # are always linked whatever the static libraries' order.
-add_library(app_win OBJECT main_window_win.cpp ui_ops_win.cpp load_text_win.cpp listener_sink.cpp)
-target_link_libraries(app_win PUBLIC app_core paint_note_none)
+add_library(app_win OBJECT main_window_win.cpp ui_ops_win.cpp listener_sink.cpp)
+target_link_libraries(app_win PUBLIC app_core)
 
 # All of the program but its NotePaint, so that the flood tests build the same
 # program with one that counts. An object library: its objects, resources

@@ -1,7 +1,7 @@
 // The Windows program's entry and its window-system steps of start-up and
 // shutdown (app/shell_ops.h); the order is RunProgram's (app/program.cpp).
 #include "app/app_win.h"
-#include "app/command_line.h"
+#include "app/command_tail.h"
 #include "app/main_window.h"
 #include "app/output_start.h"
 #include "app/program.h"

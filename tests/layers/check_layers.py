@@ -241,7 +241,7 @@ def self_test():
     cases = [
         # (files, what must be reported)
         ({"app/ok.cpp": '#include "lights/light_control.h"\n',
-          "lights/bad.cpp": '#include "lights/ui_ops.h"\n#include "app/caption.h"\n'},
+          "lights/bad.cpp": '#include "lights/ui_ops.h"\n#include "app/main_window.h"\n'},
          ["lights/bad.cpp:2: includes app/, which is above lights/"]),
         # A lower header's declaration defined above: the call runs up.
         ({"lights/ui_ops.h": "#pragma once\n// Defined by each front end.\nvoid RequestRepaint();\n"

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "app/caption.h"
 #include "app/command_tail.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/command_line.h"
+#include "app/command_tail.h"
 
 namespace {
 
