@@ -315,8 +315,7 @@ def listener(args):
         print("--- a second copy cannot take the name; the first keeps serving")
         second = Host(args.host, wine, "emulation")
         c.next(second, state(">???", 0, 0))
-        c.next(second, 'box caption="Debug Window" text="Error return code from CreateNamedPipe = %d." style=0x40'
-               % bind_error)
+        c.next(second, "BOX 40 Debug Window: Error return code from CreateNamedPipe = %d." % bind_error)
         c.next(second, "ended code=0")
         try:
             c.check(second.process.wait(timeout=10) is not None, "second copy ended")
