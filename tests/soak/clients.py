@@ -31,7 +31,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from pipe_harness import (READ_SIZE, TIMEOUT, Client, Display, Failure, Host, command,  # noqa: E402
+from pipe_harness import (DEPS, READ_SIZE, TIMEOUT, Client, Display, Failure, Host, command,  # noqa: E402
                           enter_private_net, frame, real_sessions)
 
 
@@ -532,6 +532,7 @@ def shipped(args):
     c = Checks()
     work = tempfile.mkdtemp(prefix="clients-shipped-")
     started = []
+    xvfb_pid = None
 
     def run(*words, **options):
         return subprocess.run(list(words), capture_output=True, timeout=10, **options)
@@ -556,14 +557,12 @@ def shipped(args):
         return run(args.xprobe, "capture", win, path).returncode == 0
 
     try:
-        # -noreset: else the server resets when its last client goes, and a
-        # program started meanwhile cannot connect.
-        read_end, write_end = os.pipe()
-        started.append(subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-noreset",
-                                         "-screen", "0", "1024x768x24"], pass_fds=(write_end,),
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        os.close(write_end)
-        os.environ["DISPLAY"] = ":" + os.read(read_end, 16).decode().strip()
+        # An Xvfb of its own, started as the scripts start theirs; it outlives
+        # the shell that started it, and is ended below by its id.
+        display, xvfb = run("bash", "-c", 'source "$0" && unset DISPLAY && start_virtual_display && '
+                            'echo "$DISPLAY $XVFB_PID"', DEPS, check=True).stdout.split()
+        xvfb_pid = int(xvfb)
+        os.environ["DISPLAY"] = display.decode()
         output = open(os.path.join(work, "program.out"), "w+")
         program = subprocess.Popen([args.program], stdout=output, stderr=output,
                                    env=dict(os.environ, PIPESERVER_PORT_LOG=os.path.join(work, "port.log")))
@@ -610,6 +609,8 @@ def shipped(args):
         for process in reversed(started):
             process.kill()
             process.wait()
+        if xvfb_pid:
+            os.kill(xvfb_pid, signal.SIGKILL)
     return c.verdict()
 
 
