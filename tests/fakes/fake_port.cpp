@@ -38,9 +38,8 @@ void Note(const PortAccess& a) {
   if (watcher) watcher(a);
   if (mode == fake_port::kRecord && a.kind != PortAccess::kOpen) accesses.push_back(a);
   if (mode != fake_port::kLog) return;
-  if (a.kind == PortAccess::kOpen) std::fprintf(LogFile(), "open %x\n", unsigned(a.address));
-  if (a.kind == PortAccess::kRead) std::fprintf(LogFile(), "read %x %02x\n", unsigned(a.address), unsigned(a.value));
-  if (a.kind == PortAccess::kWrite) std::fprintf(LogFile(), "write %x %02x\n", unsigned(a.address), unsigned(a.value));
+  static const char* const kFormats[] = {"open %x\n", "read %x %02x\n", "write %x %02x\n"};
+  std::fprintf(LogFile(), kFormats[a.kind], unsigned(a.address), unsigned(a.value));
   std::fflush(LogFile());
 }
 

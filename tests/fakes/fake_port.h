@@ -1,18 +1,14 @@
-// The one stand-in of the port back end (port/port_io.h), for every test
-// and benchmark: it never touches hardware. Whatever the mode, it keeps the
-// data and control registers as written and the two latches behind them
-// (pin 16 takes the data byte on its rising edge, pin 17 on its own; control
-// bit 3 is inverted), so what the lamps would show is always checkable.
-// The mode says what else is kept of each access:
+// The one fake of the port back end (port/port_io.h), for every test and
+// benchmark. In every mode it keeps the latches behind the port at PortBase
+// (pin 16's takes the data byte as pin 16 rises, pin 17's as pin 17 rises;
+// control bit 3 is inverted). The mode says what else is kept:
 //   kRecord  every access in memory, for the checks below (the default)
-//   kLog     one line per access, flushed at once, to the file that
-//            PIPESERVER_PORT_LOG names (standard error when unset):
-//              open 378 / read 37a 00 / write 378 34
-//            reads return PIPESERVER_PORT_READ (hexadecimal, default 00);
-//            access is refused when PIPESERVER_PORT_DENY is set
+//   kLog     a line per access ("open 378", "read 37a 00", "write 378 34"),
+//            flushed, to the file PIPESERVER_PORT_LOG names (else stderr);
+//            reads give PIPESERVER_PORT_READ (hex), PIPESERVER_PORT_DENY
+//            refuses access
 //   kQuiet   nothing: long runs and benchmarks, whose memory must not grow
-// A program without a main of its own (the product's front end with this
-// port) starts in a mode given by defining FAKE_PORT_MODE (kLog, say).
+// A program without a main of its own starts in the mode FAKE_PORT_MODE names.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -41,8 +37,7 @@ namespace fake_port {
 enum Mode { kRecord, kLog, kQuiet };
 void Use(Mode mode);
 
-// Forgets all accesses, registers and latches; every register reads as 0
-// again and access opens. The mode and the watcher stay.
+// Forgets accesses and latches; reads give 0, access opens. Mode and watcher stay.
 void Reset();
 
 // Whether PortAccessOpen succeeds from now on.
@@ -51,8 +46,7 @@ void SetAccessOpens(bool opens);
 // The bases that PortAccessOpen was asked for, in order (kRecord).
 const std::vector<uint16_t>& OpenedBases();
 
-// What a read of address returns from now on (the control register's other
-// bits, for example).
+// What a read of address returns from now on.
 void SetReadValue(uint16_t address, uint8_t value);
 
 // Every read and write, in order (kRecord).
@@ -62,8 +56,7 @@ const std::vector<PortAccess>& Accesses();
 void LatchedBytes(uint8_t* bank0, uint8_t* bank1);
 
 // Called with every access (opens too), in every mode, on the thread that
-// made it; nullptr for none. For a host that must see accesses as they come
-// (a fault in the emulation mode, a benchmark's arrival stamp).
+// made it; nullptr for none.
 void Watch(void (*watcher)(const PortAccess& access));
 
 }  // namespace fake_port

@@ -1,13 +1,11 @@
-// The one stand-in of the UI operations (app/ui_ops.h), for every test and
-// benchmark: nothing is shown. The mode says what becomes of a box:
+// The one fake of the UI operations (app/ui_ops.h), for every test and
+// benchmark. The mode says what becomes of a box:
 //   kRecord  kept in memory, for the checks below (the default)
-//   kPrint   one line on standard output, and appended to the file that
-//            PORT_TEST_LOG names when set (so that it lands between the
-//            accesses that a driver stand-in logs there):
-//              BOX <style, 2 hex digits> <caption>: <text, line feeds as \n>
-//   kQuiet   nothing: benchmarks
-// Repaint requests are counted in every mode but kQuiet. A program without
-// a main of its own starts in the mode that FAKE_UI_MODE names.
+//   kPrint   "BOX <style, 2 hex digits> <caption>: <text, line feeds as \n>"
+//            on stdout, and appended to the file PORT_TEST_LOG names (so it
+//            lands between the accesses a driver stand-in logs there)
+//   kQuiet   nothing, and repaint requests are not even counted: benchmarks
+// A program without a main of its own starts in the mode FAKE_UI_MODE names.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -31,18 +29,15 @@ void Reset();
 int RepaintRequests();
 const std::vector<RecordedBox>& Boxes();
 
-// Each box recorded from now on notes stamp() as portAccessesBefore: how
-// many port accesses came before it, say (the port has a stand-in of its
-// own, which this one does not assume).
+// Each box recorded from now on notes stamp() as portAccessesBefore (the
+// port fake is not assumed: port_start has the real back ends).
 void StampBoxesWith(size_t (*stamp)());
 
-// Called on each repaint request (any thread), after it is counted; nullptr
-// for none.
+// Called on each repaint request (any thread); nullptr for none.
 void OnRepaint(void (*repaint)());
 
-// Writes one whole line (with its line feed) on standard output, flushed:
-// one call, so that lines from two threads never mix (each stdio call holds
-// the stream's lock).
+// One whole line (with its line feed) on stdout, flushed: one stdio call,
+// which holds the stream's lock, so two threads' lines never mix.
 void PrintLine(const char* line);
 
 }  // namespace fake_ui
