@@ -1,5 +1,5 @@
 // Cost of one read through the framing, alone and followed by the light
-// line it yields (emulation mode and with a port behind bench_seams).
+// line it yields (emulation mode and with the quiet fake port).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

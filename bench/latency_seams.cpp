@@ -1,12 +1,9 @@
-// The latency benchmark's side of the link-time seams: a port whose data
-// register stamps each completed two-bank output, and UI operations that do
-// nothing (the repaint request stays on the path, as a no-op).
-#include <cstdio>
-
-#include "app/ui_ops.h"
+// The latency benchmark's side of the port: the quiet fake port, watched so
+// that the data register stamps each completed two-bank output; the quiet
+// fake UI keeps the repaint request on the path, as a no-op.
 #include "bench/latency_probe.h"
 #include "lights/light_control.h"
-#include "port/port_io.h"
+#include "tests/fakes/fake_port.h"
 #include "tests/support/test_threads.h"
 
 namespace {
@@ -46,19 +43,19 @@ bool ProbeWait(LatencyClock::time_point* arrival) {
   return true;
 }
 
-bool PortAccessOpen(uint16_t) { return true; }
-void FormatNoPortAccessMessage(uint16_t base, char* text, size_t size) { std::snprintf(text, size, "%X", base); }
-uint8_t PortRead8(uint16_t) { return 0; }
+namespace {
 
 // Only the listener thread writes the port, so the pair count needs no lock.
-void PortWrite8(uint16_t address, uint8_t value) {
-  if (address != PortBase) return;  // Control-register strobes.
+void StampDataWrites(const PortAccess& access) {
+  if (access.kind != PortAccess::kWrite || access.address != PortBase) return;  // Strobes, reads.
   if (DataWrites++ % 2 == 0) {
-    FirstByte = value;
+    FirstByte = access.value;
     return;
   }
-  ProbeArrived(uint32_t(value) << 8 | FirstByte);  // The command's whole lamp value.
+  ProbeArrived(uint32_t(access.value) << 8 | FirstByte);  // The command's whole lamp value.
 }
 
-void RequestRepaint() {}
-void ShowMessageBox(void*, const char* text, const char*, unsigned) { std::fprintf(stderr, "box: %s\n", text); }
+// Before main: the listener starts later.
+const bool Watching = (fake_port::Watch(StampDataWrites), true);
+
+}  // namespace

@@ -1,7 +1,7 @@
 // A light line's way to the network beside its way to the port, in the
 // same run: a client writes ">5Lxxxx" into the real transport, the real
-// listener applies it, the recording port stamps the data write and the
-// kernel stamps the sACN packet that carries the same lamps as it reaches
+// listener applies it, the quiet fake port (watched) stamps the data write
+// and the kernel stamps the sACN packet that carries the same lamps as it reaches
 // the loopback receiver's socket (SO_TIMESTAMPNS: the moment a capture
 // would see it, without the receiving thread's own wake-up, which is also
 // reported).

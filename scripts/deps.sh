@@ -1,7 +1,8 @@
 # Sourced by the scripts (run.sh, test.sh, package.sh, bench.sh,
 # bench-music.sh): the one list of the Debian packages that building,
 # running, testing and measuring need, each with the jobs that need it, and
-# the helpers the scripts share (virtual display, Wine prefix).
+# the helpers the scripts share (virtual display, window search, Wine
+# prefix); tests/support/lib.sh and pipe_harness.py use them too.
 #
 #   install_missing_packages JOB...   installs, as root, what those jobs lack
 #   require_jobs JOB...               the same, and fails if one still lacks some
@@ -185,23 +186,25 @@ require_jobs() {
 start_virtual_display() {
   XVFB_PID=""
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in $(seq 91 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    # Served already through its abstract socket (another /tmp, a chroot).
-    DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    # Ours only while our Xvfb lives: one that lost the name to another
-    # display's server has ended, and that server answers instead.
-    for _ in $(seq 50); do
-      kill -0 "$XVFB_PID" 2>/dev/null || break
-      xdpyinfo >/dev/null 2>&1 && return 0
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""
+  # -displayfd: the server takes a free display number itself and writes
+  # it there. -noreset: else it resets each time its last client goes, and a
+  # program started during the reset cannot connect.
+  local number _
+  number=$(mktemp)
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$number" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    [ -s "$number" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  [ -s "$number" ] && export DISPLAY=":$(cat "$number")"
+  rm -f "$number"
+  for _ in $(seq 50); do
+    [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""
   echo "error: could not start a virtual X display" >&2
   return 1
 }
@@ -209,6 +212,21 @@ start_virtual_display() {
 stop_virtual_display() {
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
   XVFB_PID=""
+}
+
+# find_window NAME-REGEX: the id of the first visible window whose whole
+# name matches, or nothing.
+find_window() { { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -n 1; }
+
+# wait_window NAME-REGEX [SECONDS]: prints the window's id once it shows
+# (within 10 s unless told); fails when it does not.
+wait_window() {
+  local deadline=$((SECONDS + ${2:-10})) id
+  until id=$(find_window "$1") && [ -n "$id" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+  echo "$id"
 }
 
 # One Wine prefix per build, created once; a persistent wineserver so that

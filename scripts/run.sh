@@ -104,20 +104,6 @@ if [ "$headless" = yes ]; then
 fi
 if [ "$platform" = windows ]; then prepare_wine "$PWD/build/windows/wineprefix-run"; fi
 
-# Visible windows whose title starts with the given text.
-find_window() { { xdotool search --onlyvisible --name "^$1" 2>/dev/null || true; } | head -n 1; }
-
-# Waits up to 15 s for a window; prints its X id.
-wait_window() {
-  local id="" _
-  for _ in $(seq 150); do
-    id=$(find_window "$1")
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-
 # Saves the X window's area of the screen into $2.
 save_window() {
   local geometry
@@ -146,7 +132,7 @@ run_framed() {
   # shellcheck disable=SC2086  # The tail is two words on purpose.
   "$wine" explorer "$desktop" build/windows/app/pipeserver.exe $tail_args &
   server_pid=$!
-  view=$(wait_window 'pipeserver - Wine desktop') || { echo "error: no Wine desktop appeared" >&2; exit 1; }
+  view=$(wait_window 'pipeserver - Wine desktop' 15) || { echo "error: no Wine desktop appeared" >&2; exit 1; }
   if [ -n "$tail_args" ]; then
     sleep 2  # The no-access warning comes first; answer it.
     xdotool windowfocus --sync "$view" key Return
@@ -177,17 +163,17 @@ server_pid=$!
 # user answers them.
 window=""
 for _ in $(seq 600); do
-  window=$(find_window 'Pipe Server Vantrelle \(p:')
+  window=$(find_window 'Pipe Server Vantrelle \(p:.*\)')
   [ -n "$window" ] && break
   kill -0 "$server_pid" 2>/dev/null || break
-  box=$(xdotool search --onlyvisible --name '^Pipe Server Vantrelle$' 2>/dev/null | head -n 1 || true)
+  box=$(find_window 'Pipe Server Vantrelle')
   if [ -n "$box" ] && [ "$headless" = yes ]; then
     sleep 0.3  # Let it paint.
     save_window "$box" "${shot%.png}-box.png"
     xdotool windowfocus --sync "$box" key Return
     echo "A box came before the window: saved as ${shot%.png}-box.png, answered with Return."
     for _ in $(seq 30); do
-      xdotool search --onlyvisible --name '^Pipe Server Vantrelle$' 2>/dev/null | grep -qx "$box" || break
+      [ "$(find_window 'Pipe Server Vantrelle')" = "$box" ] || break
       sleep 0.1
     done
   fi

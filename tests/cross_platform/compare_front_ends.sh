@@ -37,7 +37,6 @@ done
   { echo "error: $windows_build/tests/windows_program/win_driver.exe is not built" >&2; exit 2; }
 [ -n "$WINE_DISPLAY" ] || { echo "skipped: no DISPLAY for Wine"; exit 77; }
 source "$root/tests/support/lib.sh"
-source "$root/scripts/deps.sh"  # wine_loader_for: the driver itself, not a start.exe before it
 start_xvfb
 
 compare="$root/scripts/compare-client-areas.sh"

@@ -10,8 +10,8 @@
 #include "lights/light_control.h"
 #include "protocol/hex_number.h"
 #include "pipe/line_framing.h"
-#include "tests/fakes/recording_port.h"
-#include "tests/fakes/recording_ui.h"
+#include "tests/fakes/fake_port.h"
+#include "tests/fakes/fake_ui.h"
 
 namespace {
 

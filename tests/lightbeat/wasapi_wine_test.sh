@@ -10,7 +10,6 @@
 # Needs: PROBE (capture_probe.exe); WINEPREFIX from CTest.
 SHARED_NET=1 source "$(dirname "$0")/../support/lib.sh"  # Wine's pipes: no namespace.
 source "$(dirname "$0")/../support/pulse.sh"
-source "$(dirname "$0")/../../scripts/deps.sh"
 wine=$(wine_loader_for "$PROBE")  # The probe itself, not a start.exe before it.
 mode=${1:-monitor}
 start_pulse "$WORK/pulse" || exit 1

@@ -6,7 +6,6 @@
 # that the program's sockets are made here (wineserver makes them).
 source "$(dirname "$0")/../support/lib.sh"
 source "$(dirname "$0")/../support/olad.sh"
-source "$(dirname "$0")/../../scripts/deps.sh"  # wine_loader_for: 32-bit Wine for the i686 build
 export LIMIT=60 WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 loader=$(wine_loader_for "$PIPESERVER_EXE")
 start_xvfb

@@ -36,7 +36,7 @@ check 78 "open 78;read 7a 00;write 7a 08" "-p  78"  # Leading blanks skipped.
 # emulation mode, with no further port access.
 PIPESERVER_PORT_DENY=1 start_program "-P 378"
 if box=$(wait_window 'Pipe Server Vantrelle' 10); then
-  expect_box "$box" "Pipe Server Vantrelle" "No access to the port 378 (recording back end)." 48 \
+  expect_box "$box" "Pipe Server Vantrelle" "No access to the port 378 (fake back end)." 48 \
     "no access: the box (warning icon)"
   [ -z "$(find_window 'Pipe Server Vantrelle \(p:.*\)')" ] || fail "no access: the window came before the box"
   close_box "$box"

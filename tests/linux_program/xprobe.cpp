@@ -7,8 +7,7 @@
 //   xprobe compare A.ppm B.ppm [X0 Y0 X1 Y1 [MAX]]
 //                                    compare a region (default: the lamps);
 //                                    fails when more than MAX (0) pixels differ
-// The picture's geometry is written out here on its own, not taken from the
-// program's code, so that a wrong geometry there shows up as a failure.
+// The lamps are read by tests/support/lamp_reader.h, as every test reads them.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -20,19 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/lamp_reader.h"
+
 namespace {
 
-struct Rgb {
-  int r, g, b;
-  bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-constexpr Rgb kBlack{0, 0, 0}, kGray{128, 128, 128}, kYellow{255, 255, 0};
-
-struct Image {
-  int width = 0, height = 0;
-  std::vector<Rgb> pixels;
-  Rgb at(int x, int y) const { return pixels[size_t(y) * width + x]; }
-};
+int Red(uint32_t c) { return int(c & 0xFF); }
+int Green(uint32_t c) { return int((c >> 8) & 0xFF); }
+int Blue(uint32_t c) { return int((c >> 16) & 0xFF); }
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "xprobe: %s\n", message.c_str());
@@ -109,59 +102,48 @@ int Capture(Window window, const char* file) {
   return out ? 0 : Fail("cannot write the capture");
 }
 
-bool ReadPpm(const char* file, Image& image) {
+// Colours as 0x00BBGGRR, as lamp_reader.h takes them.
+bool ReadPpm(const char* file, Pixels& image) {
   std::ifstream in(file, std::ios::binary);
   std::string magic;
   int max = 0;
   in >> magic >> image.width >> image.height >> max;
   in.get();
   if (!in || magic != "P6" || max != 255) return false;
-  image.pixels.resize(size_t(image.width) * image.height);
-  for (Rgb& p : image.pixels) {
-    p.r = in.get();
-    p.g = in.get();
-    p.b = in.get();
+  image.colours.resize(size_t(image.width) * image.height);
+  for (uint32_t& p : image.colours) {
+    const uint32_t r = uint32_t(in.get()), g = uint32_t(in.get()), b = uint32_t(in.get());
+    p = r | g << 8 | b << 16;
   }
   return bool(in);
 }
 
-std::string Show(Rgb c) {
+std::string Show(uint32_t c) {
   char text[32];
-  std::snprintf(text, sizeof text, "(%d,%d,%d)", c.r, c.g, c.b);
+  std::snprintf(text, sizeof text, "(%d,%d,%d)", Red(c), Green(c), Blue(c));
   return text;
 }
 
-// The lamps: columns 32 pixels wide from x = 0, the first row from y = 20,
-// the second from y = 52; column c shows bit 7 - c.
 int Lamps(const char* file, unsigned bank0, unsigned bank1, bool textExpected) {
-  Image image;
+  Pixels image;
   if (!ReadPpm(file, image)) return Fail(std::string("cannot read ") + file);
-  if (image.width < 256 || image.height < 84) return Fail("the capture is smaller than the picture");
+  if (image.width < kLampsRight || image.height < kLampsBottom) return Fail("the capture is smaller than the picture");
   int errors = 0;
-  auto expect = [&](int x, int y, Rgb want, const char* what) {
-    const Rgb got = image.at(x, y);
+  auto expect = [&](int x, int y, uint32_t want, const char* what) {
+    const uint32_t got = image.At(x, y);
     if (got == want) return;
     std::fprintf(stderr, "at (%d,%d) %s: want %s, got %s\n", x, y, what, Show(want).c_str(), Show(got).c_str());
     ++errors;
   };
-  const unsigned banks[2] = {bank0, bank1};
-  const int tops[2] = {20, 52};
-  for (int row = 0; row < 2; ++row)
-    for (int column = 0; column < 8; ++column) {
-      const int x = 32 * column, y = tops[row];
-      const bool lit = (banks[row] >> (7 - column)) & 1;
-      expect(x + 16, y + 16, lit ? kYellow : kBlack, lit ? "lit centre" : "dark centre");
-      expect(x + 10, y + 20, lit ? kYellow : kBlack, lit ? "lit inside" : "dark inside");
-      expect(x + 16, y, kGray, "outline top");
-      expect(x + 16, y + 31, kGray, "outline bottom");
-      expect(x, y + 16, kGray, "outline left");
-      expect(x + 31, y + 16, kGray, "outline right");
-      expect(x + 1, y + 1, kBlack, "background at the box corner");
-    }
+  const std::string lamps = LampsDiffer(image, bank0 | bank1 << 8);
+  if (!lamps.empty()) {
+    std::fputs(lamps.c_str(), stderr);
+    ++errors;
+  }
   for (int y = 0; y < image.height; ++y)
     for (int x = 0; x < image.width; ++x)
-      if ((x >= 256 || y >= 84) && !(image.at(x, y) == kBlack)) {
-        expect(x, y, kBlack, "background");
+      if ((x >= kLampsRight || y >= kLampsBottom) && image.At(x, y) != kBackgroundColour) {
+        expect(x, y, kBackgroundColour, "background");
         y = image.height;  // One report is enough.
         break;
       }
@@ -169,15 +151,15 @@ int Lamps(const char* file, unsigned bank0, unsigned bank1, bool textExpected) {
   // The status text: gray (with its smoothed edges darker) on black, above
   // the lamps, starting at the left edge.
   int grayPixels = 0, left = image.width;
-  for (int y = 0; y < 20; ++y)
+  for (int y = 0; y < kRowTop[0]; ++y)
     for (int x = 0; x < image.width; ++x) {
-      const Rgb p = image.at(x, y);
-      if (p == kBlack) continue;
-      if (p.r != p.g || p.g != p.b || p.r > 128) {
-        expect(x, y, kGray, "status text colour");
+      const uint32_t p = image.At(x, y);
+      if (p == kBackgroundColour) continue;
+      if (Red(p) != Green(p) || Green(p) != Blue(p) || Red(p) > Red(kTextColour)) {
+        expect(x, y, kTextColour, "status text colour");
         continue;
       }
-      if (p == kGray) ++grayPixels;
+      if (p == kTextColour) ++grayPixels;
       if (x < left) left = x;
     }
   if (textExpected && (grayPixels == 0 || left > 3)) {
@@ -193,16 +175,16 @@ int Lamps(const char* file, unsigned bank0, unsigned bank1, bool textExpected) {
 }
 
 int Compare(const char* fileA, const char* fileB, int x0, int y0, int x1, int y1, int allowed) {
-  Image a, b;
+  Pixels a, b;
   if (!ReadPpm(fileA, a)) return Fail(std::string("cannot read ") + fileA);
   if (!ReadPpm(fileB, b)) return Fail(std::string("cannot read ") + fileB);
   if (a.width < x1 || b.width < x1 || a.height < y1 || b.height < y1) return Fail("a capture is too small");
   int differ = 0;
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x)
-      if (!(a.at(x, y) == b.at(x, y))) {
+      if (a.At(x, y) != b.At(x, y)) {
         if (differ++ < 5)
-          std::fprintf(stderr, "at (%d,%d): %s vs %s\n", x, y, Show(a.at(x, y)).c_str(), Show(b.at(x, y)).c_str());
+          std::fprintf(stderr, "at (%d,%d): %s vs %s\n", x, y, Show(a.At(x, y)).c_str(), Show(b.At(x, y)).c_str());
       }
   if (differ) std::fprintf(stderr, "%d pixels differ in (%d,%d)-(%d,%d)\n", differ, x0, y0, x1, y1);
   return differ > allowed ? 1 : 0;
@@ -218,7 +200,7 @@ int main(int argc, char** argv) {
   if (command == "lamps" && argc == 6)
     return Lamps(argv[2], unsigned(std::strtoul(argv[3], nullptr, 16)), unsigned(std::strtoul(argv[4], nullptr, 16)),
                  std::strcmp(argv[5], "text") == 0);
-  if (command == "compare" && argc == 4) return Compare(argv[2], argv[3], 0, 20, 256, 84, 0);
+  if (command == "compare" && argc == 4) return Compare(argv[2], argv[3], 0, kRowTop[0], kLampsRight, kLampsBottom, 0);
   if (command == "compare" && (argc == 8 || argc == 9))
     return Compare(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), std::atoi(argv[7]),
                    argc == 9 ? std::atoi(argv[8]) : 0);

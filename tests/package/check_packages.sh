@@ -13,9 +13,6 @@
 #   tests/package/check_packages.sh [PACKAGE_DIR]    (default build/packages)
 # (lib.sh's checks; errexit off: every check runs, whatever came before.)
 SHARED_NET=1 source "$(dirname "$0")/../support/lib.sh"
-# wine_loader_for; not there when this script checks the .deb in its own root.
-deps="$(dirname "$0")/../../scripts/deps.sh"
-[ -f "$deps" ] && source "$deps"
 set +e
 TITLE="Pipe Server Vantrelle (p:0)" TITLE_RE='Pipe Server Vantrelle \(p:0\)'
 skips=0
@@ -132,6 +129,7 @@ else
     cp "$deb" "$root/merged/tmp/package/"
     cp "$0" "$root/merged/tmp/package/check_packages.sh"
     mkdir -p "$root/merged/tmp/support" && cp "$(dirname "$0")/../support/lib.sh" "$root/merged/tmp/support/"
+    mkdir -p "$root/merged/scripts" && cp "$(dirname "$0")/../../scripts/deps.sh" "$root/merged/scripts/"  # lib.sh sources it
     exec chroot "$root/merged" bash /tmp/package/check_packages.sh --in-root \
       "/tmp/package/$(basename "$deb")" "$@"
   ' "$0" "$root" "$deb" "$with_lightbeat"

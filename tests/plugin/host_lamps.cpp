@@ -4,17 +4,6 @@
 
 std::string PluginPath() { return ProgramPath("VIS_DLL"); }
 
-unsigned ReadLamps(const Pixels& client) {
-  constexpr uint32_t kYellow = 0x00FFFF;
-  unsigned lamps = 0;
-  if (client.width < 256 || client.height < 84) return 0;
-  for (int row = 0; row < 2; ++row)
-    for (int column = 0; column < 8; ++column)
-      if (client.At(32 * column + 16, 20 + 32 * row + 16) == kYellow)
-        lamps |= 1u << (8 * row + 7 - column);
-  return lamps;
-}
-
 std::string LampText(unsigned lamps) {
   char text[48];
   std::snprintf(text, sizeof text, "%04X ", lamps & 0xFFFF);

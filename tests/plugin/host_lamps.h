@@ -1,5 +1,6 @@
 // What the host's tests and benchmark share: the DLL's path, the lamps as
-// the program's window shows them, and a pipe server that never reads.
+// text, and a pipe server that never reads (the lamps are read by
+// ReadLamps, tests/support/lamp_reader.h).
 #pragma once
 #include <windows.h>
 
@@ -10,9 +11,6 @@
 // VIS_DLL from the environment, as a Windows path.
 std::string PluginPath();
 
-// The sixteen lamps from the client area's pixels (circle centres lit
-// yellow): bits 0-7 row 1, bit 7 at the left, as in a light command.
-unsigned ReadLamps(const Pixels& client);
 std::string LampText(unsigned lamps);  // "1234" and the two rows as dots.
 
 // Serves "\\.\pipe\tormelin" in this process: takes one client and never

@@ -9,7 +9,7 @@
 #
 # PORT_PROGRAM names the .exe in each folder (default port_start.exe): any
 # program that takes "-p|-P <address>" and then light lines, and logs its
-# boxes like printing_ui.cpp, can be checked the same way.
+# boxes as the fake UI prints them, can be checked the same way.
 # PORT_DRIVER_DLL is the driver's file name for this build (inpoutx64.dll).
 set -uo pipefail
 wine=$1 root=$2 expected=$3

@@ -31,7 +31,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from pipe_harness import (READ_SIZE, TIMEOUT, Client, Display, Failure, Host, command,  # noqa: E402
+from pipe_harness import (DEPS, READ_SIZE, TIMEOUT, Client, Display, Failure, Host, command,  # noqa: E402
                           enter_private_net, frame, real_sessions)
 
 
@@ -315,8 +315,7 @@ def listener(args):
         print("--- a second copy cannot take the name; the first keeps serving")
         second = Host(args.host, wine, "emulation")
         c.next(second, state(">???", 0, 0))
-        c.next(second, 'box caption="Debug Window" text="Error return code from CreateNamedPipe = %d." style=0x40'
-               % bind_error)
+        c.next(second, "BOX 40 Debug Window: Error return code from CreateNamedPipe = %d." % bind_error)
         c.next(second, "ended code=0")
         try:
             c.check(second.process.wait(timeout=10) is not None, "second copy ended")
@@ -533,6 +532,7 @@ def shipped(args):
     c = Checks()
     work = tempfile.mkdtemp(prefix="clients-shipped-")
     started = []
+    xvfb_pid = None
 
     def run(*words, **options):
         return subprocess.run(list(words), capture_output=True, timeout=10, **options)
@@ -545,10 +545,8 @@ def shipped(args):
             time.sleep(0.1)
         return True
 
-    def window(name):
-        found = []
-        until(10, lambda: found.extend(run("xdotool", "search", "--onlyvisible", "--name",
-                                           "^%s$" % name).stdout.split()) or found)
+    def window(name):  # As the scripts find one (scripts/deps.sh), within 8 s.
+        found = run("bash", "-c", 'source "$0" && wait_window "$1" 8', DEPS, name).stdout.split()
         if not found:
             raise Failure("no window " + name)
         return found[0].decode()
@@ -557,14 +555,12 @@ def shipped(args):
         return run(args.xprobe, "capture", win, path).returncode == 0
 
     try:
-        # -noreset: else the server resets when its last client goes, and a
-        # program started meanwhile cannot connect.
-        read_end, write_end = os.pipe()
-        started.append(subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-noreset",
-                                         "-screen", "0", "1024x768x24"], pass_fds=(write_end,),
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        os.close(write_end)
-        os.environ["DISPLAY"] = ":" + os.read(read_end, 16).decode().strip()
+        # An Xvfb of its own, started as the scripts start theirs; it outlives
+        # the shell that started it, and is ended below by its id.
+        display, xvfb = run("bash", "-c", 'source "$0" && unset DISPLAY && start_virtual_display && '
+                            'echo "$DISPLAY $XVFB_PID"', DEPS, check=True).stdout.split()
+        xvfb_pid = int(xvfb)
+        os.environ["DISPLAY"] = display.decode()
         output = open(os.path.join(work, "program.out"), "w+")
         program = subprocess.Popen([args.program], stdout=output, stderr=output,
                                    env=dict(os.environ, PIPESERVER_PORT_LOG=os.path.join(work, "port.log")))
@@ -611,6 +607,8 @@ def shipped(args):
         for process in reversed(started):
             process.kill()
             process.wait()
+        if xvfb_pid:
+            os.kill(xvfb_pid, signal.SIGKILL)
     return c.verdict()
 
 

@@ -72,17 +72,14 @@ wait_until() {
 
 # --- a private display --------------------------------------------------
 
-# -noreset: without it the server resets each time its last client goes,
-# and a program started during the reset cannot connect.
-# Each call a server of its own: the file is emptied here, not in the
-# background job, so that the wait cannot read an earlier server's number.
+# The scripts' virtual display and window search (scripts/deps.sh).
+source "$SUPPORT_DIR/../../scripts/deps.sh"
+
+# start_xvfb: each call an Xvfb of its own, ended with the script.
 start_xvfb() {
-  : >"$WORK/display"
-  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$WORK/display" >/dev/null 2>&1 &
-  started $!
-  wait_until 10 test -s "$WORK/display" || { echo "error: Xvfb did not start"; exit 1; }
-  export DISPLAY=":$(cat "$WORK/display")"
-  wait_until 10 xdpyinfo || { echo "error: cannot reach $DISPLAY"; exit 1; }
+  unset DISPLAY
+  start_virtual_display || exit 1
+  started "$XVFB_PID"
 }
 
 # --- real clients of the Linux socket -----------------------------------
@@ -123,14 +120,6 @@ start_program() {
   started "$PROGRAM_PID"
 }
 
-# find_window NAME-REGEX: the id of the first visible window whose whole
-# name matches, or nothing.
-find_window() { { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -n 1; }
-
-# wait_window NAME-REGEX [SECONDS]: prints the window's id once it shows.
-window_shows() { [ -n "$(find_window "$1")" ]; }
-wait_window() { wait_until "${2:-10}" window_shows "$1" && find_window "$1"; }
-
 # main_window [SECONDS]: the program's main window; when it does not show,
 # says what became of the program.
 main_window() {
@@ -163,7 +152,7 @@ expect_box() {
 # close_box BOX: answers a message box with Return. expect_box_gone WHAT:
 # within 5 s, no window of the program's name but the main window is left.
 close_box() { xdotool windowfocus --sync "$1" key Return; }
-expect_box_gone() { check_that "$1" wait_until 5 eval '! window_shows "Pipe Server Vantrelle"'; }
+expect_box_gone() { check_that "$1" wait_until 5 eval '[ -z "$(find_window "Pipe Server Vantrelle")" ]'; }
 
 # lamps_show WINDOW BANK0 BANK1 text|empty: the window's picture now.
 lamps_show() {

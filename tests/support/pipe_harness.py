@@ -20,6 +20,7 @@ import time
 
 TIMEOUT = 20.0  # Seconds for any one answer; sanitizers and Wine are slow.
 SUPPORT_DIR = os.path.dirname(os.path.abspath(__file__))
+DEPS = os.path.join(SUPPORT_DIR, "..", "..", "scripts", "deps.sh")  # The scripts' shared shell helpers.
 
 
 class Failure(Exception):
@@ -40,8 +41,7 @@ def wine_loader(path):
     """The Wine loader for the .exe, as the scripts choose it (wine64 for an
     x86-64 one: the process started, killed and measured is then the
     program, not a start.exe of the 32-bit loader)."""
-    deps = os.path.join(SUPPORT_DIR, "..", "..", "scripts", "deps.sh")
-    return subprocess.run(["bash", "-c", 'source "$0" && wine_loader_for "$1"', deps, path],
+    return subprocess.run(["bash", "-c", 'source "$0" && wine_loader_for "$1"', DEPS, path],
                           check=True, capture_output=True, text=True).stdout.strip()
 
 

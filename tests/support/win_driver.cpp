@@ -385,33 +385,3 @@ bool ShowsText(HWND window, const char* text) {
       if (client.At(x, y) != want.At(x, y)) return false;
   return true;
 }
-
-std::string LampsDiffer(const Pixels& shown, unsigned value) {
-  if (shown.width < 256 || shown.height < 84) return "the picture is smaller than the lamps\n";
-  std::string differences;
-  for (int row = 0; row < 2; ++row) {
-    const unsigned bank = (value >> (8 * row)) & 0xFF;
-    const int top = 20 + 32 * row;
-    for (int column = 0; column < 8; ++column) {
-      const int left = 32 * column;
-      const bool lit = (bank >> (7 - column)) & 1;
-      const struct {
-        const char* what;
-        int x, y;
-        uint32_t want;
-      } points[] = {{"centre", left + 16, top + 16, lit ? kYellow : kBlack},
-                    {"top edge", left + 16, top, kGray},
-                    {"left edge", left, top + 16, kGray},
-                    {"between circles", left + 2, top + 2, kBlack}};
-      for (const auto& point : points) {
-        const uint32_t got = shown.At(point.x, point.y);
-        if (got == point.want) continue;
-        char line[128];
-        std::snprintf(line, sizeof line, "row %d, column %d, %s: %06X, want %06X\n", row + 1, column,
-                      point.what, unsigned(got), unsigned(point.want));
-        differences += line;
-      }
-    }
-  }
-  return differences;
-}

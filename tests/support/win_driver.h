@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/lamp_reader.h"
+
 // The programs under test, from the environment that CTest sets
 // (PIPESERVER_EXE, LIGHTSEND_EXE, ...), as Windows paths.
 std::string ProgramPath(const char* variable);
@@ -136,16 +138,6 @@ class PipeClient {
   HANDLE pipe_ = INVALID_HANDLE_VALUE;
 };
 
-// What the screen shows, as colour values 0x00BBGGRR.
-struct Pixels {
-  int width = 0, height = 0;
-  std::vector<uint32_t> colours;
-  uint32_t At(int x, int y) const { return colours[size_t(y) * width + x]; }
-  bool operator==(const Pixels& o) const {
-    return width == o.width && height == o.height && colours == o.colours;
-  }
-};
-
 // The window's client area as shown on the screen.
 Pixels CaptureClient(HWND window);
 // A rectangle of the screen.
@@ -160,18 +152,13 @@ Pixels RenderStatusText(const char* text, int width, int height);
 
 // --- what the window shows ---------------------------------------------
 
-constexpr uint32_t kYellow = 0x00FFFF, kGray = 0x808080, kBlack = 0x000000;
 constexpr int kTextWidth = 80, kTextHeight = 18;  // The status text's area.
 
 // The status text's area of the window now shows text, drawn as the painter
 // draws it.
 bool ShowsText(HWND window, const char* text);
 
-// Where the picture differs from sixteen lamps lit or dark as the two lamp
-// bytes of value say (row 1 is bank0, the low byte; bit 7 at the left):
-// each circle's centre yellow or black, its top and left edges gray, black
-// between the circles. One line per wrong pixel; empty when all are right.
-std::string LampsDiffer(const Pixels& shown, unsigned value);
+// The window's lamps as value says (LampsDiffer, lamp_reader.h).
 inline bool ShowsLamps(HWND window, unsigned value) {
   return LampsDiffer(CaptureClient(window), value).empty();
 }

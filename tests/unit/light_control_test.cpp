@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/port_output.h"
-#include "tests/fakes/recording_port.h"
-#include "tests/fakes/recording_ui.h"
+#include "tests/fakes/fake_port.h"
+#include "tests/fakes/fake_ui.h"
 
 namespace {
 

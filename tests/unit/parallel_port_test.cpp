@@ -10,8 +10,8 @@
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
 #include "res/product.h"
-#include "tests/fakes/recording_port.h"
-#include "tests/fakes/recording_ui.h"
+#include "tests/fakes/fake_port.h"
+#include "tests/fakes/fake_ui.h"
 
 namespace {
 
@@ -26,6 +26,7 @@ class PortProtocol : public testing::TestWithParam<PortCase> {
   void SetUp() override {
     fake_port::Reset();
     fake_ui::Reset();
+    fake_ui::StampBoxesWith([] { return fake_port::Accesses().size(); });
     PortBase = GetParam().base;
     control = uint16_t(PortBase + 2);
     fake_port::SetReadValue(control, GetParam().controlRead);

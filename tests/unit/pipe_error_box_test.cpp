@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ui_ops.h"
-#include "tests/fakes/recording_ui.h"
+#include "tests/fakes/fake_ui.h"
 
 namespace {
 
