@@ -7,7 +7,7 @@ namespace {
 bool TakesValue(const std::string& option) {
   return option == "--source" || option == "--file" || option == "--mode" ||
          option == "--rate" || option == "--delay" || option == "--style" ||
-         option == "--hold" || option == "--lead";
+         option == "--hold" || option == "--lead" || option == "--osc";
 }
 
 }  // namespace
@@ -32,7 +32,12 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     }
     if (option == "--help" || option == "-h") return ParseOutcome::kHelp;
     if (option == "--version") return ParseOutcome::kVersion;
-    if (TakesValue(option)) {
+    // An optional value: given inline, or as the next argument unless that
+    // is an option.
+    const bool optionalValue = option == "--wled-sync";
+    if (optionalValue) {
+      if (!inlineValue && i + 1 < args.size() && args[i + 1].compare(0, 1, "-") != 0) value = args[++i];
+    } else if (TakesValue(option)) {
       if (!inlineValue) {
         if (i + 1 == args.size()) return fail(option + " needs a value");
         value = args[++i];
@@ -78,6 +83,13 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     } else if (option == "--hold") {
       if (!read("milliseconds", {0, 2000, true, true})) return fail(why);
       options->holdMs = int(number);
+    } else if (option == "--osc") {
+      if (!ParsePublishTarget(option, value, 0, &options->osc, &why)) return fail(why);
+    } else if (option == "--wled-sync") {
+      if (value.empty() && inlineValue) return fail("--wled-sync= needs an address");
+      if (!ParsePublishTarget(option, value.empty() ? wled::kGroup : value, wled::kPort,
+                              &options->wledSync, &why))
+        return fail(why);
     } else if (option == "--quiet" || option == "-q") {
       options->quiet = true;
     } else if (option == "--onsets" || option == "--beats" || option == "--lines") {
@@ -97,6 +109,8 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     return fail("--onsets, --beats and --lines need --file");
   if (options->realtime && options->file.empty()) return fail("--realtime needs --file");
   if (sourceGiven && !options->file.empty()) return fail("--source and --file exclude each other");
+  const bool publishing = options->osc.port != 0 || options->wledSync.port != 0;
+  if (publishing && reports > 0) return fail("--onsets, --beats and --lines send nothing: no --osc or --wled-sync");
   if (options->listSources && (sourceGiven || !options->file.empty() || reports > 0))
     return fail("--list-sources goes alone");
   return ParseOutcome::kRun;
@@ -125,6 +139,12 @@ const char* LightbeatHelp() {
       "                   delays, about 10 ms; MS at most 200)\n"
       "  --mode 3|5       one-bank (>3L) or two-bank (>5L, default) commands\n"
       "  --rate HZ        at most this many lines a second (default 50)\n"
+      "\n"
+      "Other lighting programs (beside the lamps, or with no pipe server):\n"
+      "  --osc HOST:PORT  OSC over UDP: /lightbeat/beat, tempo, onset, band/1..16,\n"
+      "                   level and lamps (see the manual)\n"
+      "  --wled-sync [ADDRESS[:PORT]]\n"
+      "                   WLED's audio sync packets (default 239.0.0.1:11988)\n"
       "\n"
       "Output:\n"
       "  -q, --quiet      no status line (there is none when output is not a terminal)\n"
