@@ -140,8 +140,11 @@ void WledSyncPacker::Pack(const music::Frame& frame, std::vector<Datagram>* out)
   if (frame.onset) peakPackets_ = wled::kPeakPackets;
   for (int b = 0; b < music::kBandCount; ++b)
     bands_[b] = std::max(bands_[b], frame.silent ? 0.0f : std::clamp(frame.band[b], 0.0f, 1.0f));
-  if (frame.time < nextPacket_) return;
-  nextPacket_ = std::max(nextPacket_ + 1 / wled::kPacketsPerSecond, frame.time);
+  // An onset goes at once, not in the next slot (up to 22 ms later): the
+  // slots start again from it.
+  const double period = 1 / wled::kPacketsPerSecond;
+  if (frame.time < nextPacket_ && !frame.onset) return;
+  nextPacket_ = frame.onset ? frame.time + period : std::max(nextPacket_ + period, frame.time);
 
   Datagram packet(wled::kPacketSize, 0);
   std::memcpy(&packet[wled::kHeader], "00002", 6);

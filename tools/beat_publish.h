@@ -79,7 +79,7 @@ enum : size_t {
 }  // namespace wled
 
 // Makes the packets from the frames: about kPacketsPerSecond of them on the
-// frames' clock, each with the highest level and band levels since the
+// frames' clock (and one at each onset, the slots starting again there), each with the highest level and band levels since the
 // last one, and the peak flag in the kPeakPackets packets from an onset.
 class WledSyncPacker {
  public:
