@@ -8,6 +8,8 @@
 #   bash bench/lightbeat_latency.sh [CLICKS]      (default 40)
 # and the beat error at the lamp (lightbeat_beat_error.py), --lead auto and 0:
 #   bash bench/lightbeat_latency.sh --beats [SECONDS]   (default 45)
+# and the beat at --osc's and --wled-sync's sockets (lightbeat_publish_error.py):
+#   bash bench/lightbeat_latency.sh --publish [SECONDS] (default 45)
 # Needs root for 'unshare --net' (the socket name is global per namespace).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,11 +19,14 @@ if [ -z "${LIGHTBEAT_PRIVATE_NET:-}" ]; then
   export LIGHTBEAT_PRIVATE_NET=1
   exec unshare --net -- bash "$0" "$@"
 fi
+ip link set lo up  # The namespace's loopback, for --publish's receivers.
 source tests/support/pulse.sh
 WORK=$(mktemp -d)
 trap 'stop_pulse; rm -rf "$WORK"' EXIT
 start_pulse "$WORK/pulse"
-if [ "${1:-}" = --beats ]; then
+if [ "${1:-}" = --publish ]; then
+  python3 bench/lightbeat_publish_error.py build/linux/tools/lightbeat "$WORK" "${2:-45}"
+elif [ "${1:-}" = --beats ]; then
   python3 bench/lightbeat_beat_error.py build/linux/tools/lightbeat "$WORK" "${2:-45}"
 else
   python3 bench/lightbeat_latency.py build/linux/tools/lightbeat "$WORK" "${1:-40}"

@@ -51,6 +51,7 @@ ola                     test
 ola-python              test
 tshark                  test
 systemd                 test
+liblo-tools             test
 libola-dev              test package
 lintian                 package
 desktop-file-utils      package

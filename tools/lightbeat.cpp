@@ -4,7 +4,8 @@
 //
 // Threads: this one reads the capture (it blocks for at most a few ms of
 // sound), runs the analysis and keeps the terminal; LightSender's thread
-// owns the connection, so a stalled server never holds up the capture.
+// owns the connection, so a stalled server never holds up the capture;
+// BeatSenders' thread sends to other lighting programs (--osc, --wled-sync).
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,8 @@
 #include "music/lamp_styles.h"
 #include "protocol/light_line.h"
 #include "audio/audio_capture.h"
+#include "tools/beat_publish.h"
+#include "tools/beat_senders.h"
 #include "tools/lightbeat_options.h"
 #include "tools/lightbeat_status.h"
 
@@ -127,6 +130,20 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
     status.Say("cannot start the thread that sends the lines");
     return 1;
   }
+  BeatSenders publishers;
+  const int osc = options.osc.port ? publishers.Add("OSC", options.osc) : -1;
+  const int wledSync = options.wledSync.port ? publishers.Add("WLED sync", options.wledSync) : -1;
+  if (!publishers.Start()) {
+    status.Say("cannot start the thread that sends to other lighting programs");
+    sender.Finish(false, 1);
+    return 1;
+  }
+  OscPacker oscPacker(options.rate);
+  WledSyncPacker wledPacker;
+  std::vector<Datagram> datagrams;
+  // They go out when the lamps' lines do: the beats' lead is the analysis'
+  // own, the delay the lamps'.
+  const double delay = options.delayMs / 1000.0;
   std::vector<float> samples;
   std::vector<music::Frame> frames;
   std::string error;
@@ -149,10 +166,21 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
       shown = styler->Next(frame);
       if (int(shown) != lastBits) sender.Offer(now, shown);
       lastBits = shown;
+      if (osc >= 0) {
+        oscPacker.Pack(frame, shown, &datagrams);
+        for (Datagram& d : datagrams) publishers.Queue(osc, std::move(d), now + delay);
+        datagrams.clear();
+      }
+      if (wledSync >= 0) {
+        wledPacker.Pack(frame, &datagrams);
+        for (Datagram& d : datagrams) publishers.Queue(wledSync, std::move(d), now + delay);
+        datagrams.clear();
+      }
       levelDb = std::max(frame.levelDb[0], frame.levelDb[1]);
       bpm = frame.bpm;
     }
     for (const std::string& note : sender.TakeNotes()) status.Say(note);
+    for (const std::string& note : publishers.TakeNotes()) status.Say(note);
     if (now >= nextStatus) {  // At most ten times a second.
       status.Show(FormatStatusLine(shown, levelDb, bpm, sender.LinesSent(), status.utf8()));
       nextStatus = now + 0.1;
@@ -160,12 +188,15 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
   }
   if (failed) status.Say(error);
   const bool finished = sender.Finish(ended, ended ? 3 + options.delayMs / 1000.0 : 2);
+  publishers.Finish(ended ? 1 + delay : 0.5);
   for (const std::string& note : sender.TakeNotes()) status.Say(note);
+  for (const std::string& note : publishers.TakeNotes()) status.Say(note);
   status.Clear();
   if (!finished) status.Say("the server did not take the last line in time");
-  // A run that never reached a server drove no lamp: say so by the status,
-  // as lightsend does (the notes have already said why).
-  return failed || !sender.EverConnected() ? 1 : 0;
+  // A run that never reached a server nor sent to another program drove
+  // nothing: say so by the status, as lightsend does (the notes have
+  // already said why).
+  return failed || !(sender.EverConnected() || publishers.EverSent()) ? 1 : 0;
 }
 
 }  // namespace

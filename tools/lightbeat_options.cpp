@@ -7,7 +7,7 @@ namespace {
 bool TakesValue(const std::string& option) {
   return option == "--source" || option == "--file" || option == "--mode" ||
          option == "--rate" || option == "--delay" || option == "--style" ||
-         option == "--hold" || option == "--lead";
+         option == "--hold" || option == "--lead" || option == "--osc";
 }
 
 }  // namespace
@@ -32,7 +32,12 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     }
     if (option == "--help" || option == "-h") return ParseOutcome::kHelp;
     if (option == "--version") return ParseOutcome::kVersion;
-    if (TakesValue(option)) {
+    // An optional value: given inline, or as the next argument unless that
+    // is an option.
+    const bool optionalValue = option == "--wled-sync";
+    if (optionalValue) {
+      if (!inlineValue && i + 1 < args.size() && args[i + 1].compare(0, 1, "-") != 0) value = args[++i];
+    } else if (TakesValue(option)) {
       if (!inlineValue) {
         if (i + 1 == args.size()) return fail(option + " needs a value");
         value = args[++i];
@@ -78,6 +83,13 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     } else if (option == "--hold") {
       if (!read("milliseconds", {0, 2000, true, true})) return fail(why);
       options->holdMs = int(number);
+    } else if (option == "--osc") {
+      if (!ParsePublishTarget(option, value, 0, &options->osc, &why)) return fail(why);
+    } else if (option == "--wled-sync") {
+      if (value.empty() && inlineValue) return fail("--wled-sync= needs an address");
+      if (!ParsePublishTarget(option, value.empty() ? wled::kGroup : value, wled::kPort,
+                              &options->wledSync, &why))
+        return fail(why);
     } else if (option == "--quiet" || option == "-q") {
       options->quiet = true;
     } else if (option == "--onsets" || option == "--beats" || option == "--lines") {
@@ -97,6 +109,8 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     return fail("--onsets, --beats and --lines need --file");
   if (options->realtime && options->file.empty()) return fail("--realtime needs --file");
   if (sourceGiven && !options->file.empty()) return fail("--source and --file exclude each other");
+  const bool publishing = options->osc.port != 0 || options->wledSync.port != 0;
+  if (publishing && reports > 0) return fail("--onsets, --beats and --lines send nothing: no --osc or --wled-sync");
   if (options->listSources && (sourceGiven || !options->file.empty() || reports > 0))
     return fail("--list-sources goes alone");
   return ParseOutcome::kRun;
@@ -126,6 +140,23 @@ const char* LightbeatHelp() {
       "  --mode 3|5       one-bank (>3L) or two-bank (>5L, default) commands\n"
       "  --rate HZ        at most this many lines a second (default 50)\n"
       "\n"
+      "Other lighting programs (beside the lamps, or with no pipe server):\n"
+      "  --osc HOST:PORT  OSC over UDP, in bundles:\n"
+      "                     /lightbeat/beat i    beats counted from 1, on each beat\n"
+      "                     /lightbeat/tempo f   BPM, with each beat once known\n"
+      "                     /lightbeat/onset i   onsets counted from 1, on each onset\n"
+      "                     /lightbeat/band/1../lightbeat/band/16 f  0 to 1, lowest\n"
+      "                                          first, --rate times a second\n"
+      "                     /lightbeat/level f   dBFS, the louder channel, the same\n"
+      "                     /lightbeat/lamps i   the lamps' bits (lamp 1: 1), the same\n"
+      "  --wled-sync [ADDRESS[:PORT]]\n"
+      "                   WLED's audio sync (version 2, 45 packets a second) to a\n"
+      "                   group, a broadcast address or a strip (default\n"
+      "                   239.0.0.1:11988): its 16 bands, level and peak flag\n"
+      "                   (on onsets) from the analysis\n"
+      "  Both go out as the lamps' lines do (beats with --lead, all with --delay);\n"
+      "  a fault is said once and retried every second. No socket listens.\n"
+      "\n"
       "Output:\n"
       "  -q, --quiet      no status line (there is none when output is not a terminal)\n"
       "  --onsets         with --file, no server: print each onset's time (s), exit\n"
@@ -138,6 +169,6 @@ const char* LightbeatHelp() {
       "away, lightbeat says so and tries again every second. Ctrl-C or the end\n"
       "of the file turns every lamp off (>5L0000).\n"
       "\n"
-      "Exit status: 0 done, 1 no server was ever reached or the sound could not\n"
-      "be read, 2 usage error.\n";
+      "Exit status: 0 done, 1 neither a server was ever reached nor anything sent\n"
+      "by --osc or --wled-sync, or the sound could not be read, 2 usage error.\n";
 }

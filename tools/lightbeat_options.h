@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "music/lamp_styles.h"
+#include "tools/beat_publish.h"
 #include "tools/parse_outcome.h"
 
 // What a run prints instead of driving the lamps (all need --file).
@@ -23,6 +24,9 @@ struct LightbeatOptions {
   int holdMs = 50;           // --hold MS: minimum on and off time per lamp.
   bool quiet = false;        // --quiet: no status line.
   LightbeatReport report = LightbeatReport::kNone;
+  // Other lighting programs: port 0 where not asked for.
+  PublishTarget osc;        // --osc HOST:PORT.
+  PublishTarget wledSync;   // --wled-sync [ADDRESS[:PORT]].
 };
 
 // Reads the arguments (without the program name). On kUsageError, error

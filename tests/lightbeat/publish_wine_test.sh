@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# lightbeat.exe's senders to other lighting programs under Wine (Winsock
+# through lightnet/'s Windows UDP layer): OSC to oscdump and WLED's audio
+# sync to wled_sync_receiver.py, both on this host's loopback (Wine tests
+# share the host's network, so no multicast group here: publish_e2e.sh has
+# that in a namespace), and an unknown host said once.
+# Needs: LIGHTBEAT (lightbeat.exe), WINEPREFIX.
+SHARED_NET=1 source "$(dirname "$0")/../support/lib.sh"  # Wine's pipes: no namespace.
+source "$(dirname "$0")/../support/pulse.sh"
+source "$(dirname "$0")/../../scripts/deps.sh"
+HERE=$(cd "$(dirname "$0")" && pwd)
+export LIMIT=40
+wine=$(wine_loader_for "$LIGHTBEAT")
+beat() { "$wine" "$LIGHTBEAT" "$@"; }
+# Wine's drive Z: is the Unix root.
+windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+free_port() { python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+
+click_track "$WORK/clicks.wav" 6 0.5
+CLICKS=$(windows_path "$WORK/clicks.wav")
+{ beat --file "$CLICKS" --onsets 2>"$WORK/onsets.err" || true; } | tr -d '\r' >"$WORK/onsets.txt"
+ONSETS=$(wc -l <"$WORK/onsets.txt")
+check_equal "the click track's onsets" "$ONSETS" 11
+
+if command -v oscdump >/dev/null; then
+  OSC_PORT=$(free_port)
+  oscdump -L "$OSC_PORT" >"$WORK/osc.txt" 2>&1 &
+  started $!
+else
+  echo "SKIP: OSC to oscdump: oscdump not installed (Debian: liblo-tools)"
+  OSC_PORT=9  # Nobody: the sends are still made.
+fi
+WLED_PORT=$(free_port)
+python3 "$HERE/wled_sync_receiver.py" --group 127.0.0.1 --port "$WLED_PORT" --seconds 14 \
+  --ready "$WORK/wled.ready" --onsets "$WORK/onsets.txt" >"$WORK/wled.txt" 2>&1 &
+RECEIVER=$!
+started $RECEIVER
+wait_until 5 test -e "$WORK/wled.ready" || fail "the WLED receiver did not start"
+sleep 0.3
+code=0
+bounded "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime \
+  --osc "127.0.0.1:$OSC_PORT" --wled-sync "127.0.0.1:$WLED_PORT" >"$WORK/beat.out" 2>&1 || code=$?
+check_equal "both senders, no pipe server: exit status" "$code" 0
+if [ -s "$WORK/osc.txt" ] || [ "$OSC_PORT" != 9 ]; then
+  check_equal "OSC: one onset message a click, counted" \
+    "$(awk '$2 == "/lightbeat/onset" { print $4 }' "$WORK/osc.txt" | paste -sd' ')" "$(seq -s' ' 1 "$ONSETS")"
+  check_that "OSC: beats and the tempo at 120 BPM" \
+    awk '$2 == "/lightbeat/tempo" { n++; if (n >= 3 && ($4 < 119.9 || $4 > 120.1)) bad = 1 } END { exit !(n >= 8 && !bad) }' "$WORK/osc.txt"
+  states=$(grep -c ' /lightbeat/lamps ' "$WORK/osc.txt" || true)
+  check_that "OSC: the state about 50 times a second over 6 s ($states)" test "$states" -ge 250 -a "$states" -le 310
+fi
+code=0
+wait $RECEIVER || code=$?
+sed 's/^/  wled receiver: /' "$WORK/wled.txt"
+check_equal "WLED receiver: all its checks" "$code" 0
+
+code=0
+bounded "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime \
+  --osc no-such-host.invalid:9000 >"$WORK/fault.out" 2>&1 || code=$?
+check_equal "unknown host: exit status (nothing reached)" "$code" 1
+check_equal "unknown host: said once ($(tr -d '\r' <"$WORK/fault.out" | paste -sd'|'))" \
+  "$(grep -c "OSC: cannot find the host no-such-host.invalid; trying again" "$WORK/fault.out")" 1
+finish
