@@ -89,7 +89,7 @@ start_tshark() {
   tshark -q "$@" -f udp -w "$WORK/sent.pcapng" >"$WORK/tshark.log" 2>&1 &
   TSHARK_PID=$!
   started "$TSHARK_PID"
-  wait_until 30 grep -q "Capturing on" "$WORK/tshark.log" || { fail "tshark did not start"; finish; }
+  wait_until 30 grep -qE "Capturing on|Capture started" "$WORK/tshark.log" || { fail "tshark did not start"; finish; }
 }
 stop_tshark() { kill -INT "$TSHARK_PID"; wait "$TSHARK_PID" 2>/dev/null || true; }
 # tshark's complaints are kept: once in many runs it found no sACN.
