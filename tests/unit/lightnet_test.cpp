@@ -400,6 +400,38 @@ TEST(OutputOptionsRead, FaultsSayTheRule) {
   }
 }
 
+// Numbers are written as digits only: what the tools' number reader would
+// also take (a sign, a point, an exponent, hexadecimal, words) is no number
+// here, and any run of digits is one, however long.
+TEST(OutputOptionsRead, NumbersAreDigitsOnly) {
+  const std::string zeros(300, '0');
+  const struct {
+    std::string value;  // Of --on, on an sACN output.
+    const char* text;   // The fault; null: read, as 255.
+  } cases[] = {
+      {"+5", "not a number, for the level"},  {"5.0", "not a number, for the level"},
+      {"5e1", "not a number, for the level"}, {"0x10", "not a number, for the level"},
+      {"-0", "not a number, for the level"},  {"inf", "not a number, for the level"},
+      {"nan", "not a number, for the level"}, {"25 5", "not an option, nor the value of one (--on takes one value)"},
+      {zeros + "255", nullptr},               {zeros + "256", "the level out of range (0-255)"},
+      {"9" + zeros, "the level out of range (0-255)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value.substr(0, 20));
+    OutputOptions options;
+    ReadOutputOptions(("--sacn 10.0.0.1 --on " + c.value).c_str(), &options);
+    if (c.text == nullptr) {
+      ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+      EXPECT_EQ(options.outputs[0].dmx.onLevel, 255);
+      continue;
+    }
+    ASSERT_TRUE(options.hasError);
+    EXPECT_STREQ(options.error.text, c.text);
+    if (c.value.find(' ') == std::string::npos)  // The word, cut to its field.
+      EXPECT_EQ(options.error.word, ("--on " + c.value).substr(0, sizeof options.error.word - 1));
+  }
+}
+
 TEST(OutputOptionsRead, AtMostEightOutputs) {
   std::string tail;
   for (int i = 1; i <= 10; ++i) tail += " --sacn 10.0.0." + std::to_string(i);
