@@ -1,7 +1,7 @@
 #include "app/lamp_picture.h"
 
-void ComputeLampCircles(uint8_t bank0, uint8_t bank1, LampCircle (&circles)[kLampCount]) {
-  const uint8_t banks[2] = {bank0, bank1};
+void ComputeLampCircles(LampBits lamps, LampCircle (&circles)[kLampCount]) {
+  const uint8_t banks[2] = {uint8_t(lamps & 0xFF), uint8_t(lamps >> 8)};
   int i = 0;
   for (int column = 0; column < 8; ++column) {
     const unsigned mask = 1u << (7 - column);

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "protocol/light_line.h"
+
 constexpr uint32_t kBackgroundColour = 0x000000;  // Black.
 constexpr uint32_t kTextColour = 0x808080;        // Gray, on black.
 constexpr uint32_t kOutlineColour = 0x808080;     // One-pixel gray outline.
@@ -13,7 +15,6 @@ constexpr uint32_t kDarkColour = 0x000000;        // Same black as the backgroun
 constexpr int kTextX = 0, kTextY = 0;
 constexpr int kLampSize = 32;
 constexpr int kRowTop[2] = {20, 52};  // The rows touch.
-constexpr int kLampCount = 16;
 
 struct LampCircle {
   int left, top, right, bottom;  // The box the circle is drawn in; right and bottom exclusive.
@@ -21,5 +22,5 @@ struct LampCircle {
 };
 
 // The sixteen circles in drawing order: for each column from the left, the
-// first row's lamp (bank0), then the second row's (bank1).
-void ComputeLampCircles(uint8_t bank0, uint8_t bank1, LampCircle (&circles)[kLampCount]);
+// first row's lamp (the low byte), then the second row's.
+void ComputeLampCircles(LampBits lamps, LampCircle (&circles)[kLampCount]);

@@ -90,7 +90,7 @@ void PaintLamps(int width, int height) {
   fl_draw(state.StatusText, kTextX, kTextY + fl_height() - fl_descent());
 
   LampCircle circles[kLampCount];
-  ComputeLampCircles(state.LampBank0, state.LampBank1, circles);
+  ComputeLampCircles(state.Lamps, circles);
   for (const LampCircle& c : circles) {
     const int boxWidth = c.right - c.left, boxHeight = c.bottom - c.top;
     // Fill, then outline: the outline's pixels stay gray. Both cover the box

@@ -44,7 +44,7 @@ void PaintLamps(HDC dc) {
   // picture never shows a half-applied line.
   const DisplayStateRecord state = SnapshotDisplayState();
   LampCircle circles[kLampCount];
-  ComputeLampCircles(state.LampBank0, state.LampBank1, circles);
+  ComputeLampCircles(state.Lamps, circles);
 
   SetTextColor(dc, kTextColour);
   SetBkColor(dc, kBackgroundColour);

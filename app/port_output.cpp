@@ -39,17 +39,15 @@ void StartPortOutput(bool hardwareTest) {
 
 void OutputLightLine(const char* line) {
   const LightCommand command = ApplyLightLine(line);
-  const uint8_t bank0 = uint8_t(command.value & 0xFF);
-  const uint8_t bank1 = uint8_t(command.value >> 8);
   // Only the listener touches the port after start-up, so its sequences
   // never interleave and need no lock.
   if (PortBase != 0) {
-    if (command.banks == 1) OutputOneBank(bank0);
-    if (command.banks == 2) OutputTwoBanks(bank0, bank1);
+    if (command.banks == 1) OutputOneBank(command.value);
+    if (command.banks == 2) OutputTwoBanks(command.value);
   }
   // The network outputs get the lamps as drawn, both rows for both modes;
   // they only take the state and never wait.
-  if (command.banks != 0) OutputLamps(bank0, bank1);
+  if (command.banks != 0) OutputLamps(command.value);
 
   RequestRepaint();  // For every line, command or not.
 }

@@ -1,27 +1,10 @@
-// The little the outputs need from the system, one file per platform:
-// a thread with a wake-up, a clock, UDP sockets that only send, name
-// resolution and a place to say a network fault. No platform header here.
+// The network the outputs need, one file per platform: UDP sockets that
+// only send, name resolution and a place to say a network fault (their
+// threads, wake-ups and clock are the bottom layer's, platform/). No
+// platform header here.
 #pragma once
 #include <cstddef>
 #include <cstdint>
-
-struct SenderThread;  // A thread with its own wake-up.
-
-// Starts body(arg) on a thread of its own; *slot holds the thread before
-// body runs, so that body may wait on it. false (and *slot nullptr) when it
-// cannot.
-bool StartSenderThread(SenderThread** slot, void (*body)(void* arg), void* arg);
-// Wakes the thread's next or current WaitForWake (a wake is remembered).
-void WakeSender(SenderThread* thread);
-// Waits at most milliseconds for a wake; true when woken.
-bool WaitForWake(SenderThread* thread, uint32_t milliseconds);
-// Waits at most milliseconds for the thread to end; true when it has (its
-// wake-up stays usable). One successful call a thread.
-bool JoinSenderThread(SenderThread* thread, uint32_t milliseconds);
-// Frees an ended and joined thread's handle, once nobody can wake it.
-void FreeSenderThread(SenderThread* thread);
-
-uint32_t MonotonicMilliseconds();  // Wraps after 49 days; compare differences.
 
 // Where one output's datagrams go. The socket is connected to it, so the
 // system delivers nothing from anyone else: a send-only socket on which

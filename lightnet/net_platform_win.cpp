@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "lightnet/net_platform.h"
-#include "lightnet/text.h"
+#include "protocol/short_text.h"
 
 namespace {
 
@@ -171,14 +171,11 @@ void ErrorText(int error, char* out, size_t size) {
                 {WSAENETDOWN, "network is down"},           {WSAENETUNREACH, "network is unreachable"},
                 {WSAEHOSTUNREACH, "no route to host"},      {WSAECONNRESET, "connection reset"},
                 {WSAECONNREFUSED, "connection refused"},    {WSAEMSGSIZE, "message too long"}};
-  out[0] = '\0';
+  ShortText text;
   for (const auto& known : kTexts)
-    if (known.error == error) {
-      AppendText(out, size, known.text);
-      AppendText(out, size, ", ");
-    }
-  AppendText(out, size, "error ");
-  AppendNumber(out, size, unsigned(error));
+    if (known.error == error) text.Add(known.text).Add(", ");
+  text.Add("error ").AddNumber(unsigned(error));
+  text.CopyTo(out, size);
 }
 
 // The program has no console: the "Outputs..." item shows the state instead.

@@ -1,23 +1,23 @@
 // What one output was asked to do, as read from the command line: where it
 // sends and how the sixteen lamps map onto DMX channels or pixels. Lamp n
-// is bit n of the lamp value: LampBank0's bits are lamps 0 to 7,
-// LampBank1's lamps 8 to 15.
+// is bit n of the lamp value (LampBits, protocol/light_line.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/light_line.h"
+
 enum class OutputKind : uint8_t { kSacn, kArtNet, kWled, kDdp, kOla };
 
 enum : size_t {
-  kLamps = 16,
   kMaxOutputs = 8,
   kMaxHostName = 64,
   kMaxPixelsPerLamp = 100,
-  kMaxPixels = kLamps * kMaxPixelsPerLamp,
+  kMaxPixels = kLampCount * kMaxPixelsPerLamp,
 };
 
 struct DmxMapping {
-  uint16_t channel[kLamps];  // First channel (1 to 512) of each lamp.
+  uint16_t channel[kLampCount];  // First channel (1 to 512) of each lamp.
   uint16_t channelsPerLamp;  // Consecutive channels from each lamp's first.
   uint8_t onLevel;
   uint8_t offLevel;
@@ -44,9 +44,9 @@ struct OutputConfig {
 // Whether the output drives pixels (WLED, DDP) rather than DMX channels.
 inline bool IsPixelOutput(OutputKind kind) { return kind == OutputKind::kWled || kind == OutputKind::kDdp; }
 
-// The 512 levels of one DMX frame for the lamp bytes; channels the mapping
-// does not name stay 0.
-void BuildDmxLevels(const DmxMapping& mapping, uint8_t bank0, uint8_t bank1, uint8_t levels[512]);
+// The 512 levels of one DMX frame for the lamps; channels the mapping does
+// not name stay 0.
+void BuildDmxLevels(const DmxMapping& mapping, LampBits lamps, uint8_t levels[512]);
 
-// 16 * pixelsPerLamp RGB triples; returns the number of pixels.
-size_t BuildPixels(const PixelMapping& mapping, uint8_t bank0, uint8_t bank1, uint8_t* rgb);
+// kLampCount * pixelsPerLamp RGB triples; returns the number of pixels.
+size_t BuildPixels(const PixelMapping& mapping, LampBits lamps, uint8_t* rgb);

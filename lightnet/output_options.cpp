@@ -4,7 +4,8 @@
 
 #include "lightnet/ola_link.h"
 #include "lightnet/packets.h"
-#include "lightnet/text.h"
+#include "protocol/option_number.h"
+#include "protocol/short_text.h"
 
 const char kOutputOptionsUsage[] =
     "Outputs (up to 8, each followed by its own options):\n"
@@ -53,23 +54,22 @@ bool NextWord(const char** cursor, Word* word) {
   return true;
 }
 
-void CopyWord(const Word& word, char* out, size_t size) {
-  const size_t n = word.length < size - 1 ? word.length : size - 1;
-  std::memcpy(out, word.at, n);
-  out[n] = '\0';
-}
-
-// Decimal digits only, of any length: a value past 2^32 - 1 reads as
-// 2^32 - 1, so that ten digits are "out of range", not "not a number".
+// Decimal digits only, of any length, read by the tools' one number reader
+// (which would also take a sign, a point or an exponent: none of these
+// values is written so). A value past 2^32 - 1 reads as 2^32 - 1, so that
+// ten digits are "out of range", not "not a number".
 bool ReadDecimal(const Word& word, unsigned long* value) {
   if (word.length == 0) return false;
-  unsigned long result = 0;
-  for (size_t i = 0; i < word.length; ++i) {
+  for (size_t i = 0; i < word.length; ++i)
     if (word.at[i] < '0' || word.at[i] > '9') return false;
-    const unsigned digit = unsigned(word.at[i] - '0');
-    result = (result > (0xFFFFFFFFul - digit) / 10) ? 0xFFFFFFFFul : result * 10 + digit;
-  }
-  *value = result;
+  // Leading zeros change nothing but the length, which the text below cuts.
+  size_t zeros = 0;
+  while (zeros + 1 < word.length && word.at[zeros] == '0') ++zeros;
+  ShortText digits, refusal;
+  digits.Add(word.at + zeros, word.length - zeros);
+  double number = 0;
+  const bool within = ReadOptionNumber("", digits.c_str(), "", {0, 4294967295.0, true, true}, &number, &refusal);
+  *value = within ? (unsigned long)number : 0xFFFFFFFFul;
   return true;
 }
 
@@ -115,10 +115,10 @@ bool ReadIpv4(const Word& word, uint32_t* address) {
   return true;
 }
 
-void AppendIpv4(char* out, size_t size, uint32_t address) {
+void AddIpv4(uint32_t address, ShortText* out) {
   for (int shift = 24; shift >= 0; shift -= 8) {
-    AppendNumber(out, size, (address >> shift) & 0xFF);
-    if (shift != 0) AppendText(out, size, ".");
+    out->AddNumber((address >> shift) & 0xFF);
+    if (shift != 0) out->Add(".");
   }
 }
 
@@ -204,39 +204,32 @@ struct Reader {
   Word lastTaker{"", 0};
   bool lastTakesValue = false;
 
-  void Fail(const Word& word, const char* text, const char* more = nullptr, const char* after = nullptr) {
+  // The first fault: the word at fault (value, when given, after a blank:
+  // "--universe 70000") and what is wrong with it, each cut to its field.
+  void Fail(const Word& word, const char* text, const char* more = nullptr, const char* after = nullptr,
+            const Word* value = nullptr) {
     if (open) currentBad = true;
     if (result->hasError) return;
     result->hasError = true;
-    CopyWord(word, result->error.word, sizeof result->error.word);
-    result->error.text[0] = '\0';
-    AppendText(result->error.text, sizeof result->error.text, text);
-    if (more != nullptr) AppendText(result->error.text, sizeof result->error.text, more);
-    if (after != nullptr) AppendText(result->error.text, sizeof result->error.text, after);
+    ShortText named, why;
+    named.Add(word.at, word.length);
+    if (value != nullptr && value->length != 0) named.Add(" ").Add(value->at, value->length);
+    named.CopyTo(result->error.word, sizeof result->error.word);
+    why.Add(text);
+    if (more != nullptr) why.Add(more);
+    if (after != nullptr) why.Add(after);
+    why.CopyTo(result->error.text, sizeof result->error.text);
   }
 
-  // The option and its value, as "--universe 70000", as the word at fault.
   void FailValue(const Word& option, const Word& value, const char* text, const char* more = nullptr) {
-    const bool first = !result->hasError;
-    Fail(option, text, more);
-    if (!first || value.length == 0) return;
-    char* word = result->error.word;
-    AppendText(word, sizeof result->error.word, " ");
-    const size_t used = std::strlen(word);
-    CopyWord(value, word + used, sizeof result->error.word - used);
+    Fail(option, text, more, nullptr, &value);
   }
 
   void FailRange(const Word& word, const char* what, unsigned long low, unsigned long high,
                  const Word* value = nullptr) {
-    char text[120] = "";
-    AppendText(text, sizeof text, what);
-    AppendText(text, sizeof text, " out of range (");
-    AppendRange(text, sizeof text, low, high);
-    AppendText(text, sizeof text, ")");
-    if (value != nullptr)
-      FailValue(word, *value, text);
-    else
-      Fail(word, text);
+    ShortText text;
+    text.Add(what).Add(" out of range (").AddNumber(low).Add("-").AddNumber(high).Add(")");
+    Fail(word, text.c_str(), nullptr, nullptr, value);
   }
 
   void Begin(const Word& word, OutputKind kind) {
@@ -279,20 +272,18 @@ struct Reader {
 
   void CheckWhole() {
     if (named > kMaxOutputs) {
-      char text[40] = "";
-      if (named == kMaxOutputs + 1) {
-        AppendText(text, sizeof text, "a ninth output");
-      } else {
-        AppendText(text, sizeof text, "output ");
-        AppendNumber(text, sizeof text, named);
-      }
-      AppendText(text, sizeof text, ": at most 8");
-      return FailValue(outputWord, outputValue, text);
+      ShortText text;
+      if (named == kMaxOutputs + 1)
+        text.Add("a ninth output");
+      else
+        text.Add("output ").AddNumber(named);
+      text.Add(": at most 8");
+      return FailValue(outputWord, outputValue, text.c_str());
     }
     if (!IsPixelOutput(current.kind)) {
       if (!CheckChannels()) return;
       if (current.kind == OutputKind::kSacn && !CheckSacnGroup()) return;
-    } else if (unsigned(current.pixels.startPixel) + kLamps * current.pixels.pixelsPerLamp > 65535) {
+    } else if (unsigned(current.pixels.startPixel) + kLampCount * current.pixels.pixelsPerLamp > 65535) {
       return FailRange(Word{"--start-pixel", 13}, "the lamps' pixels: the last", 0, 65535);
     }
     for (size_t i = 0; i < result->count; ++i)
@@ -306,48 +297,35 @@ struct Reader {
   bool CheckChannels() {
     DmxMapping& dmx = current.dmx;
     if (!channelList)
-      for (unsigned lamp = 0; lamp < kLamps; ++lamp) dmx.channel[lamp] = uint16_t(startChannel + lamp * dmx.channelsPerLamp);
+      for (unsigned lamp = 0; lamp < kLampCount; ++lamp) dmx.channel[lamp] = uint16_t(startChannel + lamp * dmx.channelsPerLamp);
     const unsigned span = dmx.channelsPerLamp;
-    for (unsigned lamp = 0; lamp < kLamps; ++lamp) {
+    for (unsigned lamp = 0; lamp < kLampCount; ++lamp) {
       const uint32_t first = dmx.channel[lamp];
       if (first != 0 && first + span - 1 > kDmxSlots) {
-        char text[120] = "the lamps' channels run past channel 512 (lamp ";
-        AppendNumber(text, sizeof text, lamp);
-        AppendText(text, sizeof text, " would end at ");
-        AppendNumber(text, sizeof text, first + span - 1);
-        AppendText(text, sizeof text, ")");
-        Fail(Word{mappingWord, std::strlen(mappingWord)}, text);
+        ShortText text;
+        text.Add("the lamps' channels run past channel 512 (lamp ").AddNumber(lamp);
+        text.Add(" would end at ").AddNumber(first + span - 1).Add(")");
+        Fail(Word{mappingWord, std::strlen(mappingWord)}, text.c_str());
         return false;
       }
     }
     // Two lamps on one channel: the later would silently win it.
-    for (unsigned a = 0; a < kLamps; ++a) {
-      for (unsigned b = a + 1; b < kLamps; ++b) {
+    for (unsigned a = 0; a < kLampCount; ++a) {
+      for (unsigned b = a + 1; b < kLampCount; ++b) {
         const unsigned first = dmx.channel[a], second = dmx.channel[b];
         if (first == 0 || second == 0) continue;
-        char text[120] = "";
+        ShortText text;
         if (first == second) {
-          AppendText(text, sizeof text, "channel ");
-          AppendNumber(text, sizeof text, first);
-          AppendText(text, sizeof text, " given to lamp ");
-          AppendNumber(text, sizeof text, a);
-          AppendText(text, sizeof text, " and to lamp ");
-          AppendNumber(text, sizeof text, b);
-          AppendText(text, sizeof text, ": each channel one lamp");
-          FailValue(Word{"--channels", 10}, channelsValue, text);
+          text.Add("channel ").AddNumber(first).Add(" given to lamp ").AddNumber(a);
+          text.Add(" and to lamp ").AddNumber(b).Add(": each channel one lamp");
+          FailValue(Word{"--channels", 10}, channelsValue, text.c_str());
           return false;
         }
         if (first < second + span && second < first + span) {
-          AppendText(text, sizeof text, "lamp ");
-          AppendNumber(text, sizeof text, a);
-          AppendText(text, sizeof text, " (channels ");
-          AppendRange(text, sizeof text, first, first + span - 1);
-          AppendText(text, sizeof text, ") and lamp ");
-          AppendNumber(text, sizeof text, b);
-          AppendText(text, sizeof text, " (");
-          AppendRange(text, sizeof text, second, second + span - 1);
-          AppendText(text, sizeof text, ") overlap: each channel one lamp");
-          FailValue(Word{"--channels-per-lamp", 19}, perLampValue, text);
+          text.Add("lamp ").AddNumber(a).Add(" (channels ").AddNumber(first).Add("-").AddNumber(first + span - 1);
+          text.Add(") and lamp ").AddNumber(b).Add(" (").AddNumber(second).Add("-").AddNumber(second + span - 1);
+          text.Add(") overlap: each channel one lamp");
+          FailValue(Word{"--channels-per-lamp", 19}, perLampValue, text.c_str());
           return false;
         }
       }
@@ -366,19 +344,15 @@ struct Reader {
       return true;
     }
     if (current.address == group) return true;
-    char text[160] = "not universe ";
-    AppendNumber(text, sizeof text, current.universe);
-    AppendText(text, sizeof text, "'s group ");
-    AppendIpv4(text, sizeof text, group);
-    AppendText(text, sizeof text, " (write --sacn multicast");
+    ShortText text;
+    text.Add("not universe ").AddNumber(current.universe).Add("'s group ");
+    AddIpv4(group, &text);
+    text.Add(" (write --sacn multicast");
     const uint32_t itsUniverse = current.address & 0xFFFF;
-    if ((current.address >> 16) == 0xEFFF && itsUniverse >= 1 && itsUniverse <= 63999) {
-      AppendText(text, sizeof text, ", or --universe ");
-      AppendNumber(text, sizeof text, itsUniverse);
-      AppendText(text, sizeof text, " for this group");
-    }
-    AppendText(text, sizeof text, ")");
-    FailValue(outputWord, outputValue, text);
+    if ((current.address >> 16) == 0xEFFF && itsUniverse >= 1 && itsUniverse <= 63999)
+      text.Add(", or --universe ").AddNumber(itsUniverse).Add(" for this group");
+    text.Add(")");
+    FailValue(outputWord, outputValue, text.c_str());
     return false;
   }
 
@@ -389,8 +363,8 @@ struct Reader {
                                  (other.address == 0 && current.address == 0 && SameHostName(other.host, current.host));
     if (!sameDestination) return false;
     if (!IsPixelOutput(current.kind)) return other.universe == current.universe;
-    const unsigned a = other.pixels.startPixel, aEnd = a + kLamps * other.pixels.pixelsPerLamp;
-    const unsigned b = current.pixels.startPixel, bEnd = b + kLamps * current.pixels.pixelsPerLamp;
+    const unsigned a = other.pixels.startPixel, aEnd = a + kLampCount * other.pixels.pixelsPerLamp;
+    const unsigned b = current.pixels.startPixel, bEnd = b + kLampCount * current.pixels.pixelsPerLamp;
     return a < bEnd && b < aEnd;
   }
 
@@ -444,7 +418,8 @@ struct Reader {
       std::strcpy(current.host, keyword);
       return;
     }
-    CopyWord(argument, current.host, sizeof current.host);
+    ShortText host;
+    host.Add(argument.at, argument.length).CopyTo(current.host, sizeof current.host);
     if (ReadIpv4(argument, &current.address)) {
       if (current.address == 0) FailValue(option, argument, "not an address to send to");
       if (current.kind == OutputKind::kSacn && (current.address >> 28) == 0xE) current.multicast = groupNamed = true;
@@ -457,7 +432,7 @@ struct Reader {
   // A comma-separated list of first channels, one per lamp from lamp 0.
   void ReadChannelList(const Word& option, const Word& list) {
     channelList = true;
-    for (unsigned lamp = 0; lamp < kLamps; ++lamp) current.dmx.channel[lamp] = 0;
+    for (unsigned lamp = 0; lamp < kLampCount; ++lamp) current.dmx.channel[lamp] = 0;
     unsigned lamp = 0;
     size_t from = 0;
     while (from <= list.length) {
@@ -465,7 +440,7 @@ struct Reader {
       while (to < list.length && list.at[to] != ',') ++to;
       const Word item{list.at + from, to - from};
       unsigned long channel = 0;
-      if (lamp == kLamps) return FailValue(option, list, "more than 16 lamps");
+      if (lamp == kLampCount) return FailValue(option, list, "more than 16 lamps");
       if (!ReadDecimal(item, &channel)) return FailValue(option, list, "not a list of channels (as 1,2,3)");
       if (channel < 1 || channel > kDmxSlots) return FailRange(option, "a channel", 1, kDmxSlots, &list);
       current.dmx.channel[lamp++] = uint16_t(channel);
@@ -540,8 +515,9 @@ struct Reader {
           return Fail(word, "not an option: options begin with two dashes (", name, ")");
     }
     if (lastTaker.length == 0) return Fail(word, "not an option, nor the value of one (options begin with --)");
-    char taker[32] = "";
-    CopyWord(lastTaker, taker, sizeof taker);
+    char taker[32];
+    ShortText takerText;
+    takerText.Add(lastTaker.at, lastTaker.length).CopyTo(taker, sizeof taker);
     const char* takes = !lastTakesValue          ? " takes no value)"
                         : lastTaker.Is("--channels") ? " takes one value: its list without blanks, as 1,5,9)"
                                                      : " takes one value)";

@@ -6,10 +6,12 @@
 #include <initializer_list>
 #include <new>
 
-#include "lightnet/ola_link.h"
 #include "lightnet/net_platform.h"
+#include "lightnet/ola_link.h"
 #include "lightnet/packets.h"
-#include "lightnet/text.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "protocol/short_text.h"
 
 namespace {
 
@@ -27,24 +29,24 @@ const char* const kFaultTexts[] = {"",
 // One output's state, made by StartOutputs.
 struct OutputRun {
   OutputConfig config;
-  // The newest state to send, in one word so that the listener hands it
-  // over with one store: bank0 | bank1 << 8.
-  std::atomic<uint32_t> wanted;
+  // The newest state to send, handed over by the listener with one store.
+  std::atomic<LampBits> wanted;
   std::atomic<bool> stopping;
   std::atomic<uint32_t> framesSent;
   std::atomic<uint32_t> fault;  // Fault | error << 4.
   const char* socketStep;       // What OpenUdpSender could not do, for Fault::kSocket.
-  SenderThread* thread;
+  Worker* thread;  // Null once joined.
+  Gate* wake;      // The listener's and the stop's wake-up of the sender.
   intptr_t socket;  // -1: none open.
   void* ola;
   bool named;       // The receiver is a host name, looked up by this thread.
-  uint32_t lookedUpAt;
+  double lookedUpAt;
   bool lookedUp;    // At least one lookup was made.
   unsigned failedFrames;  // Frames in a row that did not go out.
   unsigned goodFrames;    // Frames in a row that did, since the last fault.
   int refusal;            // The receiver's refusal met during this frame, else 0.
   uint8_t sequence;
-  char name[kMaxHostName + 12];
+  ShortText name;  // "sACN 10.0.0.9", for its lines.
   uint8_t levels[kDmxSlots];
   uint8_t rgb[kMaxPixels * 3];
   uint8_t packet[kMaxPacketSize];
@@ -66,16 +68,14 @@ enum : unsigned {
   kFaultsBeforeAgain = 3,  // Bad frames in a row before the socket and the name are made again.
 };
 
-void FaultText(uint32_t fault, const char* socketStep, char* out, size_t size) {
+void AddFaultText(uint32_t fault, const char* socketStep, ShortText* out) {
   const uint32_t kind = fault & 0xF;
   const int error = int(fault >> 4);
-  out[0] = '\0';
-  AppendText(out, size, kind == uint32_t(Fault::kSocket) ? socketStep : kFaultTexts[kind]);
+  out->Add(kind == uint32_t(Fault::kSocket) ? socketStep : kFaultTexts[kind]);
   if (error != 0) {
     char detail[96];
     ErrorText(error, detail, sizeof detail);
-    AppendText(out, size, ": ");
-    AppendText(out, size, detail);
+    out->Add(": ").Add(detail);
   }
 }
 
@@ -86,12 +86,11 @@ void SetFault(OutputRun& run, Fault fault, int error) {
   const bool already = run.fault.load() != 0;
   run.fault.store(word);
   if (already) return;
-  char line[sizeof run.name + 160] = "";
-  AppendText(line, sizeof line, run.name);
-  AppendText(line, sizeof line, ": ");
-  FaultText(word, run.socketStep, line + std::strlen(line), sizeof line - std::strlen(line));
-  AppendText(line, sizeof line, " (retrying)");
-  SayOutputLine(line);
+  ShortText line;
+  line.Add(run.name.c_str()).Add(": ");
+  AddFaultText(word, run.socketStep, &line);
+  line.Add(" (retrying)");
+  SayOutputLine(line.c_str());
 }
 
 void FrameWent(OutputRun& run) {
@@ -147,8 +146,8 @@ bool Ready(OutputRun& run) {
     return run.ola != nullptr;
   }
   if (config.address == 0) {
-    const uint32_t now = MonotonicMilliseconds();
-    if (run.lookedUp && now - run.lookedUpAt < KeepAliveMilliseconds(config.kind)) return false;
+    const double now = MonotonicSeconds();
+    if (run.lookedUp && now - run.lookedUpAt < KeepAliveSeconds(config.kind)) return false;
     run.lookedUp = true;
     run.lookedUpAt = now;
     if (!ResolveHostName(config.host, &config.address)) {
@@ -174,15 +173,14 @@ bool Ready(OutputRun& run) {
 }
 
 // One frame of the lamp state: every packet the protocol needs for it.
-bool SendFrame(OutputRun& run, uint32_t state, bool last) {
-  const uint8_t bank0 = uint8_t(state), bank1 = uint8_t(state >> 8);
+bool SendFrame(OutputRun& run, LampBits lamps, bool last) {
   const OutputConfig& config = run.config;
   if (!Ready(run)) return false;
   const size_t room = sizeof run.packet;
   bool good = true;
   switch (config.kind) {
     case OutputKind::kSacn: {
-      BuildDmxLevels(config.dmx, bank0, bank1, run.levels);
+      BuildDmxLevels(config.dmx, lamps, run.levels);
       // A source that ends says so three times: a receiver may miss one.
       for (int copy = 0; copy < (last ? 3 : 1) && good; ++copy) {
         const SacnFrame frame{ComponentId, kSourceName, config.priority, run.sequence++, last,
@@ -193,12 +191,12 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
     }
     case OutputKind::kArtNet:
       if (last) return true;  // ArtDmx has no end of stream; the node keeps the last frame.
-      BuildDmxLevels(config.dmx, bank0, bank1, run.levels);
+      BuildDmxLevels(config.dmx, lamps, run.levels);
       if (++run.sequence == 0) run.sequence = 1;  // 0 would turn the receiver's ordering off.
       good = Send(run, BuildArtDmxPacket(uint16_t(config.universe), run.sequence, run.levels, run.packet, room));
       break;
     case OutputKind::kWled: {
-      const size_t pixels = BuildPixels(config.pixels, bank0, bank1, run.rgb);
+      const size_t pixels = BuildPixels(config.pixels, lamps, run.rgb);
       // Handing back needs one pixel: WLED leaves realtime mode on the timeout byte.
       const size_t sent = last ? 1 : pixels;
       const uint8_t timeout = last ? kWledHandBack : kWledTimeoutSeconds;
@@ -212,7 +210,7 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
     }
     case OutputKind::kDdp: {
       if (last) return true;  // WLED leaves DDP's realtime mode by its own timeout.
-      const size_t bytes = BuildPixels(config.pixels, bank0, bank1, run.rgb) * 3;
+      const size_t bytes = BuildPixels(config.pixels, lamps, run.rgb) * 3;
       for (size_t from = 0; from < bytes && good; from += kDdpMaxData) {
         const size_t count = bytes - from < kDdpMaxData ? bytes - from : kDdpMaxData;
         run.sequence = uint8_t(run.sequence % 15 + 1);  // 1 to 15; 0 means none.
@@ -223,7 +221,7 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
     }
     case OutputKind::kOla:
       if (last) return true;
-      BuildDmxLevels(config.dmx, bank0, bank1, run.levels);
+      BuildDmxLevels(config.dmx, lamps, run.levels);
       good = OlaSendDmx(run.ola, config.universe, run.levels);
       if (!good) {
         SetFault(run, Fault::kOlaGone, 0);
@@ -241,28 +239,35 @@ bool SendFrame(OutputRun& run, uint32_t state, bool last) {
 
 // The output's thread: a send at once, then on each change (at most one
 // per frame time) and when the keep-alive is due; the last packets at stop.
+// Waits at most seconds for the listener's or the stop's wake-up (a wake
+// that came before is kept for it).
+void WaitForWake(OutputRun& run, double seconds) {
+  GateHold hold(run.wake);
+  GateWait(run.wake, seconds);
+}
+
 void SenderBody(void* arg) {
   OutputRun& run = *static_cast<OutputRun*>(arg);
-  const uint32_t keepAlive = KeepAliveMilliseconds(run.config.kind);
-  uint32_t sentState = run.wanted.load();
+  const double keepAlive = KeepAliveSeconds(run.config.kind);
+  LampBits sentState = run.wanted.load();
   SendFrame(run, sentState, false);
-  uint32_t sentAt = MonotonicMilliseconds();
+  double sentAt = MonotonicSeconds();
   for (;;) {
-    const uint32_t since = MonotonicMilliseconds() - sentAt;
+    const double since = MonotonicSeconds() - sentAt;
     if (run.stopping.load()) break;
-    const uint32_t state = run.wanted.load();
+    const LampBits state = run.wanted.load();
     if (state != sentState || since >= keepAlive) {
-      if (since < kFrameMilliseconds) {
+      if (since < kFrameSeconds) {
         // A change inside the frame time waits it out; then the newest goes.
-        WaitForWake(run.thread, kFrameMilliseconds - since);
+        WaitForWake(run, kFrameSeconds - since);
         continue;
       }
       sentState = run.wanted.load();
       SendFrame(run, sentState, false);
-      sentAt = MonotonicMilliseconds();
+      sentAt = MonotonicSeconds();
       continue;
     }
-    WaitForWake(run.thread, keepAlive - since);
+    WaitForWake(run, keepAlive - since);
   }
   SendFrame(run, run.wanted.load(), true);
   CloseUdpSender(run.socket);
@@ -271,85 +276,69 @@ void SenderBody(void* arg) {
 
 // "channels 101-132, 2 each" when the lamps follow each other, else each
 // lamp's first channel in order ("first channels 1,5,9").
-void DescribeChannels(const DmxMapping& dmx, char* out, size_t size) {
+void AddChannels(const DmxMapping& dmx, ShortText* out) {
   bool inOrder = true;
   unsigned mapped = 0;
-  for (unsigned lamp = 0; lamp < kLamps; ++lamp) {
+  for (unsigned lamp = 0; lamp < kLampCount; ++lamp) {
     if (dmx.channel[lamp] != 0) ++mapped;
     if (dmx.channel[lamp] != dmx.channel[0] + lamp * dmx.channelsPerLamp) inOrder = false;
   }
   if (inOrder) {
-    AppendText(out, size, "lamps 0-15 on channels ");
-    AppendRange(out, size, dmx.channel[0], dmx.channel[0] + kLamps * dmx.channelsPerLamp - 1);
+    out->Add("lamps 0-15 on channels ").AddNumber(dmx.channel[0]).Add("-");
+    out->AddNumber(dmx.channel[0] + kLampCount * dmx.channelsPerLamp - 1);
   } else {
-    AppendText(out, size, "lamps 0-");
-    AppendNumber(out, size, mapped - 1);
-    AppendText(out, size, " from channels ");
+    out->Add("lamps 0-").AddNumber(mapped - 1).Add(" from channels ");
     for (unsigned lamp = 0; lamp < mapped; ++lamp) {
-      if (lamp > 0) AppendText(out, size, ",");
-      AppendNumber(out, size, dmx.channel[lamp]);
+      if (lamp > 0) out->Add(",");
+      out->AddNumber(dmx.channel[lamp]);
     }
   }
-  if (dmx.channelsPerLamp > 1) {
-    AppendText(out, size, ", ");
-    AppendNumber(out, size, dmx.channelsPerLamp);
-    AppendText(out, size, " each");
-  }
-  AppendText(out, size, ", levels ");
-  AppendNumber(out, size, dmx.onLevel);
-  AppendText(out, size, "/");
-  AppendNumber(out, size, dmx.offLevel);
+  if (dmx.channelsPerLamp > 1) out->Add(", ").AddNumber(dmx.channelsPerLamp).Add(" each");
+  out->Add(", levels ").AddNumber(dmx.onLevel).Add("/").AddNumber(dmx.offLevel);
 }
 
-void AppendHexByte(char* out, size_t size, uint8_t value) {
+void AddHexByte(uint8_t value, ShortText* out) {
   static const char kDigits[] = "0123456789abcdef";
-  const char text[3] = {kDigits[value >> 4], kDigits[value & 0xF], '\0'};
-  AppendText(out, size, text);
+  const char text[2] = {kDigits[value >> 4], kDigits[value & 0xF]};
+  out->Add(text, 2);
+}
+
+void AddDescription(const OutputConfig& config, ShortText* text) {
+  text->Add(kKindNames[int(config.kind)]);
+  if (config.kind == OutputKind::kOla) {
+    text->Add(" to olad, universe ").AddNumber(config.universe);
+  } else {
+    text->Add(" to ").Add(config.host);
+    if (config.multicast && std::strcmp(config.host, "multicast") != 0) text->Add(" (multicast)");
+    text->Add(" port ").AddNumber(PortOf(config.kind));
+  }
+  if (config.kind == OutputKind::kSacn) {
+    text->Add(", universe ").AddNumber(config.universe).Add(", priority ").AddNumber(config.priority);
+  } else if (config.kind == OutputKind::kArtNet) {
+    text->Add(", port address ").AddNumber(config.universe).Add(" (").AddNumber(config.universe >> 8);
+    text->Add(":").AddNumber((config.universe >> 4) & 0xF).Add(":").AddNumber(config.universe & 0xF).Add(")");
+  }
+  text->Add(": ");
+  if (!IsPixelOutput(config.kind)) return AddChannels(config.dmx, text);
+  const PixelMapping& pixels = config.pixels;
+  text->Add("lamps 0-15 on pixels ").AddNumber(pixels.startPixel).Add("-");
+  text->AddNumber(pixels.startPixel + kLampCount * pixels.pixelsPerLamp - 1);
+  text->Add(", ").AddNumber(pixels.pixelsPerLamp).Add(" each, colour ");
+  for (int i = 0; i < 3; ++i) AddHexByte(pixels.onColor[i], text);
+}
+
+// Appends text to the zero-terminated text in out (size bytes), cut to fit.
+void AppendTo(char* out, size_t size, const ShortText& text) {
+  const size_t used = std::strlen(out);
+  text.CopyTo(out + used, size - used);
 }
 
 }  // namespace
 
 void DescribeOutput(const OutputConfig& config, char* text, size_t size) {
-  text[0] = '\0';
-  AppendText(text, size, kKindNames[int(config.kind)]);
-  if (config.kind == OutputKind::kOla) {
-    AppendText(text, size, " to olad, universe ");
-    AppendNumber(text, size, config.universe);
-  } else {
-    AppendText(text, size, " to ");
-    AppendText(text, size, config.host);
-    if (config.multicast && std::strcmp(config.host, "multicast") != 0) AppendText(text, size, " (multicast)");
-    AppendText(text, size, " port ");
-    AppendNumber(text, size, PortOf(config.kind));
-  }
-  if (config.kind == OutputKind::kSacn) {
-    AppendText(text, size, ", universe ");
-    AppendNumber(text, size, config.universe);
-    AppendText(text, size, ", priority ");
-    AppendNumber(text, size, config.priority);
-  } else if (config.kind == OutputKind::kArtNet) {
-    AppendText(text, size, ", port address ");
-    AppendNumber(text, size, config.universe);
-    AppendText(text, size, " (");
-    AppendNumber(text, size, config.universe >> 8);
-    AppendText(text, size, ":");
-    AppendNumber(text, size, (config.universe >> 4) & 0xF);
-    AppendText(text, size, ":");
-    AppendNumber(text, size, config.universe & 0xF);
-    AppendText(text, size, ")");
-  }
-  AppendText(text, size, ": ");
-  if (!IsPixelOutput(config.kind)) {
-    DescribeChannels(config.dmx, text + std::strlen(text), size - std::strlen(text));
-    return;
-  }
-  const PixelMapping& pixels = config.pixels;
-  AppendText(text, size, "lamps 0-15 on pixels ");
-  AppendRange(text, size, pixels.startPixel, pixels.startPixel + kLamps * pixels.pixelsPerLamp - 1);
-  AppendText(text, size, ", ");
-  AppendNumber(text, size, pixels.pixelsPerLamp);
-  AppendText(text, size, " each, colour ");
-  for (int i = 0; i < 3; ++i) AppendHexByte(text, size, pixels.onColor[i]);
+  ShortText description;
+  AddDescription(config, &description);
+  description.CopyTo(text, size);
 }
 
 size_t OutputCount() { return RunCount.load(); }
@@ -359,30 +348,30 @@ void DescribeRunningOutputs(char* text, size_t size) {
   const size_t count = RunCount.load();
   for (size_t i = 0; i < count; ++i) {
     const OutputRun& run = Runs[i];
-    if (i > 0) AppendText(text, size, "\n\n");
-    const size_t at = std::strlen(text);
-    DescribeOutput(run.config, text + at, size - at);
-    AppendText(text, size, "\n");
+    // A paragraph in two texts: the description and the fault each fill most of one.
+    ShortText description, state;
+    if (i > 0) description.Add("\n\n");
+    AddDescription(run.config, &description);
     const uint32_t frames = run.framesSent.load();
-    AppendNumber(text, size, frames);
-    AppendText(text, size, frames == 1 ? " frame sent" : " frames sent");
+    state.Add("\n").AddNumber(frames).Add(frames == 1 ? " frame sent" : " frames sent");
     const uint32_t fault = run.fault.load();
     if (fault != 0) {
-      AppendText(text, size, "; now: ");
-      const size_t end = std::strlen(text);
-      FaultText(fault, run.socketStep, text + end, size - end);
+      state.Add("; now: ");
+      AddFaultText(fault, run.socketStep, &state);
     }
+    AppendTo(text, size, description);
+    AppendTo(text, size, state);
   }
 }
 
-uint32_t KeepAliveMilliseconds(OutputKind kind) {
+double KeepAliveSeconds(OutputKind kind) {
   switch (kind) {
     case OutputKind::kSacn:
-      return 900;  // At least once a second: receivers drop a source after 2.5 s.
+      return 0.9;  // At least once a second: receivers drop a source after 2.5 s.
     case OutputKind::kArtNet:
-      return 2000;  // Within the 4 s after which nodes may drop a source.
+      return 2.0;  // Within the 4 s after which nodes may drop a source.
     default:
-      return 1000;  // WLED's timeout byte is 2 s; OLA passes on what it gets.
+      return 1.0;  // WLED's timeout byte is 2 s; OLA passes on what it gets.
   }
 }
 
@@ -409,7 +398,7 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
   if (count > kMaxOutputs) count = kMaxOutputs;
   // Once in the program; again only in tests, after a stop that ended every thread.
   if (Runs != nullptr && Stopped.load() && AllEnded) {
-    for (size_t i = 0; i < RunCount.load(); ++i) FreeSenderThread(Runs[i].thread);
+    for (size_t i = 0; i < RunCount.load(); ++i) DeleteGate(Runs[i].wake);
     std::free(Runs);
   }
   RunCount.store(0);
@@ -428,16 +417,15 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
     run.config = outputs[i];
     run.socket = -1;
     run.named = outputs[i].kind != OutputKind::kOla && outputs[i].address == 0;
-    run.name[0] = '\0';
-    AppendText(run.name, sizeof run.name, kKindNames[int(outputs[i].kind)]);
-    if (outputs[i].host[0] != '\0') {
-      AppendText(run.name, sizeof run.name, " ");
-      AppendText(run.name, sizeof run.name, outputs[i].host);
-    }
-    char line[256];
-    DescribeOutput(run.config, line, sizeof line);
-    SayOutputLine(line);
-    if (!StartSenderThread(&run.thread, SenderBody, &run)) {
+    run.name.Add(kKindNames[int(outputs[i].kind)]);
+    if (outputs[i].host[0] != '\0') run.name.Add(" ").Add(outputs[i].host);
+    ShortText line;
+    AddDescription(run.config, &line);
+    SayOutputLine(line.c_str());
+    run.wake = NewGate();  // Before the thread: its body waits on it.
+    run.thread = StartWorker(SenderBody, &run);
+    if (run.thread == nullptr) {
+      DeleteGate(run.wake);
       SayOutputLine("cannot start an output's thread: the outputs after it do not run");
       break;
     }
@@ -445,11 +433,11 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
   }
 }
 
-void OutputLamps(uint8_t bank0, uint8_t bank1) {
+void OutputLamps(LampBits lamps) {
   const size_t count = RunCount.load();
   for (size_t i = 0; i < count; ++i) {
-    Runs[i].wanted.store(uint32_t(bank0) | (uint32_t(bank1) << 8));
-    WakeSender(Runs[i].thread);
+    Runs[i].wanted.store(lamps);
+    GateWake(Runs[i].wake);
   }
 }
 
@@ -460,15 +448,19 @@ void StopOutputs() {
   const size_t count = RunCount.load();
   for (size_t i = 0; i < count; ++i) {
     Runs[i].stopping.store(true);
-    WakeSender(Runs[i].thread);
+    GateWake(Runs[i].wake);
   }
   // A receiver that does not answer costs nothing here: sends never block
   // for long, and the wait has a limit.
-  const uint32_t start = MonotonicMilliseconds();
+  const double start = MonotonicSeconds();
   bool allEnded = true;
   for (size_t i = 0; i < count; ++i) {
-    const uint32_t spent = MonotonicMilliseconds() - start;
-    allEnded = JoinSenderThread(Runs[i].thread, spent < 500 ? 500 - spent : 0) && allEnded;
+    const double left = 0.5 - (MonotonicSeconds() - start);
+    // A thread that has ended frees its handle; one still sending is left
+    // to the end of the process.
+    const bool ended = JoinWorker(Runs[i].thread, left > 0 ? left : 0);
+    if (ended) Runs[i].thread = nullptr;
+    allEnded = ended && allEnded;
   }
   // The runs themselves stay: the listener may still hand over a state.
   AllEnded = allEnded;

@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "lightnet/output_config.h"
+#include "protocol/light_line.h"
 
 // One sender thread per output, each sending the lamps' state at once (all
 // off) and then on every change and as its keep-alive. Start-up only.
 void StartOutputs(const OutputConfig* outputs, size_t count);
 
-// The newest lamp bytes for every output; returns at once. Listener thread.
-void OutputLamps(uint8_t bank0, uint8_t bank1);
+// The newest lamps for every output; returns at once. Listener thread.
+void OutputLamps(LampBits lamps);
 
 // Each output's last packets (sACN's stream-terminated, WLED handed back),
 // waiting a bounded time for them. Shutdown only; a second call (a session
@@ -29,9 +30,10 @@ size_t OutputCount();
 void DescribeRunningOutputs(char* text, size_t size);
 
 // How long an output waits at most between two sends of the same state,
-// and the shortest time between two sends (44 frames a second at most).
-uint32_t KeepAliveMilliseconds(OutputKind kind);
-enum : uint32_t { kFrameMilliseconds = 23 };
+// and the shortest time between two sends (44 frames a second at most), in
+// seconds as the platform's clock counts them.
+double KeepAliveSeconds(OutputKind kind);
+constexpr double kFrameSeconds = 0.023;
 
 // A stable component identifier for this computer: 16 bytes from a hash
 // of the host's name, with the version and variant bits of RFC 9562's

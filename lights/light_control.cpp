@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "lights/display_lock.h"
+#include "platform/thread.h"
 
 uint16_t PortBase;
 
@@ -11,25 +11,26 @@ namespace {
 // Written by start-up before the listener exists, then only by the listener.
 DisplayStateRecord DisplayState;
 
-// DisplayState is guarded by the display lock (lights/display_lock.h)
-// between the listener's update and the painter's copy: held only for the
-// copy, never across a port access or a platform call.
+// DisplayState is guarded by this lock between the listener's update and
+// the painter's copy: held only for the copy, never across a port access or
+// a platform call. Made by a static constructor, before WinMain (and before
+// any test's main), so that no caller ever meets it unmade.
+Gate* const DisplayLock = NewGate();
 
 }  // namespace
 
 void ClearDisplayState() {
-  DisplayLockHold hold;
+  GateHold hold(DisplayLock);
   DisplayState = DisplayStateRecord{};
 }
 
 void ClearLampBanks() {
-  DisplayLockHold hold;
-  DisplayState.LampBank0 = 0;
-  DisplayState.LampBank1 = 0;
+  GateHold hold(DisplayLock);
+  DisplayState.Lamps = 0;
 }
 
 DisplayStateRecord SnapshotDisplayState() {
-  DisplayLockHold hold;
+  GateHold hold(DisplayLock);
   return DisplayState;
 }
 
@@ -43,16 +44,13 @@ LightCommand ApplyLightLine(const char* line) {
   // field (">5L", ">5Lzz"), leaves the lamps and the port alone: it is only shown.
   LightCommand command{0, 0};
   const bool isCommand = ParseLightLine(text, &command);
-  const uint8_t bank0 = uint8_t(command.value & 0xFF);
-  const uint8_t bank1 = uint8_t(command.value >> 8);
 
   {
-    DisplayLockHold hold;
+    GateHold hold(DisplayLock);
     std::memcpy(DisplayState.StatusText, text, sizeof text);
     if (isCommand) {
-      // Both bytes for both modes: a one-bank command still draws row two.
-      DisplayState.LampBank0 = bank0;
-      DisplayState.LampBank1 = bank1;
+      // Both rows for both modes: a one-bank command still draws row two.
+      DisplayState.Lamps = command.value;
     }
   }
 

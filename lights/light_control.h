@@ -9,25 +9,24 @@
 
 struct DisplayStateRecord {
   char StatusText[9];  // The last line applied: at most 8 characters and a zero.
-  uint8_t LampBank0;   // First row of lamps, bit 7 leftmost.
-  uint8_t LampBank1;   // Second row.
+  LampBits Lamps;      // Both rows (protocol/light_line.h).
 };
 
 // I/O address of the parallel port's data register; 0 is the emulation mode
 // (no port access at all). Written once by start-up, read-only afterwards.
 extern uint16_t PortBase;
 
-// Empties the status text and zeroes both lamp bytes (start-up).
+// Empties the status text and puts every lamp out (start-up).
 void ClearDisplayState();
 
-// Zeroes both lamp bytes and keeps the status text (listener start).
+// Puts every lamp out and keeps the status text (listener start).
 void ClearLampBanks();
 
 // A consistent copy of DisplayState, never a half-applied line.
 DisplayStateRecord SnapshotDisplayState();
 
 // Applies one line ('>' and at most 7 further characters, or a listener
-// marker) to DisplayState: the status text, and the lamp bytes of a light
+// marker) to DisplayState: the status text, and the lamps of a light
 // command. Returns the command, for the caller to hand to the port, the
 // network outputs and the window; banks is 0 for a line that is only shown.
 // Listener thread only.

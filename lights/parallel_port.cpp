@@ -27,19 +27,19 @@ uint8_t PortSetUp() {
 }
 
 // No pause between writes: a strobe lasts from one register write to the next.
-void OutputOneBank(uint8_t b0) {
-  PortWrite8(DataRegister(), b0);
+void OutputOneBank(LampBits lamps) {
+  PortWrite8(DataRegister(), uint8_t(lamps & 0xFF));
   const uint8_t controlBase = ReadControlBase();
   PortWrite8(ControlRegister(), uint8_t(controlBase | kPin16High));
   PortWrite8(ControlRegister(), controlBase);
 }
 
-void OutputTwoBanks(uint8_t b0, uint8_t b1) {
-  PortWrite8(DataRegister(), b0);
+void OutputTwoBanks(LampBits lamps) {
+  PortWrite8(DataRegister(), uint8_t(lamps & 0xFF));
   const uint8_t controlBase = ReadControlBase();
   PortWrite8(ControlRegister(), uint8_t(controlBase | kPin16High));
   PortWrite8(ControlRegister(), controlBase);
-  PortWrite8(DataRegister(), b1);
+  PortWrite8(DataRegister(), uint8_t(lamps >> 8));
   PortWrite8(ControlRegister(), uint8_t(controlBase & kPin17High));
   PortWrite8(ControlRegister(), controlBase);
 }

@@ -4,14 +4,17 @@
 #pragma once
 #include <cstdint>
 
+#include "protocol/light_line.h"
+
 // Pins 16 and 17 low. Returns the control value with both low (ControlBase).
 uint8_t PortSetUp();
 
-// b0 on the data pins, strobed into the latch on pin 16.
-void OutputOneBank(uint8_t b0);
+// The first row (the low byte) on the data pins, strobed into the latch on
+// pin 16; the second row is not sent.
+void OutputOneBank(LampBits lamps);
 
-// b0 strobed by pin 16, then b1 strobed by pin 17.
-void OutputTwoBanks(uint8_t b0, uint8_t b1);
+// The first row strobed by pin 16, then the second by pin 17.
+void OutputTwoBanks(LampBits lamps);
 
 // The hardware test's steps, each high pin once: 0 all low; 1 pin 16; 2 pin
 // 17; 3 to 10 pins 2 to 9; 11 all low again. Step n's writes assume steps 0

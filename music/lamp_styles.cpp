@@ -63,11 +63,11 @@ bool ParseStyle(const char* name, Style* style) {
 }
 
 LampHold::LampHold(double holdSeconds) : hold_(std::max(0.0, holdSeconds)) {
-  std::fill(changed_, changed_ + 16, -1e300);
+  std::fill(changed_, changed_ + kLampCount, -1e300);
 }
 
 LampBits LampHold::Apply(LampBits wanted, double time) {
-  for (int bit = 0; bit < 16; ++bit) {
+  for (unsigned bit = 0; bit < kLampCount; ++bit) {
     const LampBits mask = static_cast<LampBits>(1u << bit);
     if ((wanted & mask) != (shown_ & mask) && time - changed_[bit] >= hold_) {
       shown_ ^= mask;
@@ -132,7 +132,7 @@ struct Styler::State {
     // Before the tempo is known the chaser steps on onsets. With a tempo its
     // lamp flashes: lit for the first half of each beat, so the step and the
     // flash both fall on the beat.
-    if (f.bpm > 0 ? f.beat : f.onset) chaser = (chaser + 1) % 16;
+    if (f.bpm > 0 ? f.beat : f.onset) chaser = (chaser + 1) % int(kLampCount);
     if (chaser < 0 || (f.bpm > 0 && !f.beat && f.beatPhase >= 0.5f)) return 0;
     return LampBit(chaser);
   }

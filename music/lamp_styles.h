@@ -30,7 +30,7 @@ class LampHold {
  private:
   double hold_;
   LampBits shown_ = 0;
-  double changed_[16];
+  double changed_[kLampCount];
 };
 
 // One style's state (hysteresis, chaser position, pulse decay) and the hold.

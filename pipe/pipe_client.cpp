@@ -2,8 +2,8 @@
 // pipe_client_win.cpp and pipe_client_linux.cpp.
 #include "pipe/pipe_client.h"
 
-#include "pipe/pipe_client_platform.h"
 #include "pipe/pipe_name.h"
+#include "platform/clock.h"
 
 PipeStatus PipeConnect(PipeConnection** connection, ShortText* detail) {
   return PipeConnectTo(PIPE_NAME, connection, detail);
@@ -16,6 +16,6 @@ PipeStatus PipeConnectRetrying(const char* name, int waitMs, bool whileAbsent,
     const PipeStatus status = PipeConnectTo(name, connection, detail);
     const bool again = status == PipeStatus::kBusy || (whileAbsent && status == PipeStatus::kNoServer);
     if (!again || waited >= waitMs) return status;
-    PipeClientPause(kPauseMs);
+    SleepSeconds(kPauseMs / 1000.0);
   }
 }

@@ -20,10 +20,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "pipe/pipe_client.h"
-#include "pipe/pipe_client_platform.h"
 #include "pipe/pipe_name.h"
 #include "pipe/pipe_socket_address.h"
 
@@ -132,9 +130,4 @@ void PipeDisconnect(PipeConnection* connection) {
   if (connection == nullptr) return;
   close(connection->socket);
   std::free(connection);
-}
-
-void PipeClientPause(int ms) {
-  const timespec pause{ms / 1000, (ms % 1000) * 1000000L};
-  nanosleep(&pause, nullptr);
 }

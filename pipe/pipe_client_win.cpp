@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "pipe/pipe_client.h"
-#include "pipe/pipe_client_platform.h"
 #include "pipe/pipe_name.h"
 
 struct PipeConnection {
@@ -72,5 +71,3 @@ void PipeDisconnect(PipeConnection* connection) {
   CloseHandle(connection->pipe);
   std::free(connection);
 }
-
-void PipeClientPause(int ms) { Sleep(DWORD(ms)); }

@@ -5,9 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// The lamp value: bits 0 to 7 are row 1 (LampBank0), bits 8 to 15 row 2
-// (LampBank1); in each row bit 7 is the leftmost lamp.
+// The lamp value: bits 0 to 7 are row 1 (the first bank), bits 8 to 15
+// row 2 (the second); in each row bit 7 is the leftmost lamp. Lamp n is
+// bit n.
 using LampBits = uint16_t;
+
+// How many lamps a lamp value holds.
+constexpr unsigned kLampCount = 16;
+static_assert(sizeof(LampBits) * 8 == kLampCount, "one bit a lamp");
 
 // The longest line the server takes: '>' and at most 7 further characters
 // (the line feed that ends it not counted). A longer one is dropped.

@@ -42,6 +42,13 @@ ShortText& ShortText::AddNumber(double value) {
   return Add(decimals, length);
 }
 
+void ShortText::CopyTo(char* out, size_t size) const {
+  if (size == 0) return;
+  const size_t count = size_ < size - 1 ? size_ : size - 1;
+  std::memcpy(out, text_, count);
+  out[count] = '\0';
+}
+
 void ShortText::Clear() {
   size_ = 0;
   text_[0] = '\0';

@@ -18,6 +18,8 @@ class ShortText {
   ShortText& AddNumber(double value);
   void Set(const char* text) { Clear(); Add(text); }
   void Clear();
+  // The text into a caller's buffer of size bytes, cut to fit with its zero.
+  void CopyTo(char* out, size_t size) const;
 
   const char* c_str() const { return text_; }
   size_t size() const { return size_; }

@@ -42,6 +42,6 @@ bool IsKnownPattern(const char* name) {
 
 size_t PatternLine(const char* name, int mode, unsigned long step,
                    char (&line)[kMaxLineLength + 1]) {
-  const unsigned lamps = (mode == 3) ? 8 : 16;
+  const unsigned lamps = (mode == 3) ? kLampCount / 2 : kLampCount;
   return FormatLightLine(mode, LampBits(PatternValue(name, lamps, step)), line);
 }

@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (namesOutputs && !outputs.hasError && leadsWithPort && !shaped) std::abort();
   for (size_t i = 0; i < outputs.count; ++i) {
     const OutputConfig& out = outputs.outputs[i];
-    for (unsigned lamp = 0; lamp < kLamps; ++lamp)
+    for (unsigned lamp = 0; lamp < kLampCount; ++lamp)
       if (out.dmx.channel[lamp] + out.dmx.channelsPerLamp - 1 > 512) std::abort();
-    if (out.pixels.startPixel + kLamps * out.pixels.pixelsPerLamp > 65535u) std::abort();
+    if (out.pixels.startPixel + kLampCount * out.pixels.pixelsPerLamp > 65535u) std::abort();
   }
   return 0;
 }

@@ -72,11 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool command = line[0] == '>' && line[2] == 'L' && (mode == '3' || mode == '5') &&
                          ReadHexNumber(line + 3, &value);
     if (command) {
-      Check(after.LampBank0 == uint8_t(value) && after.LampBank1 == uint8_t(value >> 8));
+      Check(after.Lamps == LampBits(value));
       Check(fake_port::Accesses() ==
             LampWrites(kData, controlRead, uint8_t(value), mode == '5' ? int(uint8_t(value >> 8)) : -1));
     } else {
-      Check(after.LampBank0 == before.LampBank0 && after.LampBank1 == before.LampBank1);
+      Check(after.Lamps == before.Lamps);
       Check(fake_port::Accesses().empty());
     }
   }

@@ -45,16 +45,16 @@ void CheckOutput(const OutputConfig& out) {
   if (!IsPixelOutput(out.kind)) {
     const unsigned span = out.dmx.channelsPerLamp;
     if (span < 1 || span > 32) std::abort();
-    for (unsigned a = 0; a < kLamps; ++a) {
+    for (unsigned a = 0; a < kLampCount; ++a) {
       const unsigned first = out.dmx.channel[a];
       if (first != 0 && first + span - 1 > 512) std::abort();
-      for (unsigned b = a + 1; b < kLamps; ++b) {
+      for (unsigned b = a + 1; b < kLampCount; ++b) {
         const unsigned second = out.dmx.channel[b];
         if (first != 0 && second != 0 && first < second + span && second < first + span) std::abort();
       }
     }
   } else if (out.pixels.pixelsPerLamp < 1 || out.pixels.pixelsPerLamp > kMaxPixelsPerLamp ||
-             out.pixels.startPixel + kLamps * out.pixels.pixelsPerLamp > 65535u) {
+             out.pixels.startPixel + kLampCount * out.pixels.pixelsPerLamp > 65535u) {
     std::abort();
   }
   if (out.kind == OutputKind::kSacn) {

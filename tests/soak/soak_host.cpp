@@ -34,7 +34,7 @@ void PrintState() {
   EscapeText(state.StatusText, status);
   char line[96];
   std::snprintf(line, sizeof line, "state status=\"%s\" lamps=%02x %02x latches=%02x %02x\n", status,
-                state.LampBank0, state.LampBank1, latch0, latch1);
+                state.Lamps & 0xFF, state.Lamps >> 8, latch0, latch1);
   fake_ui::PrintLine(line);
 }
 

@@ -1,11 +1,12 @@
 // Threads, a lock and a wake-up for the test and benchmark programs, on the
-// clients' platform layer (client/platform.h), which has one file per
+// bottom platform layer (platform/thread.h), which has one file per
 // platform already.
 #pragma once
 
 #include <cstdlib>
 
-#include "client/platform.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
 
 // Runs body(argument) on a thread of its own that is never joined: it ends
 // with the process.

@@ -43,7 +43,7 @@ TEST(CommandTail, NamesAPortOnlyInItsOneShape) {
 // Which of the sixteen circles are lit, as "row:column" for the lit ones.
 std::string LitLamps(uint8_t bank0, uint8_t bank1) {
   LampCircle circles[kLampCount];
-  ComputeLampCircles(bank0, bank1, circles);
+  ComputeLampCircles(LampBits(bank1 << 8 | bank0), circles);
   std::string lit;
   for (const LampCircle& c : circles)
     if (c.lit) lit += std::to_string(c.top == 20 ? 1 : 2) + ":" + std::to_string(c.left / 32) + " ";

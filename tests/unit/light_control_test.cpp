@@ -58,8 +58,7 @@ TEST_P(LightLine, SetsStatusLampsAndPort) {
 
     const DisplayStateRecord state = SnapshotDisplayState();
     EXPECT_STREQ(state.StatusText, c.line);
-    EXPECT_EQ(state.LampBank0, c.bank0);
-    EXPECT_EQ(state.LampBank1, c.bank1);
+    EXPECT_EQ(state.Lamps, LampBits(c.bank1 << 8 | c.bank0));
     EXPECT_EQ(fake_port::Accesses(), base ? c.port : kNoAccess);
     EXPECT_EQ(fake_ui::RepaintRequests(), 1);
   }
@@ -77,8 +76,7 @@ TEST_P(LightLine, LightControlReturnsTheCommandAndTouchesNothingElse) {
   }
   const DisplayStateRecord state = SnapshotDisplayState();
   EXPECT_STREQ(state.StatusText, c.line);
-  EXPECT_EQ(state.LampBank0, c.bank0);
-  EXPECT_EQ(state.LampBank1, c.bank1);
+  EXPECT_EQ(state.Lamps, LampBits(c.bank1 << 8 | c.bank0));
   EXPECT_EQ(fake_port::Accesses(), kNoAccess);
   EXPECT_EQ(fake_ui::RepaintRequests(), 0);
 }
@@ -111,8 +109,7 @@ TEST(LightLineSafety, OverlongLineIsCutToEightCharacters) {
   ApplyLightLine(">5L123456789");
   const DisplayStateRecord state = SnapshotDisplayState();
   EXPECT_STREQ(state.StatusText, ">5L12345");
-  EXPECT_EQ(state.LampBank0, 0x45);
-  EXPECT_EQ(state.LampBank1, 0x23);
+  EXPECT_EQ(state.Lamps, 0x2345);
 }
 
 TEST(LightLineSafety, ShorterLineLeavesNothingOfTheLongerOneBefore) {
@@ -128,15 +125,13 @@ TEST(DisplayStateClearing, ListenerStartKeepsTheText) {
   ClearLampBanks();
   DisplayStateRecord state = SnapshotDisplayState();
   EXPECT_STREQ(state.StatusText, ">5LFFFF");
-  EXPECT_EQ(state.LampBank0, 0);
-  EXPECT_EQ(state.LampBank1, 0);
+  EXPECT_EQ(state.Lamps, 0);
 
   ApplyLightLine(">5LFFFF");
   ClearDisplayState();
   state = SnapshotDisplayState();
   EXPECT_STREQ(state.StatusText, "");
-  EXPECT_EQ(state.LampBank0, 0);
-  EXPECT_EQ(state.LampBank1, 0);
+  EXPECT_EQ(state.Lamps, 0);
 }
 
 }  // namespace

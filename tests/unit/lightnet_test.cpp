@@ -147,12 +147,12 @@ TEST(OutputPackets, Ddp) {
 
 TEST(OutputMapping, DmxLevels) {
   DmxMapping mapping{};
-  for (unsigned lamp = 0; lamp < kLamps; ++lamp) mapping.channel[lamp] = uint16_t(10 + 3 * lamp);
+  for (unsigned lamp = 0; lamp < kLampCount; ++lamp) mapping.channel[lamp] = uint16_t(10 + 3 * lamp);
   mapping.channelsPerLamp = 3;
   mapping.onLevel = 200;
   mapping.offLevel = 7;
   uint8_t levels[kDmxSlots];
-  BuildDmxLevels(mapping, 0x01, 0x80, levels);  // Lamps 0 and 15.
+  BuildDmxLevels(mapping, 0x8001, levels);  // Lamps 0 and 15.
   EXPECT_EQ(levels[8], 0);                       // Channel 9: not the lamps'.
   EXPECT_EQ(levels[9], 200);                     // Lamp 0: channels 10 to 12.
   EXPECT_EQ(levels[11], 200);
@@ -161,14 +161,14 @@ TEST(OutputMapping, DmxLevels) {
   EXPECT_EQ(levels[56], 200);
   EXPECT_EQ(levels[57], 0);
   mapping.channel[15] = 0;  // Not in an explicit list: left alone.
-  BuildDmxLevels(mapping, 0x00, 0x80, levels);
+  BuildDmxLevels(mapping, 0x8000, levels);
   EXPECT_EQ(levels[54], 0);
 }
 
 TEST(OutputMapping, Pixels) {
   const PixelMapping mapping{5, 2, {0xFF, 0xA0, 0x00}};
   uint8_t rgb[kMaxPixels * 3];
-  ASSERT_EQ(BuildPixels(mapping, 0x02, 0x00, rgb), 32u);  // Lamp 1 lit: pixels 2 and 3 of the run.
+  ASSERT_EQ(BuildPixels(mapping, 0x0002, rgb), 32u);  // Lamp 1 lit: pixels 2 and 3 of the run.
   const uint8_t want[4 * 3] = {0, 0, 0, 0, 0, 0, 0xFF, 0xA0, 0x00, 0xFF, 0xA0, 0x00};
   EXPECT_EQ(std::memcmp(rgb, want, sizeof want), 0);
   EXPECT_EQ(rgb[4 * 3], 0);
@@ -397,6 +397,38 @@ TEST(OutputOptionsRead, FaultsSayTheRule) {
     ASSERT_TRUE(options.hasError);
     EXPECT_STREQ(options.error.word, c.word);
     EXPECT_STREQ(options.error.text, c.text);
+  }
+}
+
+// Numbers are written as digits only: what the tools' number reader would
+// also take (a sign, a point, an exponent, hexadecimal, words) is no number
+// here, and any run of digits is one, however long.
+TEST(OutputOptionsRead, NumbersAreDigitsOnly) {
+  const std::string zeros(300, '0');
+  const struct {
+    std::string value;  // Of --on, on an sACN output.
+    const char* text;   // The fault; null: read, as 255.
+  } cases[] = {
+      {"+5", "not a number, for the level"},  {"5.0", "not a number, for the level"},
+      {"5e1", "not a number, for the level"}, {"0x10", "not a number, for the level"},
+      {"-0", "not a number, for the level"},  {"inf", "not a number, for the level"},
+      {"nan", "not a number, for the level"}, {"25 5", "not an option, nor the value of one (--on takes one value)"},
+      {zeros + "255", nullptr},               {zeros + "256", "the level out of range (0-255)"},
+      {"9" + zeros, "the level out of range (0-255)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value.substr(0, 20));
+    OutputOptions options;
+    ReadOutputOptions(("--sacn 10.0.0.1 --on " + c.value).c_str(), &options);
+    if (c.text == nullptr) {
+      ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+      EXPECT_EQ(options.outputs[0].dmx.onLevel, 255);
+      continue;
+    }
+    ASSERT_TRUE(options.hasError);
+    EXPECT_STREQ(options.error.text, c.text);
+    if (c.value.find(' ') == std::string::npos)  // The word, cut to its field.
+      EXPECT_EQ(options.error.word, ("--on " + c.value).substr(0, sizeof options.error.word - 1));
   }
 }
 

@@ -48,7 +48,7 @@ TEST_P(PortProtocol, OneBankIsOneReadAndThreeWritesTwoBanksSixWrites) {
   EXPECT_EQ(fake_port::Accesses(), LampWrites(c.base, c.controlRead, 0x5C));
   fake_port::Reset();
   fake_port::SetReadValue(control, c.controlRead);
-  OutputTwoBanks(0x34, 0x12);
+  OutputTwoBanks(0x1234);
   EXPECT_EQ(fake_port::Accesses(), LampWrites(c.base, c.controlRead, 0x34, 0x12));
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "protocol/light_line.h"
@@ -84,3 +85,22 @@ const RefusalCase kRefusals[] = {
 INSTANTIATE_TEST_SUITE_P(Texts, OptionRefusal, testing::ValuesIn(kRefusals));
 
 }  // namespace
+
+// --- A short text into a caller's buffer -----------------------------------
+
+// Cut to the buffer with its zero, nothing written past it; a buffer of
+// no bytes untouched.
+TEST(ShortTextCopy, CutsToTheBuffer) {
+  ShortText text;
+  text.Add("lamps 0-15");
+  const struct {
+    size_t size;
+    const char* buffer;  // All 15 bytes afterwards.
+  } cases[] = {{16, "lamps 0-15\0####"}, {11, "lamps 0-15\0####"}, {10, "lamps 0-1\0#####"},
+               {2, "l\0#############"},  {1, "\0##############"},  {0, "###############"}};
+  for (const auto& c : cases) {
+    char buffer[16] = "###############";
+    text.CopyTo(buffer, c.size);
+    EXPECT_EQ(std::string(buffer, 15), std::string(c.buffer, 15)) << c.size;
+  }
+}
