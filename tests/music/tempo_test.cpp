@@ -63,7 +63,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // The snare a third as strong every other 8 bars, hi-hats between.
         GridCase{141, 0.3f, 0.3f, 0}, GridCase{170, 0.3f, 0.3f, 0},
-        GridCase{141, 0.3f, 0.3f, 12}, GridCase{170, 0.3f, 0.3f, 12},
+        GridCase{141, 0.3f, 0.3f, 12}, GridCase{170, 0.3f, 0.3f, 12}, GridCase{96, 0.3f, 0.3f, 0},
+        GridCase{100, 0.3f, 0.3f, 0}, GridCase{120, 0.3f, 0.3f, 0}, GridCase{150, 0.3f, 0.3f, 0},
+        GridCase{160, 0.3f, 0.3f, 0}, GridCase{180, 0.3f, 0.3f, 0},
         // Beats alone, 8 tempi from 72 to 180.
         GridCase{72, 0, 1, 0}, GridCase{88, 0, 1, 0}, GridCase{100, 0, 1, 0}, GridCase{114, 0, 1, 0},
         GridCase{128, 0, 1, 0}, GridCase{141, 0, 1, 0}, GridCase{160, 0, 1, 0}, GridCase{180, 0, 1, 5},
