@@ -25,6 +25,7 @@ fi
 loader=$(wine_loader_for "$DRIVER")
 start_xvfb
 stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }
+stop_wineserver  # One left by an interrupted run would serve its dead display.
 trap 'stop_wineserver; cleanup' EXIT
 # Wine's own services, started now with their output away from CTest's
 # pipes (see prepare_wine in scripts/deps.sh).
