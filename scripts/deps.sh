@@ -232,12 +232,20 @@ wait_window() {
 
 # One Wine prefix per build, created once; a persistent wineserver so that
 # each test does not pay for starting one.
+# Whether this system runs Wine's 32-bit loader: installed is not enough
+# where the kernel takes no 32-bit programs ("Exec format error").
+wine32_runs() {
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 prepare_wine() {
   export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   # A 64-bit prefix made before wine32 was installed has no 32-bit half,
-  # and Wine's 32-bit loader (which "wine" then is) cannot start in it.
+  # and Wine's 32-bit loader (which "wine" then is) cannot start in it. On
+  # a system that cannot run that loader at all, every prefix lacks the
+  # half: it is kept, not made again on every run.
   local wow="$WINEPREFIX/drive_c/windows/syswow64"
-  if [ -x /usr/lib/wine/wine ] && [ -d "$wow" ] && [ -z "$(ls -A "$wow")" ]; then
+  if wine32_runs && [ -d "$wow" ] && [ -z "$(ls -A "$wow")" ]; then
     echo "Making the Wine prefix $WINEPREFIX again: it predates 32-bit Wine"
     wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
