@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/port_output.h"
+#include "app/lamp_path.h"
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
 #include "app/load_text.h"
@@ -22,7 +22,7 @@ void ShowPipeError(void* owner, long code) {
 
 namespace {
 
-void TakeLine(void*, const char* line) { OutputLightLine(line); }
+void TakeLine(void*, const char* line) { TakeLightLine(line); }
 
 void TakeError(void* owner, long code) { ShowPipeError(owner, code); }
 

@@ -1,6 +1,6 @@
 // What the program hands the pipe listener (pipe/pipe_listener.h): each
 // line goes through light control to the port, the network outputs and the
-// window (OutputLightLine), the error into its box. Every front end and the
+// window (TakeLightLine), the error into its box. Every front end and the
 // test hosts of the listener run it through RunListener.
 #pragma once
 
@@ -11,7 +11,7 @@
 // button. Returns when the box is closed.
 void ShowPipeError(void* owner, long code);
 
-// The program's sink: lines to OutputLightLine, the error to ShowPipeError
+// The program's sink: lines to TakeLightLine, the error to ShowPipeError
 // with owner (the main window, or null), no note.
 ListenerSink ProgramListenerSink(void* owner);
 

@@ -6,7 +6,7 @@
 #include "app/load_text.h"
 #include "app/main_window.h"
 #include "app/output_start.h"
-#include "app/port_output.h"
+#include "app/lamp_path.h"
 #include "app/shell_ops.h"
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
@@ -28,7 +28,7 @@ int RunProgram(const char* commandTail) {
   PortBase = tail.port;
   // Before any window: the test's boxes describe the pins while they show,
   // and a port without access falls back to the emulation mode here.
-  StartPortOutput(tail.hardwareTest);
+  StartPort(tail.hardwareTest);
   StartNamedOutputs(commandTail);  // Its words begin with "--": never the port's.
   FormatMainWindowTitle(PortBase);
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/port_output.h"
+#include "app/lamp_path.h"
 #include "lights/light_control.h"
 #include "pipe/line_framing.h"
 
@@ -51,7 +51,7 @@ void FrameAndApply(benchmark::State& state, uint16_t port) {
   char line[kMaxLineLength + 1];
   unsigned i = 0;
   for (auto _ : state) {
-    if (FrameOneRead(reads[i], counts[i], line)) OutputLightLine(line);
+    if (FrameOneRead(reads[i], counts[i], line)) TakeLightLine(line);
     i = (i + 1) % 4096;
   }
   PortBase = 0;

@@ -1,7 +1,7 @@
 // Cost of applying one received line, in the emulation mode and with a port.
 #include <benchmark/benchmark.h>
 
-#include "app/port_output.h"
+#include "app/lamp_path.h"
 #include "lights/light_control.h"
 
 namespace {
@@ -12,7 +12,7 @@ void ApplyLines(benchmark::State& state, uint16_t port) {
   PortBase = port;
   size_t i = 0;
   for (auto _ : state) {
-    OutputLightLine(kLines[i]);
+    TakeLightLine(kLines[i]);
     i = (i + 1) % (sizeof kLines / sizeof kLines[0]);
   }
   PortBase = 0;

@@ -47,4 +47,4 @@ void ErrorText(int error, char* out, size_t size);
 
 // One line about the outputs where the platform has a place for it (Linux:
 // standard error, after "pipeserver: "); the caller says each fault once.
-void SayOutputLine(const char* line);
+void PrintConsoleLine(const char* line);

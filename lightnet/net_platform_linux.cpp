@@ -95,4 +95,4 @@ void ErrorText(int error, char* out, size_t size) {
   std::snprintf(out, size, "%s", strerror_r(error, buffer, sizeof buffer));  // GNU's: returns the text.
 }
 
-void SayOutputLine(const char* line) { std::fprintf(stderr, "pipeserver: %s\n", line); }
+void PrintConsoleLine(const char* line) { std::fprintf(stderr, "pipeserver: %s\n", line); }

@@ -179,4 +179,4 @@ void ErrorText(int error, char* out, size_t size) {
 }
 
 // The program has no console: the "Outputs..." item shows the state instead.
-void SayOutputLine(const char*) {}
+void PrintConsoleLine(const char*) {}

@@ -90,7 +90,7 @@ void SetFault(OutputRun& run, Fault fault, int error) {
   line.Add(run.name.c_str()).Add(": ");
   AddFaultText(word, run.socketStep, &line);
   line.Add(" (retrying)");
-  SayOutputLine(line.c_str());
+  PrintConsoleLine(line.c_str());
 }
 
 void FrameWent(OutputRun& run) {
@@ -421,19 +421,19 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
     if (outputs[i].host[0] != '\0') run.name.Add(" ").Add(outputs[i].host);
     ShortText line;
     AddDescription(run.config, &line);
-    SayOutputLine(line.c_str());
+    PrintConsoleLine(line.c_str());
     run.wake = NewGate();  // Before the thread: its body waits on it.
     run.thread = StartWorker(SenderBody, &run);
     if (run.thread == nullptr) {
       DeleteGate(run.wake);
-      SayOutputLine("cannot start an output's thread: the outputs after it do not run");
+      PrintConsoleLine("cannot start an output's thread: the outputs after it do not run");
       break;
     }
     RunCount.store(i + 1);
   }
 }
 
-void OutputLamps(LampBits lamps) {
+void SendLamps(LampBits lamps) {
   const size_t count = RunCount.load();
   for (size_t i = 0; i < count; ++i) {
     Runs[i].wanted.store(lamps);

@@ -12,7 +12,7 @@
 void StartOutputs(const OutputConfig* outputs, size_t count);
 
 // The newest lamps for every output; returns at once. Listener thread.
-void OutputLamps(LampBits lamps);
+void SendLamps(LampBits lamps);
 
 // Each output's last packets (sACN's stream-terminated, WLED handed back),
 // waiting a bounded time for them. Shutdown only; a second call (a session

@@ -27,14 +27,14 @@ uint8_t PortSetUp() {
 }
 
 // No pause between writes: a strobe lasts from one register write to the next.
-void OutputOneBank(LampBits lamps) {
+void LatchOneBank(LampBits lamps) {
   PortWrite8(DataRegister(), uint8_t(lamps & 0xFF));
   const uint8_t controlBase = ReadControlBase();
   PortWrite8(ControlRegister(), uint8_t(controlBase | kPin16High));
   PortWrite8(ControlRegister(), controlBase);
 }
 
-void OutputTwoBanks(LampBits lamps) {
+void LatchTwoBanks(LampBits lamps) {
   PortWrite8(DataRegister(), uint8_t(lamps & 0xFF));
   const uint8_t controlBase = ReadControlBase();
   PortWrite8(ControlRegister(), uint8_t(controlBase | kPin16High));

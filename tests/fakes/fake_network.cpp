@@ -168,7 +168,7 @@ void LocalHostName(char* out, size_t size) { snprintf(out, size, "fake-host"); }
 
 void ErrorText(int error, char* out, size_t size) { snprintf(out, size, "error %d", error); }
 
-void SayOutputLine(const char* line) {
+void PrintConsoleLine(const char* line) {
   TestLockHold hold(Lock());
   SaidLines.push_back(line);
 }

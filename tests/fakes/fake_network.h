@@ -30,7 +30,7 @@ void SetRefusing(bool refusing);
 
 std::vector<Datagram> Sent();
 std::vector<std::string> Lookups();  // The names asked for, in order.
-std::vector<std::string> Lines();    // What SayOutputLine was given.
+std::vector<std::string> Lines();    // What PrintConsoleLine was given.
 size_t OpenSockets();                // Opened and not yet closed.
 size_t OlaFrames();
 

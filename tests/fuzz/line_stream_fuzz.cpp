@@ -1,12 +1,12 @@
 // A client's byte stream cut into reads of 0 to 18 bytes, through the
-// framing and OutputLightLine (light control, then the port), with the recording port. Each byte that starts
+// framing and TakeLightLine (light control, then the port), with the recording port. Each byte that starts
 // a read gives its length; the control register reads as the input's first byte.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "app/port_output.h"
+#include "app/lamp_path.h"
 #include "lights/light_control.h"
 #include "protocol/hex_number.h"
 #include "pipe/line_framing.h"
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!framed) continue;
     Check(line[expected.size()] == '\0' && std::memcmp(line, expected.data(), expected.size()) == 0);
 
-    OutputLightLine(line);
+    TakeLightLine(line);
     const DisplayStateRecord after = SnapshotDisplayState();
     Check(std::memchr(after.StatusText, '\0', sizeof after.StatusText) != nullptr);
     Check(std::strlen(after.StatusText) <= 8 && std::strcmp(after.StatusText, line) == 0);

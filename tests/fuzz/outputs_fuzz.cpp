@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Names resolve, so that every output sends.
   for (size_t i = 0; i < options.count; ++i) fake_network::SetAddress(options.outputs[i].host, 0x0A000001);
   StartOutputs(options.outputs, options.count);
-  OutputLamps(LampBits(bank0 | bank1 << 8));
+  SendLamps(LampBits(bank0 | bank1 << 8));
   StopOutputs();
 
   bool ports[65536] = {};

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/port_output.h"
+#include "app/lamp_path.h"
 #include "tests/fakes/fake_port.h"
 #include "tests/fakes/fake_ui.h"
 
@@ -54,7 +54,7 @@ TEST_P(LightLine, SetsStatusLampsAndPort) {
     SCOPED_TRACE(base ? "port at 0x378" : "emulation mode");
     SetUp();
     PortBase = base;
-    OutputLightLine(c.line);
+    TakeLightLine(c.line);
 
     const DisplayStateRecord state = SnapshotDisplayState();
     EXPECT_STREQ(state.StatusText, c.line);

@@ -1,5 +1,5 @@
 // The outputs' senders through their own code path (StartOutputs,
-// OutputLamps, StopOutputs) over the fake network: every packet in the
+// SendLamps, StopOutputs) over the fake network: every packet in the
 // senders' own buffer at the largest settings the options accept, the last
 // packets, lookups and faults, and what the "Outputs..." item shows.
 #include <gtest/gtest.h>
@@ -74,7 +74,7 @@ TEST_F(Senders, LongStripsArriveWholeBesideAnotherOutput) {
     SCOPED_TRACE(c.tail);
     fake_network::Reset();
     Start(c.tail);
-    OutputLamps(LampBits(value));
+    SendLamps(LampBits(value));
     static OutputOptions options;
     ReadOutputOptions(c.tail, &options);
     const std::vector<uint8_t> want = Strip(value, c.start, c.perLamp, options.outputs[0].pixels.onColor);
@@ -103,7 +103,7 @@ TEST_F(Senders, LongStripsArriveWholeBesideAnotherOutput) {
 // back, and no socket stays open.
 TEST_F(Senders, LastPacketsAtStop) {
   Start("--sacn 10.0.0.1 --universe 9 --wled 10.0.0.2 --pixels-per-lamp 100 --start-pixel 5");
-  OutputLamps(0x01FF);
+  SendLamps(0x01FF);
   ASSERT_TRUE(Within(2, [] { return fake_network::Sent().size() >= 4; }));
   StopOutputs();
   std::vector<Datagram> sacn, wled;
@@ -124,7 +124,7 @@ TEST_F(Senders, RefusingReceiverStillGetsEveryPacket) {
   fake_network::SetRefusing(true);
   Start("--sacn 10.0.0.1 --wled 10.0.0.2 --pixels-per-lamp 100");
   for (int i = 1; i <= 3; ++i) {
-    OutputLamps(uint8_t(i));
+    SendLamps(uint8_t(i));
     SleepSeconds(0.04);
   }
   char text[1024];
@@ -151,7 +151,7 @@ TEST_F(Senders, RefusingReceiverStillGetsEveryPacket) {
 TEST_F(Senders, UnresolvedNameAskedWithAPause) {
   Start("--wled lamps.test");
   for (int i = 0; i < 30; ++i) {
-    OutputLamps(uint8_t(i));
+    SendLamps(uint8_t(i));
     SleepSeconds(0.02);
   }
   EXPECT_EQ(fake_network::Lookups().size(), 1u) << "30 changes in 0.6 s";
@@ -174,7 +174,7 @@ TEST_F(Senders, NameLookedUpAgainAfterFaults) {
   fake_network::SetSendError(101);
   fake_network::SetAddress("node.test", 0x0A000002);
   for (int i = 1; i <= 4; ++i) {
-    OutputLamps(uint8_t(i));
+    SendLamps(uint8_t(i));
     SleepSeconds(0.04);
   }
   ASSERT_TRUE(Within(2, [] { return fake_network::Lookups().size() >= 2; }));
@@ -182,7 +182,7 @@ TEST_F(Senders, NameLookedUpAgainAfterFaults) {
   DescribeRunningOutputs(text, sizeof text);
   EXPECT_NE(std::string(text).find("; now: cannot send: error 101"), std::string::npos) << text;
   fake_network::SetSendError(0);
-  OutputLamps(0x77);
+  SendLamps(0x77);
   ASSERT_TRUE(Within(3, [] { return fake_network::Sent().back().to.address == 0x0A000002u; }));
   size_t said = 0;
   for (const std::string& line : fake_network::Lines()) said += line.find("cannot send") != std::string::npos;

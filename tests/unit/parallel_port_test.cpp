@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/port_output.h"
+#include "app/lamp_path.h"
 #include "app/ui_ops.h"
 #include "lights/light_control.h"
 #include "res/product.h"
@@ -44,11 +44,11 @@ TEST_P(PortProtocol, SetUpLowersPins16And17) {
 
 TEST_P(PortProtocol, OneBankIsOneReadAndThreeWritesTwoBanksSixWrites) {
   const PortCase& c = GetParam();
-  OutputOneBank(0x5C);
+  LatchOneBank(0x5C);
   EXPECT_EQ(fake_port::Accesses(), LampWrites(c.base, c.controlRead, 0x5C));
   fake_port::Reset();
   fake_port::SetReadValue(control, c.controlRead);
-  OutputTwoBanks(0x1234);
+  LatchTwoBanks(0x1234);
   EXPECT_EQ(fake_port::Accesses(), LampWrites(c.base, c.controlRead, 0x34, 0x12));
 }
 
@@ -117,7 +117,7 @@ struct StartCase {
   uint16_t baseAfter;
 };
 
-TEST(StartPortOutput, OpensSetsUpTestsOrFallsBackToEmulation) {
+TEST(StartPort, OpensSetsUpTestsOrFallsBackToEmulation) {
   const StartCase cases[] = {
       {"emulation", 0, true, false, 0, 0, 0},
       {"emulation ignores the test switch", 0, true, true, 0, 0, 0},
@@ -133,7 +133,7 @@ TEST(StartPortOutput, OpensSetsUpTestsOrFallsBackToEmulation) {
     fake_port::SetAccessOpens(c.opens);
     PortBase = c.base;
 
-    StartPortOutput(c.hardwareTest);
+    StartPort(c.hardwareTest);
 
     EXPECT_EQ(fake_port::Accesses().size(), c.accesses);
     EXPECT_EQ(fake_ui::Boxes().size(), c.boxes);

@@ -1,4 +1,4 @@
-#include "app/port_output.h"
+#include "app/lamp_path.h"
 
 #include <cstdio>
 
@@ -24,7 +24,7 @@ void RunHardwareTest(uint8_t controlBase) {
   }
 }
 
-void StartPortOutput(bool hardwareTest) {
+void StartPort(bool hardwareTest) {
   if (PortBase == 0) return;
   if (!PortAccessOpen(PortBase)) {
     char text[512];
@@ -37,17 +37,17 @@ void StartPortOutput(bool hardwareTest) {
   if (hardwareTest) RunHardwareTest(controlBase);
 }
 
-void OutputLightLine(const char* line) {
+void TakeLightLine(const char* line) {
   const LightCommand command = ApplyLightLine(line);
   // Only the listener touches the port after start-up, so its sequences
   // never interleave and need no lock.
   if (PortBase != 0) {
-    if (command.banks == 1) OutputOneBank(command.value);
-    if (command.banks == 2) OutputTwoBanks(command.value);
+    if (command.banks == 1) LatchOneBank(command.value);
+    if (command.banks == 2) LatchTwoBanks(command.value);
   }
   // The network outputs get the lamps as drawn, both rows for both modes;
   // they only take the state and never wait.
-  if (command.banks != 0) OutputLamps(command.value);
+  if (command.banks != 0) SendLamps(command.value);
 
   RequestRepaint();  // For every line, command or not.
 }
