@@ -3,7 +3,8 @@
 as the OS2L description gives them), written from that description, not
 from lightbeat's code. Listens on loopback in sessions: each accepts one
 connection and reads it for --seconds, then closes it and the listening
-socket, waits --gap seconds with nothing listening, and listens again: the
+socket (--seconds counted from the connection, as a sender may be slow to
+start), waits --gap seconds with nothing listening, and listens again: the
 sender must reconnect by itself.
 
   os2l_receiver.py --port 9996 --sessions 6,12 --gap 2 --bpm 120 --ready FILE
@@ -39,14 +40,14 @@ def session(port, seconds, ready):
     listener.listen(1)
     if ready:
         open(ready, "w").close()
-    end = time.monotonic() + seconds
     messages, bad = [], []
-    listener.settimeout(seconds)
+    listener.settimeout(30)
     try:
         conn, _ = listener.accept()
     except socket.timeout:
         listener.close()
         return messages, bad, False
+    end = time.monotonic() + seconds
     listener.close()  # One sender: nobody else gets in while this one reads.
     while True:
         left = end - time.monotonic()
