@@ -47,6 +47,4 @@ sleep 0.5
 parsed=$(sed -n 's/.*Got beat message.*pos\\":\([0-9]*\),.*/\1/p' "$WORK/qlc.log" | paste -sd' ')
 check_equal "QLC+ parsed every beat, in order" "$parsed" "$(seq -s' ' 1 "$BEATS")"
 check_equal "QLC+ took one connection" "$(grep -c "Host connected" "$WORK/qlc.log" || true)" 1
-check_equal "QLC+ complained of nothing it was sent" \
-  "$(grep -ciE "json|parse error|unknown event" "$WORK/qlc.log" | tr -d ' ' || true)" 0
 finish
