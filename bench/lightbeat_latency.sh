@@ -8,7 +8,7 @@
 #   bash bench/lightbeat_latency.sh [CLICKS]      (default 40)
 # and the beat error at the lamp (lightbeat_beat_error.py), --lead auto and 0:
 #   bash bench/lightbeat_latency.sh --beats [SECONDS]   (default 45)
-# and the beat at --osc's and --wled-sync's sockets (lightbeat_publish_error.py):
+# and the beat at --osc's, --wled-sync's and --os2l's sockets (lightbeat_publish_error.py):
 #   bash bench/lightbeat_latency.sh --publish [SECONDS] (default 45)
 # Needs root for 'unshare --net' (the socket name is global per namespace).
 set -euo pipefail

@@ -3,11 +3,11 @@
 
 The metronome of lightbeat_beat_error.py (120 BPM, through the same private
 sound server, its true beats from the same bare read loop), lightbeat
---style beat --lead auto with --osc and --wled-sync to receivers on
-loopback that stamp each datagram on arrival, and the lamps' line at the
+--style beat --lead auto with --osc, --wled-sync and --os2l to receivers
+on loopback that stamp each datagram (OS2L: each read) on arrival, and the lamps' line at the
 pipe's listener beside them in the same run (the reference the lamps'
 figures come from). Error = arrival - true beat: OSC's /lightbeat/beat
-messages, WLED sync's peak flag (raised on onsets, which a metronome's
+messages, OS2L's beat messages, WLED sync's peak flag (raised on onsets, which a metronome's
 beats are: the first packet with it after one without), the lamp lit after
 a dark one. Also the tempo /lightbeat/tempo reported from the 8th second
 to the last tick."""
@@ -43,7 +43,33 @@ def receiver(port, each):
     return stop
 
 
-osc_beats, tempos, peaks, lines, connected = [], [], [], [], threading.Event()
+def stream_receiver(port, each):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    listener.listen(1)
+    listener.settimeout(0.2)
+    stop = threading.Event()
+
+    def loop():
+        conn = None
+        while not stop.is_set():
+            try:
+                if conn is None:
+                    conn, _ = listener.accept()
+                    conn.settimeout(0.2)
+                data = conn.recv(4096)
+            except socket.timeout:
+                continue
+            if not data:
+                conn = None
+                continue
+            each(time.monotonic(), data)
+    threading.Thread(target=loop, daemon=True).start()
+    return stop
+
+
+osc_beats, os2l_beats, tempos, peaks, lines, connected = [], [], [], [], [], threading.Event()
 last_peak = [0]
 
 
@@ -63,10 +89,15 @@ def on_wled(now, data):
         last_peak[0] = data[16]
 
 
-stops = [receiver(9771, on_osc), receiver(9772, on_wled)]
+def on_os2l(now, data):
+    os2l_beats.extend([now] * data.count(b'"evt":"beat"'))
+
+
+stops = [receiver(9771, on_osc), receiver(9772, on_wled), stream_receiver(9773, on_os2l)]
 threading.Thread(target=listen, args=(metronome.server, lines, connected, True), daemon=True).start()
 beat = subprocess.Popen([lightbeat, "--quiet", "--style", "beat", "--lead", "auto",
-                         "--osc", "127.0.0.1:9771", "--wled-sync", "127.0.0.1:9772"],
+                         "--osc", "127.0.0.1:9771", "--wled-sync", "127.0.0.1:9772",
+                         "--os2l", "127.0.0.1:9773"],
                         stderr=subprocess.DEVNULL)
 if not connected.wait(5):
     sys.exit("lightbeat did not connect")
@@ -107,13 +138,14 @@ def errors_of(arrivals):
     return out
 
 
-print(f"metronome at 120 BPM, {len(metronome.beats)} beats; lightbeat --style beat --lead auto --osc --wled-sync, "
+print(f"metronome at 120 BPM, {len(metronome.beats)} beats; lightbeat --style beat --lead auto --osc --wled-sync --os2l, "
       f"receivers on loopback; beats from {SETTLE:.0f} s on; {len(counted)} ticks heard after it")
 print()
 print("| at | beats seen | median ms | p95 of abs ms | goal |")
 print("|---|---|---|---|---|")
 for name, arrivals in (("lamp line at the pipe's listener (reference)", lit_after_dark(lines)),
                        ("OSC /lightbeat/beat at its socket", osc_beats),
+                       ("OS2L beat message at its socket", os2l_beats),
                        ("WLED sync's peak flag at its socket", peaks)):
     e = errors_of(arrivals)
     if not e:

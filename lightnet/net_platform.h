@@ -48,3 +48,19 @@ void ErrorText(int error, char* out, size_t size);
 // One line about the outputs where the platform has a place for it (Linux:
 // standard error, after "pipeserver: "); the caller says each fault once.
 void PrintConsoleLine(const char* line);
+
+// A TCP client that only sends (OS2L), never waiting on the network: -1
+// when there is none. Starts connecting to the receiver and returns at once;
+// -1 with *error the system's error number when it cannot even start.
+intptr_t OpenTcpClient(uint32_t hostOrderIPv4, uint16_t port, int* error);
+// Where the connection stands: 0 connected, -1 still connecting, else the
+// system's error number (refused, unreachable, timed out).
+int TcpConnectState(intptr_t socket);
+// Sends length bytes in one write: 0 when all went, -1 when none did
+// because the receiver's window is full, -2 when only a part did (the
+// stream is cut mid-message: close it), else the system's error number.
+int SendTcp(intptr_t socket, const uint8_t* data, size_t length);
+// Reads and drops what the receiver sent; true when it has closed or reset
+// the connection (*error its error number, 0 for an orderly close).
+bool TcpClosedByPeer(intptr_t socket, int* error);
+void CloseTcpClient(intptr_t socket);

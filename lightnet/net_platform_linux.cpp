@@ -1,8 +1,11 @@
 // The outputs' sockets, names and texts on Linux (lightnet/net_platform.h).
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -96,3 +99,61 @@ void ErrorText(int error, char* out, size_t size) {
 }
 
 void PrintConsoleLine(const char* line) { std::fprintf(stderr, "pipeserver: %s\n", line); }
+
+// --- TCP client ---------------------------------------------------------------
+
+intptr_t OpenTcpClient(uint32_t hostOrderIPv4, uint16_t port, int* error) {
+  const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (socket < 0) {
+    *error = errno;
+    return -1;
+  }
+  // Each message goes at once, not held back to join the next.
+  const int on = 1;
+  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = htonl(hostOrderIPv4);
+  if (connect(socket, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 || errno == EINPROGRESS) return socket;
+  *error = errno;
+  ::close(socket);
+  return -1;
+}
+
+int TcpConnectState(intptr_t socket) {
+  pollfd waiting{int(socket), POLLOUT, 0};
+  if (poll(&waiting, 1, 0) < 0) return errno;
+  if ((waiting.revents & (POLLOUT | POLLERR | POLLHUP)) == 0) return -1;
+  int error = 0;
+  socklen_t size = sizeof error;
+  if (getsockopt(int(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0) return errno;
+  return error;
+}
+
+int SendTcp(intptr_t socket, const uint8_t* data, size_t length) {
+  const ssize_t sent = ::send(int(socket), data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (sent == ssize_t(length)) return 0;
+  if (sent >= 0) return sent == 0 ? -1 : -2;
+  return errno == EAGAIN || errno == EWOULDBLOCK ? -1 : errno;
+}
+
+bool TcpClosedByPeer(intptr_t socket, int* error) {
+  char dropped[512];
+  for (;;) {
+    const ssize_t got = ::recv(int(socket), dropped, sizeof dropped, MSG_DONTWAIT);
+    if (got > 0) continue;
+    if (got == 0) {
+      *error = 0;
+      return true;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
+    *error = errno;
+    return true;
+  }
+}
+
+void CloseTcpClient(intptr_t socket) {
+  if (socket >= 0) ::close(int(socket));
+}

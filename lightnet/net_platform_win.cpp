@@ -180,3 +180,105 @@ void ErrorText(int error, char* out, size_t size) {
 
 // The program has no console: the "Outputs..." item shows the state instead.
 void PrintConsoleLine(const char*) {}
+
+// --- TCP client ---------------------------------------------------------------
+
+namespace {
+
+// The calls only the TCP client needs, looked up on its first use.
+struct WinsockTcp {
+  int(WSAAPI* ioctl)(SOCKET, long, u_long*);
+  int(WSAAPI* wait)(int, fd_set*, fd_set*, fd_set*, const timeval*);
+  int(WSAAPI* getOption)(SOCKET, int, int, char*, int*);
+  int(WSAAPI* receive)(SOCKET, char*, int, int);
+} WsTcp;
+bool WsTcpReady;
+
+bool StartTcp() {
+  if (WsTcpReady) return true;
+  if (!StartNetworking()) return false;
+  HMODULE dll = GetModuleHandleA("ws2_32.dll");
+  WsTcpReady = dll != nullptr && Find(dll, "ioctlsocket", &WsTcp.ioctl) && Find(dll, "select", &WsTcp.wait) &&
+               Find(dll, "getsockopt", &WsTcp.getOption) && Find(dll, "recv", &WsTcp.receive);
+  return WsTcpReady;
+}
+
+// FD_ISSET calls ws2_32's __WSAFDIsSet, which is not imported here.
+bool InSet(const fd_set& set, SOCKET handle) {
+  for (u_int i = 0; i < set.fd_count; ++i)
+    if (set.fd_array[i] == handle) return true;
+  return false;
+}
+
+}  // namespace
+
+intptr_t OpenTcpClient(uint32_t hostOrderIPv4, uint16_t port, int* error) {
+  *error = 0;
+  if (!StartTcp()) return -1;
+  const SOCKET handle = Ws.open(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (handle == INVALID_SOCKET) {
+    *error = Ws.lastError();
+    return -1;
+  }
+  u_long on = 1;
+  bool good = WsTcp.ioctl(handle, FIONBIO, &on) == 0;
+  if (good) {
+    // Each message goes at once, not held back to join the next.
+    const BOOL noDelay = TRUE;
+    Ws.setOption(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_port = Big16(port);
+    to.sin_addr.s_addr = Big32(hostOrderIPv4);
+    good = Ws.connectTo(handle, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 ||
+           Ws.lastError() == WSAEWOULDBLOCK;
+  }
+  if (good) return intptr_t(handle);
+  *error = Ws.lastError();
+  Ws.close(handle);
+  return -1;
+}
+
+int TcpConnectState(intptr_t socket) {
+  const SOCKET handle = SOCKET(socket);
+  fd_set writable, failed;
+  writable.fd_count = failed.fd_count = 1;
+  writable.fd_array[0] = failed.fd_array[0] = handle;
+  const timeval now = {0, 0};
+  if (WsTcp.wait(0, nullptr, &writable, &failed, &now) == SOCKET_ERROR) return Ws.lastError();
+  if (InSet(failed, handle)) {
+    int error = 0, size = sizeof error;
+    if (WsTcp.getOption(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+      return Ws.lastError();
+    return error != 0 ? error : WSAECONNREFUSED;
+  }
+  return InSet(writable, handle) ? 0 : -1;
+}
+
+int SendTcp(intptr_t socket, const uint8_t* data, size_t length) {
+  const int sent = Ws.send(SOCKET(socket), reinterpret_cast<const char*>(data), int(length), 0);
+  if (sent == int(length)) return 0;
+  if (sent >= 0) return sent == 0 ? -1 : -2;
+  const int error = Ws.lastError();
+  return error == WSAEWOULDBLOCK ? -1 : error;
+}
+
+bool TcpClosedByPeer(intptr_t socket, int* error) {
+  char dropped[512];
+  for (;;) {
+    const int got = WsTcp.receive(SOCKET(socket), dropped, sizeof dropped, 0);
+    if (got > 0) continue;
+    if (got == 0) {
+      *error = 0;
+      return true;
+    }
+    const int failure = Ws.lastError();
+    if (failure == WSAEWOULDBLOCK) return false;
+    *error = failure;
+    return true;
+  }
+}
+
+void CloseTcpClient(intptr_t socket) {
+  if (socket != -1) Ws.close(SOCKET(socket));
+}

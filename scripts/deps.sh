@@ -52,6 +52,7 @@ ola-python              test
 tshark                  test
 systemd                 test
 liblo-tools             test
+qlcplus                 test
 libola-dev              test package
 lintian                 package
 desktop-file-utils      package

@@ -117,6 +117,27 @@ void OscPacker::Pack(const music::Frame& frame, music::LampBits lamps, std::vect
   out->push_back(OscBundle(state));
 }
 
+// --- OS2L --------------------------------------------------------------------
+
+Datagram Os2lPacker::BeatMessage(int32_t position, float bpm, float strength) {
+  char text[128];
+  const int length = std::snprintf(text, sizeof text,
+                                   "{\"evt\":\"beat\",\"change\":false,\"pos\":%d,\"bpm\":%.2f,\"strength\":%.2f}",
+                                   int(position), double(std::max(bpm, 0.0f)), double(std::clamp(strength, 0.0f, 1.0f)));
+  return Datagram(text, text + length);
+}
+
+void Os2lPacker::Pack(const music::Frame& frame, std::vector<Datagram>* out) {
+  // The louder channel on the scale WLED's levels use: -60 dBFS and less is 0.
+  levels_.emplace_back(frame.time, WledSyncPacker::Loudness(std::max(frame.levelDb[0], frame.levelDb[1])) / 255.0f);
+  const double period = frame.bpm > 0 ? 60.0 / frame.bpm : 0.5;
+  while (levels_.front().first < frame.time - period) levels_.pop_front();
+  if (!frame.beat) return;
+  float loudest = 0;
+  for (const auto& level : levels_) loudest = std::max(loudest, level.second);
+  out->push_back(BeatMessage(++beats_, frame.bpm, loudest));
+}
+
 // --- WLED audio sync -------------------------------------------------------
 
 float WledSyncPacker::Loudness(float levelDb) {

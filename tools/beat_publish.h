@@ -4,6 +4,8 @@
 // beat_senders.cpp puts them on the network.
 #pragma once
 #include <cstdint>
+#include <deque>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,27 @@ class OscPacker {
   double period_;
   double nextState_ = 0;
   int32_t beats_ = 0, onsets_ = 0;
+};
+
+// OS2L: JSON over TCP, one object per write (receivers such as QLC+ parse
+// each read as one document). On each beat:
+//   {"evt":"beat","change":false,"pos":N,"bpm":B,"strength":S}
+// pos counts the beats from 1, bpm is the tempo (0 while unknown), strength
+// the loudest level of the last beat's length, 0 to 1 (a predicted beat
+// may fall a little before its own sound).
+namespace os2l {
+constexpr uint16_t kPort = 9996;
+}  // namespace os2l
+
+class Os2lPacker {
+ public:
+  // The beat's message when this frame has one, appended to out.
+  void Pack(const music::Frame& frame, std::vector<Datagram>* out);
+  static Datagram BeatMessage(int32_t position, float bpm, float strength);
+
+ private:
+  int32_t beats_ = 0;
+  std::deque<std::pair<double, float>> levels_;  // Frame time, loudness 0 to 1.
 };
 
 // WLED's audio sync, version 2: 44 bytes, little-endian.

@@ -8,13 +8,18 @@
 
 namespace {
 constexpr double kRetrySeconds = 1;
+constexpr double kConnectSeconds = 5;  // A receiver that has not answered by then is not there.
+constexpr double kConnectPollSeconds = 0.02;
 constexpr size_t kMaxQueued = 4096;  // A second of everything, many times over.
 }  // namespace
 
 struct BeatSenders::Output {
   std::string name;
   PublishTarget target;
+  bool stream = false;
   intptr_t socket = -1;
+  bool connecting = false;  // A stream's connection under way.
+  double connectSince = 0;
   double retryAt = 0;
   bool faultSaid = false;
   std::string fault;  // The last fault said, so that a new one is said too.
@@ -35,8 +40,9 @@ struct BeatSenders::Shared {
   std::vector<std::string> notes;
 };
 
-int BeatSenders::Add(const std::string& name, const PublishTarget& target) {
+int BeatSenders::Add(const std::string& name, const PublishTarget& target, bool stream) {
   Output* output = new Output;
+  output->stream = stream;
   output->name = name;
   output->target = target;
   outputs_.push_back(output);
@@ -56,7 +62,10 @@ BeatSenders::~BeatSenders() {
   if (shared_) DeleteGate(shared_->gate);
   delete shared_;
   for (Output* output : outputs_) {
-    CloseUdpSender(output->socket);
+    if (output->stream)
+      CloseTcpClient(output->socket);
+    else
+      CloseUdpSender(output->socket);
     delete output;
   }
 }
@@ -114,6 +123,14 @@ void Open(BeatSenders::Output* output, std::vector<std::string>* notes) {
   uint32_t address = 0;
   if (!ResolveHostName(output->target.host.c_str(), &address)) {
     fault = "cannot find the host " + output->target.host;
+  } else if (output->stream) {
+    int error = 0;
+    output->socket = OpenTcpClient(address, output->target.port, &error);
+    if (output->socket >= 0) {
+      output->connecting = true;  // Said mended once connected.
+      return;
+    }
+    fault = "cannot open a connection to " + Where(*output) + ": " + SystemText(error);
   } else {
     UdpTarget target{};
     target.address = address;
@@ -132,9 +149,55 @@ void Open(BeatSenders::Output* output, std::vector<std::string>* notes) {
     fault = std::string(what) + " " + Where(*output) + ": " + SystemText(error);
   }
   if (!output->faultSaid || fault != output->fault)
-    notes->push_back(output->name + ": " + fault + "; trying again every second");
+    notes->push_back(output->name + ": " + fault +
+                     (output->stream ? "; connecting again every second" : "; trying again every second"));
   output->faultSaid = true;
   output->fault = fault;
+}
+
+// Says a fault once (a new one too), and closes the output's socket to try
+// again after a pause.
+void Fail(BeatSenders::Output* output, const std::string& fault, double now, std::vector<std::string>* notes) {
+  const char* again = output->stream ? "; connecting again every second" : "; trying again every second";
+  if (!output->faultSaid || fault != output->fault) notes->push_back(output->name + ": " + fault + again);
+  output->faultSaid = true;
+  output->fault = fault;
+  if (output->stream)
+    CloseTcpClient(output->socket);
+  else
+    CloseUdpSender(output->socket);
+  output->socket = -1;
+  output->connecting = false;
+  output->retryAt = now + kRetrySeconds;
+}
+
+// A stream's connection: finishes connecting, or sees the receiver go.
+// Returns the seconds until it wants looking at again (0: no hurry).
+double Tend(BeatSenders::Output* output, double now, std::vector<std::string>* notes) {
+  if (output->socket < 0) return 0;
+  int error = 0;
+  if (output->connecting) {
+    if (output->connectSince == 0) output->connectSince = now;
+    const int state = TcpConnectState(output->socket);
+    if (state == -1) {
+      if (now - output->connectSince < kConnectSeconds) return kConnectPollSeconds;
+      Fail(output, "no answer from " + Where(*output), now, notes);
+      output->connectSince = 0;
+      return 0;
+    }
+    output->connectSince = 0;
+    if (state != 0) {
+      Fail(output, "cannot connect to " + Where(*output) + ": " + SystemText(state), now, notes);
+      return 0;
+    }
+    output->connecting = false;
+    if (output->faultSaid) notes->push_back(output->name + ": connected to " + Where(*output) + " again");
+    output->faultSaid = false;
+    output->fault.clear();
+  }
+  if (TcpClosedByPeer(output->socket, &error))
+    Fail(output, Where(*output) + (error == 0 ? " closed the connection" : ": " + SystemText(error)), now, notes);
+  return 0;
 }
 
 }  // namespace
@@ -164,9 +227,24 @@ void BeatSenders::Run(void* arg) {
         Open(output, &notes);
         if (output->socket < 0) output->retryAt = now + kRetrySeconds;
       }
+    for (Output* output : outputs)
+      if (output->stream) {
+        const double soon = Tend(output, now, &notes);
+        if (soon > 0) next = std::min(next, now + soon);
+      }
     for (const Shared::Queued& item : due) {
       Output* output = outputs[size_t(item.output)];
-      if (output->socket < 0) continue;  // A stale beat is worth nothing.
+      if (output->socket < 0 || output->connecting) continue;  // A stale beat is worth nothing.
+      if (output->stream) {
+        const int error = SendTcp(output->socket, item.datagram.data(), item.datagram.size());
+        if (error == 0)
+          sent = true;
+        else if (error == -2)  // Half a message: the next would not parse.
+          Fail(output, Where(*output) + " stopped reading", now, &notes);
+        else if (error != -1)  // A full window drops this one; the receiver is slow, not gone.
+          Fail(output, "cannot send to " + Where(*output) + ": " + SystemText(error), now, &notes);
+        continue;
+      }
       const int error = SendUdp(output->socket, item.datagram.data(), item.datagram.size());
       if (error == 0) {
         sent = true;

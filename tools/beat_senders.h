@@ -1,5 +1,5 @@
 // Puts lightbeat's datagrams for other lighting programs on the network
-// (OSC, WLED audio sync) from a thread of its own, so that a slow name
+// (OSC, WLED audio sync over UDP; OS2L's messages over TCP) from a thread of its own, so that a slow name
 // lookup or a full socket never holds up the capture or the lamps.
 #pragma once
 #include <string>
@@ -11,7 +11,8 @@
 class BeatSenders {
  public:
   // One output per target; name says it in messages ("OSC", "WLED sync").
-  int Add(const std::string& name, const PublishTarget& target);
+  // A stream output connects over TCP and sends each datagram in one write.
+  int Add(const std::string& name, const PublishTarget& target, bool stream = false);
   // Starts the thread (after the Adds); false when none could be made.
   bool Start(WorkerStart start = StartWorker);
   ~BeatSenders();

@@ -5,7 +5,8 @@
 // Threads: this one reads the capture (it blocks for at most a few ms of
 // sound), runs the analysis and keeps the terminal; LightSender's thread
 // owns the connection, so a stalled server never holds up the capture;
-// BeatSenders' thread sends to other lighting programs (--osc, --wled-sync).
+// BeatSenders' thread sends to other lighting programs (--osc, --wled-sync,
+// --os2l).
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -133,6 +134,7 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
   BeatSenders publishers;
   const int osc = options.osc.port ? publishers.Add("OSC", options.osc) : -1;
   const int wledSync = options.wledSync.port ? publishers.Add("WLED sync", options.wledSync) : -1;
+  const int os2lOut = options.os2l.port ? publishers.Add("OS2L", options.os2l, true) : -1;
   if (!publishers.Start()) {
     status.Say("cannot start the thread that sends to other lighting programs");
     sender.Finish(false, 1);
@@ -140,6 +142,7 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
   }
   OscPacker oscPacker(options.rate);
   WledSyncPacker wledPacker;
+  Os2lPacker os2lPacker;
   std::vector<Datagram> datagrams;
   // They go out when the lamps' lines do: the beats' lead is the analysis'
   // own, the delay the lamps'.
@@ -174,6 +177,11 @@ int Drive(const LightbeatOptions& options, int channels, CaptureStream* stream, 
       if (wledSync >= 0) {
         wledPacker.Pack(frame, &datagrams);
         for (Datagram& d : datagrams) publishers.Queue(wledSync, std::move(d), now + delay);
+        datagrams.clear();
+      }
+      if (os2lOut >= 0) {
+        os2lPacker.Pack(frame, &datagrams);
+        for (Datagram& d : datagrams) publishers.Queue(os2lOut, std::move(d), now + delay);
         datagrams.clear();
       }
       levelDb = std::max(frame.levelDb[0], frame.levelDb[1]);

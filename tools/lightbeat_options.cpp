@@ -7,7 +7,8 @@ namespace {
 bool TakesValue(const std::string& option) {
   return option == "--source" || option == "--file" || option == "--mode" ||
          option == "--rate" || option == "--delay" || option == "--style" ||
-         option == "--hold" || option == "--lead" || option == "--osc";
+         option == "--hold" || option == "--lead" || option == "--osc" ||
+         option == "--os2l";
 }
 
 }  // namespace
@@ -85,6 +86,8 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
       options->holdMs = int(number);
     } else if (option == "--osc") {
       if (!ParsePublishTarget(option, value, 0, &options->osc, &why)) return fail(why);
+    } else if (option == "--os2l") {
+      if (!ParsePublishTarget(option, value, os2l::kPort, &options->os2l, &why)) return fail(why);
     } else if (option == "--wled-sync") {
       if (value.empty() && inlineValue) return fail("--wled-sync= needs an address");
       if (!ParsePublishTarget(option, value.empty() ? wled::kGroup : value, wled::kPort,
@@ -109,8 +112,9 @@ ParseOutcome ParseLightbeatArguments(const std::vector<std::string>& args,
     return fail("--onsets, --beats and --lines need --file");
   if (options->realtime && options->file.empty()) return fail("--realtime needs --file");
   if (sourceGiven && !options->file.empty()) return fail("--source and --file exclude each other");
-  const bool publishing = options->osc.port != 0 || options->wledSync.port != 0;
-  if (publishing && reports > 0) return fail("--onsets, --beats and --lines send nothing: no --osc or --wled-sync");
+  const bool publishing = options->osc.port != 0 || options->wledSync.port != 0 || options->os2l.port != 0;
+  if (publishing && reports > 0)
+    return fail("--onsets, --beats and --lines send nothing: no --osc, --wled-sync or --os2l");
   if (options->listSources && (sourceGiven || !options->file.empty() || reports > 0))
     return fail("--list-sources goes alone");
   return ParseOutcome::kRun;
@@ -154,8 +158,14 @@ const char* LightbeatHelp() {
       "                   group, a broadcast address or a strip (default\n"
       "                   239.0.0.1:11988): its 16 bands, level and peak flag\n"
       "                   (on onsets) from the analysis\n"
-      "  Both go out as the lamps' lines do (beats with --lead, all with --delay);\n"
-      "  a fault is said once and retried every second. No socket listens.\n"
+      "  --os2l HOST[:PORT]\n"
+      "                   OS2L over TCP to a lighting program (QLC+; default port\n"
+      "                   9996): on each beat one JSON object, {\"evt\":\"beat\",\n"
+      "                   \"change\":false,\"pos\":N,\"bpm\":B,\"strength\":S}, pos\n"
+      "                   counted from 1, strength the loudness 0 to 1\n"
+      "  All go out as the lamps' lines do (beats with --lead, all with --delay);\n"
+      "  a fault is said once and retried (reconnected) every second. No socket\n"
+      "  listens.\n"
       "\n"
       "Output:\n"
       "  -q, --quiet      no status line (there is none when output is not a terminal)\n"
@@ -170,5 +180,5 @@ const char* LightbeatHelp() {
       "of the file turns every lamp off (>5L0000).\n"
       "\n"
       "Exit status: 0 done, 1 neither a server was ever reached nor anything sent\n"
-      "by --osc or --wled-sync, or the sound could not be read, 2 usage error.\n";
+      "by --osc, --wled-sync or --os2l, or the sound could not be read, 2 usage error.\n";
 }

@@ -27,6 +27,7 @@ struct LightbeatOptions {
   // Other lighting programs: port 0 where not asked for.
   PublishTarget osc;        // --osc HOST:PORT.
   PublishTarget wledSync;   // --wled-sync [ADDRESS[:PORT]].
+  PublishTarget os2l;       // --os2l HOST[:PORT].
 };
 
 // Reads the arguments (without the program name). On kUsageError, error

@@ -2,7 +2,8 @@
 # lightbeat's senders to other lighting programs, against receivers no one
 # here wrote or that were written from the published formats: oscdump
 # (liblo) for OSC, wled_sync_receiver.py for WLED's audio sync (multicast
-# on this namespace's loopback). Then the faults: an unknown host, a group
+# on this namespace's loopback), os2l_receiver.py for OS2L over TCP (which
+# goes away and comes back: lightbeat must reconnect). Then the faults: an unknown host, a group
 # with no route, nobody listening. No pipe server runs: the senders work
 # without one. Everything in this script's network namespace.
 # Needs: LIGHTBEAT.
@@ -68,6 +69,29 @@ wait $RECEIVER || code=$?
 sed 's/^/  wled receiver: /' "$WORK/wled.txt"
 check_equal "WLED receiver: all its checks" "$code" 0
 
+# --- OS2L over TCP, with the receiver going away and coming back -------------
+# 16 s of clicks at 120 BPM; the receiver reads 6 s, is gone for 2 s, then
+# reads until lightbeat ends (at most 12 s more).
+click_track "$WORK/long.wav" 16 0.5
+python3 "$HERE/os2l_receiver.py" --port 9996 --sessions 6,12 --gap 2 --bpm 120 \
+  --ready "$WORK/os2l.ready" >"$WORK/os2l.txt" 2>&1 &
+RECEIVER=$!
+started $RECEIVER
+wait_until 5 test -e "$WORK/os2l.ready" || fail "the OS2L receiver did not start"
+code=0
+bounded "$LIGHTBEAT" --quiet --file "$WORK/long.wav" --realtime --os2l 127.0.0.1 >"$WORK/os2l.out" 2>&1 || code=$?
+check_equal "OS2L without a pipe server: exit status" "$code" 0
+code=0
+wait $RECEIVER || code=$?
+sed 's/^/  os2l receiver: /' "$WORK/os2l.txt"
+check_equal "OS2L receiver: all its checks" "$code" 0
+said() { grep -c "$1" "$WORK/os2l.out" || true; }
+check_equal "OS2L: the receiver's going said once ($(paste -sd'|' "$WORK/os2l.out"))" \
+  "$(said "OS2L: 127.0.0.1:9996 closed the connection; connecting again every second")" 1
+check_equal "OS2L: the refusals while it was gone said once" \
+  "$(said "OS2L: cannot connect to 127.0.0.1:9996: Connection refused; connecting again")" 1
+check_equal "OS2L: the reconnection said once" "$(said "OS2L: connected to 127.0.0.1:9996 again")" 1
+
 # --- faults: said once, retried, nothing else lost ---------------------------
 ip route del 224.0.0.0/4 dev lo
 fault_case() {  # WHAT MESSAGE ARGS...
@@ -79,6 +103,10 @@ fault_case() {  # WHAT MESSAGE ARGS...
 }
 fault_case "unknown host" "OSC: cannot find the host no-such-host.invalid; trying again" \
   --osc no-such-host.invalid:9000
+fault_case "OS2L: nobody listening" "OS2L: cannot connect to 127.0.0.1:9996: Connection refused; connecting again" \
+  --os2l 127.0.0.1
+fault_case "OS2L: unknown host" "OS2L: cannot find the host no-such-host.invalid; connecting again" \
+  --os2l no-such-host.invalid
 fault_case "a group with no route" "WLED sync: cannot send 239.0.0.1:11988: .*unreachable" --wled-sync
 # Nobody listening on loopback: the refusals are no fault; the datagrams
 # went out, so the run reached something.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # lightbeat.exe's senders to other lighting programs under Wine (Winsock
 # through lightnet/'s Windows UDP layer): OSC to oscdump and WLED's audio
-# sync to wled_sync_receiver.py, both on this host's loopback (Wine tests
+# sync to wled_sync_receiver.py, OS2L over Winsock's TCP to os2l_receiver.py
+# (which goes away and comes back), all on this host's loopback (Wine tests
 # share the host's network, so no multicast group here: publish_e2e.sh has
 # that in a namespace), and an unknown host said once.
 # Needs: LIGHTBEAT (lightbeat.exe), WINEPREFIX.
@@ -14,7 +15,9 @@ wine=$(wine_loader_for "$LIGHTBEAT")
 beat() { "$wine" "$LIGHTBEAT" "$@"; }
 # Wine's drive Z: is the Unix root.
 windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
-free_port() { python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+free_port() {  # [KIND]: dgram (default) or stream
+  python3 -c 'import socket, sys; s = socket.socket(socket.AF_INET, socket.SOCK_STREAM if sys.argv[1] == "stream" else socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' "${1:-dgram}"
+}
 
 click_track "$WORK/clicks.wav" 6 0.5
 CLICKS=$(windows_path "$WORK/clicks.wav")
@@ -53,6 +56,25 @@ code=0
 wait $RECEIVER || code=$?
 sed 's/^/  wled receiver: /' "$WORK/wled.txt"
 check_equal "WLED receiver: all its checks" "$code" 0
+
+# OS2L: 12 s of clicks; the receiver reads 5 s, is gone 2 s, reads to the end.
+click_track "$WORK/long.wav" 12 0.5
+OS2L_PORT=$(free_port stream)
+python3 "$HERE/os2l_receiver.py" --port "$OS2L_PORT" --sessions 5,10 --gap 2 --bpm 120 \
+  --ready "$WORK/os2l.ready" >"$WORK/os2l.txt" 2>&1 &
+RECEIVER=$!
+started $RECEIVER
+wait_until 5 test -e "$WORK/os2l.ready" || fail "the OS2L receiver did not start"
+code=0
+bounded "$wine" "$LIGHTBEAT" --quiet --file "$(windows_path "$WORK/long.wav")" --realtime \
+  --os2l "127.0.0.1:$OS2L_PORT" >"$WORK/os2l.out" 2>&1 || code=$?
+check_equal "OS2L, no pipe server: exit status" "$code" 0
+code=0
+wait $RECEIVER || code=$?
+sed 's/^/  os2l receiver: /' "$WORK/os2l.txt"
+check_equal "OS2L receiver: all its checks" "$code" 0
+check_equal "OS2L: the receiver's going and the reconnection, each said once ($(tr -d '\r' <"$WORK/os2l.out" | paste -sd'|'))" \
+  "$(grep -c "OS2L: 127.0.0.1:$OS2L_PORT closed the connection" "$WORK/os2l.out") $(grep -c "OS2L: connected to 127.0.0.1:$OS2L_PORT again" "$WORK/os2l.out")" "1 1"
 
 code=0
 bounded "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime \

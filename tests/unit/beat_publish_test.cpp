@@ -1,5 +1,5 @@
 // lightbeat's bytes for other lighting programs: the options, OSC's
-// encoding and paths, and WLED's audio sync packet field by field.
+// encoding and paths, OS2L's beat message, and WLED's audio sync packet field by field.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -33,6 +33,13 @@ INSTANTIATE_TEST_SUITE_P(Options, PublishArgs, testing::Values(
     ArgsCase{"WledEmptyInline", {"--wled-sync="}, ParseOutcome::kUsageError, "address"},
     ArgsCase{"WledBadPort", {"--wled-sync", "h:x"}, ParseOutcome::kUsageError, "port"},
     ArgsCase{"WithReport", {"--file", "a", "--beats", "--osc", "h:1"}, ParseOutcome::kUsageError,
+             "send nothing"},
+    ArgsCase{"Os2lHost", {"--os2l", "qlc.local"}, ParseOutcome::kRun, ""},
+    ArgsCase{"Os2lPort", {"--os2l=127.0.0.1:9000"}, ParseOutcome::kRun, ""},
+    ArgsCase{"Os2lMissing", {"--os2l"}, ParseOutcome::kUsageError, "needs a value"},
+    ArgsCase{"Os2lNoHost", {"--os2l", ":9996"}, ParseOutcome::kUsageError, "host"},
+    ArgsCase{"Os2lBadPort", {"--os2l", "h:70000"}, ParseOutcome::kUsageError, "port"},
+    ArgsCase{"Os2lWithReport", {"--file", "a", "--onsets", "--os2l", "h"}, ParseOutcome::kUsageError,
              "send nothing"}), kName);
 
 TEST(PublishArgs, DefaultsAndValuesLand) {
@@ -40,11 +47,15 @@ TEST(PublishArgs, DefaultsAndValuesLand) {
     std::vector<std::string> args;
     std::string oscHost, wledHost;
     int oscPort, wledPort;
+    std::string os2lHost = "";
+    int os2lPort = 0;
   } cases[] = {
       {{}, "", "", 0, 0},
       {{"--wled-sync"}, "", "239.0.0.1", 0, 11988},
       {{"--wled-sync", "10.0.0.255", "--osc", "localhost:9000"}, "localhost", "10.0.0.255", 9000, 11988},
       {{"--wled-sync", "w:7"}, "", "w", 0, 7},
+      {{"--os2l", "qlc"}, "", "", 0, 0, "qlc", 9996},
+      {{"--os2l", "10.0.0.2:1234", "--osc", "o:1"}, "o", "", 1, 0, "10.0.0.2", 1234},
   };
   for (const auto& c : cases) {
     LightbeatOptions options;
@@ -54,6 +65,8 @@ TEST(PublishArgs, DefaultsAndValuesLand) {
     EXPECT_EQ(options.osc.port, c.oscPort);
     EXPECT_EQ(options.wledSync.host, c.wledHost);
     EXPECT_EQ(options.wledSync.port, c.wledPort);
+    EXPECT_EQ(options.os2l.host, c.os2lHost);
+    EXPECT_EQ(options.os2l.port, c.os2lPort);
   }
 }
 
@@ -159,6 +172,49 @@ TEST(Osc, PackerSendsEventsAtOnceAndTheStateAtTheRate) {
   EXPECT_EQ(lastState[15], "/lightbeat/band/16 f 1.000000");
   EXPECT_EQ(lastState[16], "/lightbeat/level f -6.000000");
   EXPECT_EQ(lastState[17], "/lightbeat/lamps i 32769");
+}
+
+// --- OS2L -----------------------------------------------------------------------
+
+std::string Text(const Datagram& d) { return std::string(d.begin(), d.end()); }
+
+TEST(Os2l, BeatMessageIsOneJsonObjectWithItsRangesKept) {
+  const struct {
+    int32_t pos;
+    float bpm, strength;
+    const char* text;
+  } cases[] = {
+      {1, 120, 0.5f, R"({"evt":"beat","change":false,"pos":1,"bpm":120.00,"strength":0.50})"},
+      {2147483647, 97.456f, 1, R"({"evt":"beat","change":false,"pos":2147483647,"bpm":97.46,"strength":1.00})"},
+      {3, 0, 2, R"({"evt":"beat","change":false,"pos":3,"bpm":0.00,"strength":1.00})"},  // Clamped.
+      {4, -5, -1, R"({"evt":"beat","change":false,"pos":4,"bpm":0.00,"strength":0.00})"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Text(Os2lPacker::BeatMessage(c.pos, c.bpm, c.strength)), c.text);
+}
+
+TEST(Os2l, PackerCountsBeatsAndTakesTheLoudestOfTheLastBeat) {
+  // A click every 0.5 s at steps 0, 100, 200...; beats fired 20 ms before
+  // each click (a lead), the first without one: the strength must still be
+  // the click's, not the silence just before it.
+  Os2lPacker packer;
+  std::vector<Datagram> out;
+  std::vector<std::string> seen;
+  for (int step = 0; step < 400; ++step) {  // 2 s of 5 ms steps.
+    music::Frame frame;
+    frame.time = step * 0.005;
+    frame.bpm = 120;
+    const bool click = step % 100 == 0;
+    frame.levelDb[0] = click ? -6 : -90;
+    frame.beat = step == 0 || step % 100 == 96;
+    out.clear();
+    packer.Pack(frame, &out);
+    ASSERT_EQ(out.size(), frame.beat ? 1u : 0u) << step;
+    if (frame.beat) seen.push_back(Text(out[0]));
+  }
+  ASSERT_EQ(seen.size(), 5u);
+  for (size_t i = 0; i < seen.size(); ++i)
+    EXPECT_EQ(seen[i], R"({"evt":"beat","change":false,"pos":)" + std::to_string(i + 1) +
+                           R"(,"bpm":120.00,"strength":0.90})");
 }
 
 // --- WLED audio sync ----------------------------------------------------------
