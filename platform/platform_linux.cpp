@@ -23,7 +23,15 @@ struct Worker {
   std::mutex mutex;
   std::condition_variable ended;
   bool done = false;
+  Worker* nextAbandoned = nullptr;
 };
+
+namespace {
+// Workers whose join gave up, kept reachable to the end of the process:
+// their threads may still use them (and a leak checker sees no leak).
+std::mutex abandonedLock;
+Worker* abandoned = nullptr;
+}  // namespace
 
 Worker* StartWorker(void (*run)(void*), void* arg) {
   Worker* worker = new Worker;
@@ -50,6 +58,9 @@ bool JoinWorker(Worker* worker, double seconds) {
   }
   if (!done) {
     worker->thread.detach();  // Stuck in a write; the process ends without it.
+    std::lock_guard<std::mutex> hold(abandonedLock);
+    worker->nextAbandoned = abandoned;
+    abandoned = worker;
     return false;
   }
   worker->thread.join();  // At once: run has returned.
