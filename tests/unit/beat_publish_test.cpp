@@ -97,7 +97,7 @@ TEST(Osc, StringsEndWithZerosToFourBytes) {
 }
 
 TEST(Osc, MessagesAreBigEndian) {
-  // The OSC 1.0 specification's own example message.
+  // The example message OSC 1.0's published format gives, byte for byte.
   EXPECT_EQ(Hex(OscMessage("/oscillator/4/frequency", 440.0f)),
             "2f6f7363696c6c61746f722f342f6672657175656e6379002c66000043dc0000");
   EXPECT_EQ(Hex(OscMessage("/a", int32_t(-2))), "2f6100002c690000fffffffe");
