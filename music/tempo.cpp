@@ -19,6 +19,21 @@ constexpr double kCombNorm = 0.8;
 // within the tempo followed (a Gaussian of kDriftStates), and what a jump
 // away from it must win by.
 constexpr double kLeak = 0.8, kDriftStates = 1.5, kJumpCost = 8;
+// Locked: the window full and the tempo held (within the drift) for two
+// seconds. From then on a jump to a metrical relative of the tempo followed
+// (its half or double, a third or three times, two or three halves, a
+// quarter or four times) is never taken: it is the same music counted
+// another way, and a lamp beat that changes speed on a steady beat is the
+// fault people see. Another tempo still may win, by kJumpCost.
+constexpr int kLockEstimates = 20;
+constexpr double kRelativeOctaves = 0.05;  // About 3.5 %.
+bool MetricallyRelated(double a, double b) {
+  const double octaves = std::fabs(std::log2(a / b));
+  for (double r : {1.0, 1.5849625, 0.5849625, 2.0}) {  // 2, 3, 3/2, 4.
+    if (std::fabs(octaves - r) < kRelativeOctaves) return true;
+  }
+  return false;
+}
 // A snare's body is a third to all of its strength, a hi-hat's a few per
 // cent: the beats in between lack body when their share of it is below this
 // part of the beats on the half tempo's. Such a tempo's comb score is then
@@ -45,6 +60,7 @@ void TempoTracker::Reset() {
   bpm_ = 0;
   started_ = false;
   lastState_ = -1;
+  heldEstimates_ = 0;
 }
 
 float TempoTracker::Cell(int64_t i) const { return cells_[static_cast<size_t>(((i % kRing) + kRing) % kRing)]; }
@@ -154,7 +170,11 @@ void TempoTracker::Estimate() {
   for (int j = kStatesPerOctave, checked = -99; j < states; ++j) {
     if (score[j] < 0.3 * best) continue;
     if (j - checked > 2) lacking = AlternateBeatsLackBody(60 / (bpmOf_[j] * kTempoCellSeconds)), checked = j;
-    if (lacking) score[j] *= kSubdivisionWeight;
+    if (!lacking) continue;
+    // Its beats are the half tempo's and the hits between: that evidence is
+    // the half tempo's, not a third tempo's that fits the same hits.
+    score[j - kStatesPerOctave] = std::max(score[j - kStatesPerOctave], score[j]);
+    score[j] *= kSubdivisionWeight;
   }
 
   // Each state's path: the best of its neighbours' (a Gaussian of a state
@@ -186,8 +206,12 @@ void TempoTracker::Estimate() {
     for (int i = std::max(0, lastState_ - 4); i <= std::min(states - 1, lastState_ + 4); ++i) {
       if (path_[i] > path_[near]) near = i;
     }
-    if (path_[state] - path_[near] < jumpCost) state = near;
+    const bool locked = count >= kWindowCells && heldEstimates_ >= kLockEstimates;
+    if ((locked && MetricallyRelated(bpmOf_[state], bpmOf_[lastState_])) || path_[state] - path_[near] < jumpCost) {
+      state = near;
+    }
   }
+  heldEstimates_ = lastState_ >= 0 && std::abs(state - lastState_) <= 4 ? heldEstimates_ + 1 : 0;
 
   // The state is about 1 % wide: the beat wants the period finer than that.
   // Here the comb takes each multiple where it falls: with a cell's

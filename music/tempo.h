@@ -15,7 +15,8 @@ constexpr double kTempoCellSeconds = 0.01;  // The grid: the player's steps are 
 // Gaussian transitions between neighbouring states adds it to each state's
 // path; leaving the tempo followed for another octave (or another piece's
 // tempo) costs a fixed amount, so that the kick/snare difference or a
-// change of accents does not flip the beat between an octave and the next.
+// change of accents does not flip the beat between an octave and the next;
+// once the tempo is locked, a metrical relative of it never wins.
 // A tempo whose every other beat has no body (the cells' low part: a hi-hat
 // between two kicks, not a snare) counts less: those are the beat's
 // subdivisions, and the half tempo is the beat.
@@ -61,6 +62,7 @@ class TempoTracker {
   std::vector<double> bpmOf_, prior_, path_;  // Per state: tempo, log prior, log path score.
   bool started_ = false;
   int lastState_ = -1;
+  int heldEstimates_ = 0;  // Estimates in a row within the drift of the last.
 };
 
 }  // namespace music

@@ -551,3 +551,75 @@ TEST_P(BeatLead, BeatsComeTheLeadEarlier) {
 INSTANTIATE_TEST_SUITE_P(Some, BeatLead, testing::Values(0.01, 0.02, 0.04));
 
 }  // namespace
+
+// ---- A rock beat whose snare sinks under the hats: one tempo, held.
+
+struct RockCase {
+  double bpm;
+  double snareDb[2];  // Under the kick, each for 8 bars in turn.
+  unsigned seed;
+};
+
+class RockBeat : public testing::TestWithParam<RockCase> {};
+
+// Kick on 1 and 3, snare on 2 and 4, closed hats on every eighth, for a
+// minute. Where the snare lies far under the hats its beats lack body and
+// the kicks' half tempo fits the hits as well: either may be heard, but
+// after the eighth second it must not change, nor pass through a third tempo.
+TEST_P(RockBeat, KeepsOneTempoOnceLocked) {
+  const RockCase& c = GetParam();
+  const int rate = 44100;
+  std::mt19937 rng(c.seed);
+  std::normal_distribution<double> noise;
+  auto hit = [&](double seconds, auto shape) {
+    std::vector<float> x(static_cast<size_t>(seconds * rate));
+    for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(shape(i / static_cast<double>(rate)));
+    return x;
+  };
+  double phase = 0;
+  const auto kick = hit(0.35, [&](double t) {  // The pitch drop makes it a kick.
+    phase += 2 * kPi * (50 + 90 * std::exp(-t / 0.03)) / rate;
+    return std::sin(phase) * std::exp(-t / 0.12) + 0.3 * noise(rng) * std::exp(-t / 0.004);
+  });
+  const auto snare = hit(0.25, [&](double t) {
+    return 0.5 * noise(rng) * std::exp(-t / 0.06) + 0.6 * std::sin(2 * kPi * 185 * t) * std::exp(-t / 0.05);
+  });
+  double last = 0;
+  const auto hat = hit(0.11, [&](double t) {  // Differenced noise: tilted towards the highs.
+    const double white = noise(rng), x = (white - last) * std::exp(-t / 0.018) * 0.175;
+    last = white;
+    return x;
+  });
+  std::vector<float> pcm(static_cast<size_t>(65 * rate), 0.0f);
+  auto add = [&](const std::vector<float>& sound, double at, double gain) {
+    const size_t from = static_cast<size_t>(at * rate);
+    for (size_t i = 0; i < sound.size() && from + i < pcm.size(); ++i) pcm[from + i] += static_cast<float>(gain * sound[i]);
+  };
+  const double beat = 60 / c.bpm;
+  for (int i = 0; i * beat < 64; ++i) {
+    add(i % 2 == 0 ? kick : snare, i * beat, 0.8 * (i % 2 == 0 ? 1 : Gain(c.snareDb[i / 32 % 2])));
+    add(hat, i * beat, 1), add(hat, (i + 0.5) * beat, 1);
+  }
+  float peak = 0;
+  for (float s : pcm) peak = std::max(peak, std::fabs(s));
+  for (float& s : pcm) s *= 0.9f / peak;
+
+  int octave = 99, changes = 0, thirds = 0;
+  float lowest = 1e9f, highest = 0;
+  for (const Frame& f : Analyse(pcm, rate, 1)) {
+    if (f.time < 8 || f.time > 64) continue;
+    const double octaves = std::log2(f.bpm / c.bpm);
+    const int now = static_cast<int>(std::lround(octaves));
+    changes += octave != 99 && now != octave;
+    thirds += std::fabs(octaves - now) > 0.05;
+    octave = now;
+    lowest = std::min(lowest, f.bpm), highest = std::max(highest, f.bpm);
+  }
+  EXPECT_EQ(changes, 0) << "between " << lowest << " and " << highest << " BPM";
+  EXPECT_EQ(thirds, 0) << "steps at neither the tempo nor an octave of it, between " << lowest << " and " << highest;
+}
+
+INSTANTIATE_TEST_SUITE_P(SnareUnderTheHats, RockBeat, testing::Values(
+    RockCase{141, {-12, -20}, 1}, RockCase{141, {-12, -20}, 2}, RockCase{141, {-16, -24}, 1},
+    RockCase{128, {-16, -24}, 1}, RockCase{160, {-12, -20}, 2}, RockCase{141, {-2, -10}, 1},
+    RockCase{100, {-8, -16}, 1}));
