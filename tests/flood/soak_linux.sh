@@ -50,7 +50,7 @@ fds() { ls "/proc/$PROGRAM_PID/fd" | wc -l; }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$PROGRAM_PID/status"; }
 
 start_program
-window=$(main_window) || { fail "no main window"; finish; }
+window=$(main_window 8) || { fail "no main window within 8 s"; finish; }
 expect_title "$window" "Pipe Server Vantrelle (p:0)" "the emulation mode"
 sessions 40 1  # The warm-up.
 sleep 0.5
