@@ -2,9 +2,10 @@
 # a folder of its own and no other program sees the driver stand-ins.
 get_target_property(port_driver port_io PORT_DRIVER_NAME)
 
-# A stand-in of the driver DLL, under the real DLL's name, in <folder>.
+# A stand-in of the driver DLL, under the real DLL's name, in <folder> of
+# the caller's build folder (the Windows program's tests use it too).
 function(add_fake_driver target folder)
-  add_library(${target} SHARED fake_inpout.cpp)
+  add_library(${target} SHARED ${PROJECT_SOURCE_DIR}/tests/port/fake_inpout.cpp)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${port_driver} PREFIX ""
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${folder}
@@ -35,8 +36,6 @@ pipeserver_add_test(NAME port_win_start
   TIMEOUT 300)
 
 # The back end itself with no DLL beside it: the probe and its refusal.
-add_executable(port_io_win_tests port_io_win_test.cpp)
-target_link_libraries(port_io_win_tests PRIVATE port_io GTest::gtest_main)
+pipeserver_add_gtest(port_io_win_tests SOURCES port_io_win_test.cpp LIBS port_io)
 target_compile_definitions(port_io_win_tests PRIVATE PORT_DRIVER_DLL="${port_driver}.dll")
 set_target_properties(port_io_win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/unit)
-pipeserver_add_test(NAME port_io_win_tests COMMAND port_io_win_tests)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The many-client driver: real clients against the real listener in the
-host (tests/soak/soak_host.cpp), or against the shipped Linux program.
+host (tests/soak/soak_host.cpp).
 
   clients.py listener --host H --client C --lightsend L [--wine]
       the listener's behaviour scenario by scenario, with lightsend and raw
@@ -10,8 +10,6 @@ host (tests/soak/soak_host.cpp), or against the shipped Linux program.
       (tests/support/pipe_harness.py), then descriptors (handles) and memory
   clients.py idle --host H --client C [--lines 100000]
       no CPU while waiting, alone or with a silent client; no memory growth
-  clients.py shipped --program P --xprobe X --text-ref T --lightsend L
-      a short soak of the shipped Linux program on a private Xvfb
 
 Linux: re-runs itself in a private network namespace
 (tests/support/private_net.sh), where the abstract socket name is its own.
@@ -22,17 +20,15 @@ kept (pipe_harness.Client: SOAK_CLIENT_LOG=DIR, SOAK_CLIENT_WINEDEBUG).
 import argparse
 import os
 import random
-import re
 import signal
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from pipe_harness import (DEPS, READ_SIZE, TIMEOUT, Client, Display, Failure, Host, command,  # noqa: E402
-                          enter_private_net, frame, real_sessions)
+from pipe_harness import (READ_SIZE, TIMEOUT, Client, Display, Failure, Host, command,  # noqa: E402
+                          enter_private_net, frame)
 
 
 # --- what a session writes ---------------------------------------------------
@@ -519,105 +515,11 @@ def idle(args):
     return c.verdict()
 
 
-# --- the shipped Linux program ----------------------------------------------------
-
-def shipped(args):
-    """The program as shipped (the real port back end, in the emulation mode
-    only: no test touches a port): its title; sessions of socat and
-    lightsend clients, some killed in the middle of a line
-    (pipe_harness.real_sessions). Afterwards the picture shows the last full
-    session's last line with ">xxx", the program holds no more descriptors
-    and little more memory than after a warm-up, and ends with status 0
-    when its window is closed."""
-    c = Checks()
-    work = tempfile.mkdtemp(prefix="clients-shipped-")
-    started = []
-    xvfb_pid = None
-
-    def run(*words, **options):
-        return subprocess.run(list(words), capture_output=True, timeout=10, **options)
-
-    def until(seconds, test):
-        deadline = time.monotonic() + seconds
-        while not test():
-            if time.monotonic() > deadline:
-                return False
-            time.sleep(0.1)
-        return True
-
-    def window(name):  # As the scripts find one (scripts/deps.sh), within 8 s.
-        found = run("bash", "-c", 'source "$0" && wait_window "$1" 8', DEPS, name).stdout.split()
-        if not found:
-            raise Failure("no window " + name)
-        return found[0].decode()
-
-    def capture(win, path):
-        return run(args.xprobe, "capture", win, path).returncode == 0
-
-    try:
-        # An Xvfb of its own, started as the scripts start theirs; it outlives
-        # the shell that started it, and is ended below by its id.
-        display, xvfb = run("bash", "-c", 'source "$0" && unset DISPLAY && start_virtual_display && '
-                            'echo "$DISPLAY $XVFB_PID"', DEPS, check=True).stdout.split()
-        xvfb_pid = int(xvfb)
-        os.environ["DISPLAY"] = display.decode()
-        output = open(os.path.join(work, "program.out"), "w+")
-        program = subprocess.Popen([args.program], stdout=output, stderr=output,
-                                   env=dict(os.environ, PIPESERVER_PORT_LOG=os.path.join(work, "port.log")))
-        started.append(program)
-        main = window(r"Pipe Server Vantrelle \(p:[0-9A-F]+\)")
-        title = run("xdotool", "getwindowname", main).stdout.decode().strip()
-        c.check(title == "Pipe Server Vantrelle (p:0)", "the emulation mode's title", ": " + title)
-
-        def fds_rss():
-            with open("/proc/%d/status" % program.pid) as status:
-                rss = int(re.search(r"VmRSS:\s+(\d+)", status.read()).group(1))
-            return len(os.listdir("/proc/%d/fd" % program.pid)), rss
-
-        real_sessions(args.lightsend, 40, 1)  # The warm-up.
-        time.sleep(0.5)
-        fds_before, rss_before = fds_rss()
-        last, display = real_sessions(args.lightsend, args.sessions, 2)
-        lamps = ["%02x" % bank for bank in display.lamps]
-        picture = os.path.join(work, "capture.ppm")
-        c.check(until(5, lambda: capture(main, picture) and run(args.xprobe, "lamps", picture, *lamps,
-                                                                 "text").returncode == 0),
-                "after %d sessions, %s: lamps %s %s" % (args.sessions, last.decode(), *lamps))
-        reference = os.path.join(work, "reference.ppm")
-        text_ref = subprocess.Popen([args.text_ref, ">xxx"])
-        started.append(text_ref)
-        time.sleep(0.3)
-        ref_ok = capture(window("status text reference"), reference)
-        c.check(ref_ok and until(5, lambda: capture(main, picture) and run(
-            args.xprobe, "compare", picture, reference, "0", "0", "256", "20").returncode == 0), "status text '>xxx'")
-        time.sleep(0.5)
-        fds_after, rss_after = fds_rss()
-        c.check(fds_after == fds_before, "descriptors: %d after the warm-up, %d after the sessions"
-                % (fds_before, fds_after))
-        c.check(rss_after <= rss_before + args.rss_slack_kb, "VmRSS: %d kB -> %d kB (slack %d kB)"
-                % (rss_before, rss_after, args.rss_slack_kb))
-        run(args.xprobe, "close", main)
-        c.status("after the soak, 5 s after its window was closed", program.wait(timeout=5), 0)
-        output.seek(0)
-        report = output.read()  # It ends with _Exit: a sanitizer's report does not change its exit code.
-        c.check(not re.search("Sanitizer|runtime error", report), "no sanitizer report", ":\n" + report)
-    except (Failure, subprocess.SubprocessError) as failure:
-        c.check(False, "the run", ": " + str(failure))
-    finally:
-        for process in reversed(started):
-            process.kill()
-            process.wait()
-        if xvfb_pid:
-            os.kill(xvfb_pid, signal.SIGKILL)
-    return c.verdict()
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     scenarios = parser.add_subparsers(dest="scenario", required=True)
     for name, options in (("listener", ["--host", "--client", "--lightsend"]), ("soak", ["--host", "--client"]),
-                          ("idle", ["--host", "--client"]),
-                          ("shipped", ["--program", "--xprobe", "--text-ref", "--lightsend"])):
+                          ("idle", ["--host", "--client"])):
         sub = scenarios.add_parser(name)
         for option in options:
             sub.add_argument(option, required=True)
@@ -625,18 +527,17 @@ def main():
     scenarios.choices["soak"].add_argument("--sessions", type=int, default=1000)
     scenarios.choices["soak"].add_argument("--warmup", type=int, default=20, help="sessions before the baseline")
     scenarios.choices["soak"].add_argument("--seed", type=int, default=None)
-    scenarios.choices["shipped"].add_argument("--sessions", type=int, default=300)
     scenarios.choices["idle"].add_argument("--idle-seconds", type=float, default=5.0)
     scenarios.choices["idle"].add_argument("--max-ticks", type=int, default=2)
     scenarios.choices["idle"].add_argument("--lines", type=int, default=100000)
-    for name, slack in (("soak", 512), ("idle", 1024), ("shipped", 512)):
+    for name, slack in (("soak", 512), ("idle", 1024)):
         scenarios.choices[name].add_argument("--rss-slack-kb", type=int, default=slack)
     args = parser.parse_args()
     if args.wine and not os.environ.get("WINEPREFIX"):
         parser.error("--wine needs WINEPREFIX (the build's own prefix, with wineserver -p running)")
     if not args.wine:
         enter_private_net()
-    return {"listener": listener, "soak": soak, "idle": idle, "shipped": shipped}[args.scenario](args)
+    return {"listener": listener, "soak": soak, "idle": idle}[args.scenario](args)
 
 
 if __name__ == "__main__":

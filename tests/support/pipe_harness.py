@@ -1,8 +1,7 @@
 """The library of the many-client driver (tests/soak/clients.py): processes
 that print one line per event and the threads that read them, the soak host
 and client as processes (natively or under Wine), the private network
-namespace, sessions of real clients (socat, lightsend) against a real
-program, and a small model of what the server must show after each read
+namespace, and a small model of what the server must show after each read
 (the line framing and a light line, written from the rules, not from the
 code).
 """
@@ -10,13 +9,11 @@ import atexit
 import functools
 import os
 import queue
-import random
 import shutil
 import subprocess
 import sys
 import tempfile
 import threading
-import time
 
 TIMEOUT = 20.0  # Seconds for any one answer; sanitizers and Wine are slow.
 SUPPORT_DIR = os.path.dirname(os.path.abspath(__file__))
@@ -310,41 +307,3 @@ class Display:
 
 def escape(text):
     return "".join(chr(b) if 0x20 <= b < 0x7F and b not in b'"\\' else "\\x%02x" % b for b in text)
-
-
-# --- sessions of real clients ------------------------------------------------
-
-def real_sessions(lightsend, count, seed):
-    """Client sessions against the program's socket with real clients: each
-    connects, sends 1 to 5 lines with a pause between them and goes; every
-    fourth is killed in the middle of a line. Returns the last line that a
-    session sent in full and the Display that it leaves."""
-    rng = random.Random(seed)
-    socat = ["socat", "-u", "-", "ABSTRACT-CONNECT:tormelin"]
-    last = None
-    for session in range(count):
-        lines = [b">5L%04X" % rng.randrange(0x10000) for _ in range(rng.randint(1, 5))]
-        if session % 2 == 0 and session % 4 != 3:
-            subprocess.run([lightsend, "--delay", "20"] + [l.decode() for l in lines], check=True, timeout=20)
-            last = lines[-1]
-            continue
-        killed = session % 4 == 3 and session != count - 1
-        client = subprocess.Popen(socat, stdin=subprocess.PIPE)
-        # Killed mid-line: whole lines, then part of one, then SIGKILL.
-        for data in [l + b"\n" for l in lines[:-1]] + [lines[-1][:4] if killed else lines[-1] + b"\n"]:
-            client.stdin.write(data)
-            client.stdin.flush()
-            time.sleep(0.02)
-        if killed:
-            client.kill()
-            client.wait()
-            client.stdin.close()
-            continue  # What reached the program of this session is uncertain.
-        client.stdin.close()
-        if client.wait(timeout=20) != 0:
-            raise Failure("socat failed")
-        last = lines[-1]
-    display = Display()
-    display.apply(last)
-    return last, display
-
