@@ -13,7 +13,9 @@ export LIMIT=15
 # --- bad input: a message on standard error and status 2, no window -------
 start_xvfb
 rows=0
-while IFS='|' read -r tail word; do
+# The third column ("start-up": the Windows program finds the fault when
+# it starts) changes nothing here: this program refuses the output before.
+while IFS='|' read -r tail word _; do
   case "$tail" in '#'* | '') continue ;; esac
   tail=$(echo "$tail" | xargs) word=$(echo "$word" | xargs)
   status=0
