@@ -11,6 +11,7 @@ enum : unsigned { kMaxFtdiDevice = 127 };  // USB's own limit of devices on one 
 // The time from one frame's start to the next: 513 slots at 250 kbaud take
 // 22.6 ms on the wire, and receivers expect a frame at least every second.
 constexpr double kOpenDmxFrameSeconds = 0.024;
+constexpr double kOpenDmxShortestFrameSeconds = 0.023;
 
 bool OpenDmxInThisBuild();
 

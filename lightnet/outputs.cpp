@@ -285,15 +285,18 @@ void WaitUntil(const OutputRun& run, double due) {
 
 // Open DMX: the host makes every frame and receivers follow only while
 // frames come, so the newest state goes every frame time, changed or not.
-// Frames keep to their schedule; one that is late by a whole frame time
-// (a slow write, an interface gone) starts it again instead of a burst.
+// Frames keep to their schedule, but a frame after a late one is shortened
+// by at most 1 ms (never below 23 ms), and one late by a whole frame time
+// (a slow write, an interface gone) starts the schedule again: no burst.
 void RefreshBody(OutputRun& run) {
   double due = MonotonicSeconds();
   while (!run.stopping.load()) {
+    Ready(run);  // Opening the interface takes a while: not the frame's time.
+    const double started = MonotonicSeconds();
     SendFrame(run, run.wanted.load(), false);
     due += kOpenDmxFrameSeconds;
-    const double now = MonotonicSeconds();
-    if (now > due + kOpenDmxFrameSeconds) due = now;
+    if (due < started + kOpenDmxShortestFrameSeconds) due = started + kOpenDmxShortestFrameSeconds;
+    if (MonotonicSeconds() > due + kOpenDmxFrameSeconds) due = MonotonicSeconds();
     WaitUntil(run, due);
   }
   OpenDmxClose(run.openDmx);
