@@ -23,11 +23,11 @@ void ShowOutputsBox() {
   std::free(text);
 }
 
+namespace {
+
 // An Open DMX interface that cannot be opened at start-up (no FTDI library,
 // no such interface) is one box and the program runs without it, as a fault
 // on the command line is; one that goes away later is the output's fault.
-namespace {
-
 void LeaveOutUnopenedInterfaces(OutputOptions* named) {
   size_t kept = 0;
   for (size_t i = 0; i < named->count; ++i) {

@@ -18,6 +18,7 @@ enum : FtStatus { kFtOk = 0 };
 enum : UCHAR { kBits8 = 8, kStopBits2 = 2, kParityNone = 0 };
 enum : USHORT { kFlowNone = 0 };
 enum : ULONG { kPurgeRx = 1, kPurgeTx = 2 };
+enum : ULONG { kReadTimeoutMs = 0, kWriteTimeoutMs = 100 };  // 0: the program never reads.
 
 struct D2xx {
   FtStatus(WINAPI* open)(int device, FtHandle* handle);
@@ -27,6 +28,7 @@ struct D2xx {
   FtStatus(WINAPI* setFlowControl)(FtHandle, USHORT flow, UCHAR xon, UCHAR xoff);
   FtStatus(WINAPI* clrRts)(FtHandle);
   FtStatus(WINAPI* purge)(FtHandle, ULONG mask);
+  FtStatus(WINAPI* setTimeouts)(FtHandle, ULONG readMs, ULONG writeMs);
   FtStatus(WINAPI* setBreakOn)(FtHandle);
   FtStatus(WINAPI* setBreakOff)(FtHandle);
   FtStatus(WINAPI* write)(FtHandle, void* buffer, DWORD bytes, DWORD* written);
@@ -35,8 +37,8 @@ struct D2xx {
 
 // The same order as D2xx's members.
 const char* const kCallNames[] = {"FT_Open",        "FT_ResetDevice", "FT_SetBaudRate", "FT_SetDataCharacteristics",
-                                  "FT_SetFlowControl", "FT_ClrRts",   "FT_Purge",       "FT_SetBreakOn",
-                                  "FT_SetBreakOff", "FT_Write",       "FT_Close"};
+                                  "FT_SetFlowControl", "FT_ClrRts",   "FT_Purge",       "FT_SetTimeouts",
+                                  "FT_SetBreakOn",  "FT_SetBreakOff", "FT_Write",       "FT_Close"};
 static_assert(sizeof(kCallNames) / sizeof(kCallNames[0]) == sizeof(D2xx) / sizeof(void (*)()),
               "a name for every call");
 
@@ -183,6 +185,10 @@ void* OpenDmxOpen(unsigned device, char* why, size_t size) {
   if (status == kFtOk) status = Calls.setFlowControl(handle, kFlowNone, 0, 0), step = "FT_SetFlowControl";
   if (status == kFtOk) status = Calls.clrRts(handle), step = "FT_ClrRts";
   if (status == kFtOk) status = Calls.purge(handle, kPurgeRx | kPurgeTx), step = "FT_Purge";
+  // A write that cannot finish (an interface that hangs) ends after the
+  // time of a few frames instead of holding the output's thread forever:
+  // it then counts as the interface gone.
+  if (status == kFtOk) status = Calls.setTimeouts(handle, kReadTimeoutMs, kWriteTimeoutMs), step = "FT_SetTimeouts";
   Link* link = status == kFtOk ? static_cast<Link*>(std::calloc(1, sizeof(Link))) : nullptr;
   if (link == nullptr) {
     std::snprintf(why, size, "FTDI interface %u refused DMX's line settings (%s: status %lu)", device, step,

@@ -126,6 +126,13 @@ __declspec(dllexport) FtStatus WINAPI FT_Purge(void* handle, ULONG mask) {
   return status;
 }
 
+__declspec(dllexport) FtStatus WINAPI FT_SetTimeouts(void* handle, ULONG readMs, ULONG writeMs) {
+  const double began = Microseconds();
+  const FtStatus status = Answer(handle);
+  Log(began, "FT_SetTimeouts %lu %lu %lu", readMs, writeMs, status);
+  return status;
+}
+
 __declspec(dllexport) FtStatus WINAPI FT_SetBreakOn(void* handle) {
   const double began = Microseconds();
   const FtStatus status = Answer(handle);

@@ -115,7 +115,7 @@ TEST_F(OpenDmx, FramesOnTheLine) {
   ASSERT_LT(firstBreak, calls.size());
   const std::vector<Call> setup(calls.begin(), calls.begin() + long(firstBreak));
   for (const char* name : {"FT_ResetDevice", "FT_SetBaudRate", "FT_SetDataCharacteristics", "FT_SetFlowControl",
-                           "FT_ClrRts", "FT_Purge"})
+                           "FT_ClrRts", "FT_Purge", "FT_SetTimeouts"})
     EXPECT_EQ(Count(setup, name), 2u) << name;
   for (const Call& call : setup) {
     SCOPED_TRACE(call.name);
@@ -130,6 +130,8 @@ TEST_F(OpenDmx, FramesOnTheLine) {
       EXPECT_EQ(call.Arg(0), 0ul);  // FT_FLOW_NONE.
     } else if (call.name == "FT_Purge") {
       EXPECT_EQ(call.Arg(0), 3ul);  // Receive and transmit.
+    } else if (call.name == "FT_SetTimeouts") {
+      EXPECT_GT(call.Arg(1), 24ul) << "a write timeout longer than a frame";  // 0 would wait forever.
     }
   }
 
