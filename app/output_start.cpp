@@ -1,11 +1,13 @@
 #include "app/output_start.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/main_window.h"
 #include "app/ui_ops.h"
 #include "lightnet/net_platform.h"
+#include "lightnet/open_dmx.h"
 #include "lightnet/output_options.h"
 #include "lightnet/outputs.h"
 
@@ -20,6 +22,35 @@ void ShowOutputsBox() {
   ShowMessageBox(nullptr, text, "Outputs", kBoxOk | kBoxIconInformation);
   std::free(text);
 }
+
+namespace {
+
+// An Open DMX interface that cannot be opened at start-up (no FTDI library,
+// no such interface) is one box and the program runs without it, as a fault
+// on the command line is; one that goes away later is the output's fault.
+void LeaveOutUnopenedInterfaces(OutputOptions* named) {
+  size_t kept = 0;
+  for (size_t i = 0; i < named->count; ++i) {
+    const OutputConfig& output = named->outputs[i];
+    if (output.kind == OutputKind::kOpenDmx) {
+      char why[320];
+      void* link = OpenDmxOpen(output.ftdiDevice, why, sizeof why);
+      if (link == nullptr) {
+        char text[sizeof why + 96];
+        // The words as the command line has them: "--opendmx 1".
+        std::snprintf(text, sizeof text, "--opendmx %u: %s.\n\nThe program runs without this output.",
+                      unsigned(output.ftdiDevice), why);
+        ShowMessageBox(nullptr, text, APP_TITLE, kBoxOk | kBoxIconWarning);
+        continue;
+      }
+      OpenDmxClose(link);  // Its own thread opens it again.
+    }
+    named->outputs[kept++] = output;
+  }
+  named->count = kept;
+}
+
+}  // namespace
 
 void StartNamedOutputs(const char* commandTail) {
   // From the heap, for the Windows program's size (see lightnet/outputs.cpp); the
@@ -38,6 +69,7 @@ void StartNamedOutputs(const char* commandTail) {
     std::strcat(text, ".\n\nThe program runs without this output.");
     ShowMessageBox(nullptr, text, APP_TITLE, kBoxOk | kBoxIconWarning);
   }
+  LeaveOutUnopenedInterfaces(&named);
   StartOutputs(named.outputs, named.count);
   std::free(options);
 }

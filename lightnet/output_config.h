@@ -7,7 +7,7 @@
 
 #include "protocol/light_line.h"
 
-enum class OutputKind : uint8_t { kSacn, kArtNet, kWled, kDdp, kOla };
+enum class OutputKind : uint8_t { kSacn, kArtNet, kWled, kDdp, kOla, kOpenDmx };
 
 enum : size_t {
   kMaxOutputs = 8,
@@ -37,6 +37,7 @@ struct OutputConfig {
   bool multicast;           // sACN to the universe's group.
   uint32_t universe;        // sACN 1-63999, Art-Net port address 0-32767, OLA's universe number.
   uint8_t priority;         // sACN, 0-200.
+  uint16_t ftdiDevice;      // Open DMX: the FTDI device's index, 0 for the first.
   DmxMapping dmx;
   PixelMapping pixels;
 };

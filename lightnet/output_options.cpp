@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "lightnet/ola_link.h"
+#include "lightnet/open_dmx.h"
 #include "lightnet/packets.h"
 #include "protocol/option_number.h"
 #include "protocol/short_text.h"
@@ -15,7 +16,10 @@ const char kOutputOptionsUsage[] =
     "  --wled HOST               WLED realtime UDP (DRGB/DNRGB, port 21324)\n"
     "  --ddp HOST                DDP (port 4048), to WLED and other pixel controllers\n"
     "  --ola UNIVERSE            the local olad's universe (Linux builds with libola)\n"
-    "DMX outputs (sACN, Art-Net, OLA):\n"
+    "  --opendmx [DEVICE]        Windows: an Open DMX interface through FTDI's D2XX driver,\n"
+    "                            DEVICE its index (default 0, the first); on Linux, Open DMX\n"
+    "                            goes through olad's FTDI plug-in: --ola UNIVERSE\n"
+    "DMX outputs (sACN, Art-Net, OLA, Open DMX):\n"
     "  --universe N              sACN 1-63999 (default 1); Art-Net port address 0-32767\n"
     "                            or NET:SUBNET:UNIVERSE (default 0:0:0); OLA's universe\n"
     "  --start CHANNEL           lamp 0's channel, 1-512 (default 1); lamp n follows at\n"
@@ -158,7 +162,7 @@ bool SameHostName(const char* a, const char* b) {
 // Every word that begins with two dashes and means something here, for the
 // hint at a word written with one dash or with '='.
 const char* const kOptionNames[] = {
-    "--sacn", "--artnet", "--wled", "--ddp", "--ola", "--universe", "--start", "--channels",
+    "--sacn", "--artnet", "--wled", "--ddp", "--ola", "--opendmx", "--universe", "--start", "--channels",
     "--channels-per-lamp", "--on", "--off", "--priority", "--interface", "--start-pixel",
     "--pixels-per-lamp", "--color", "--colour", "--help", "--version", "--no-window",
 };
@@ -280,6 +284,11 @@ struct Reader {
       text.Add(": at most 8");
       return FailValue(outputWord, outputValue, text.c_str());
     }
+    // After its options: both programs name the same first fault.
+    if (current.kind == OutputKind::kOpenDmx && !OpenDmxInThisBuild())
+      return FailValue(outputWord, outputValue,
+                       "Open DMX is driven by the Windows program only; on Linux use olad's FTDI plug-in "
+                       "and --ola UNIVERSE");
     if (!IsPixelOutput(current.kind)) {
       if (!CheckChannels()) return;
       if (current.kind == OutputKind::kSacn && !CheckSacnGroup()) return;
@@ -359,6 +368,7 @@ struct Reader {
   // An output before this one that sends the same thing to the same place.
   bool SameOutput(const OutputConfig& other) const {
     if (other.kind != current.kind) return false;
+    if (current.kind == OutputKind::kOpenDmx) return other.ftdiDevice == current.ftdiDevice;
     const bool sameDestination = (other.address != 0 && other.address == current.address) ||
                                  (other.address == 0 && current.address == 0 && SameHostName(other.host, current.host));
     if (!sameDestination) return false;
@@ -427,6 +437,24 @@ struct Reader {
     }
     current.address = 0;
     if (!IsHostName(argument)) FailValue(option, argument, "not an IPv4 address or host name");
+  }
+
+  // Open DMX's FTDI device index: the next word unless it is an option; 0,
+  // the first interface, without one. Read on every platform, so that a bad
+  // index is named alike by both programs (see CheckWhole).
+  void OpenDmxDevice(const char** cursor, const Word& option) {
+    const char* before = *cursor;
+    Word& value = outputValue;
+    if (!NextWord(cursor, &value) || value.IsOption()) {
+      *cursor = before;
+      value = Word{"", 0};
+    } else {
+      unsigned long index = 0;
+      if (!ReadDecimal(value, &index))
+        return FailValue(option, value, "not an FTDI device index (0 for the first interface, 1 for the second)");
+      if (index > kMaxFtdiDevice) return FailRange(option, "the FTDI device index", 0, kMaxFtdiDevice, &value);
+      current.ftdiDevice = uint16_t(index);
+    }
   }
 
   // A comma-separated list of first channels, one per lamp from lamp 0.
@@ -578,8 +606,11 @@ void Reader::Read(const char* tail) {
       Begin(word, OutputKind::kOla);
       if (!OlaInThisBuild()) Fail(word, "needs a build with libola; this one has none");
       if (Number(&cursor, word, "the OLA universe", 0, 0xFFFFFFFu, &n, &outputValue)) current.universe = uint32_t(n);
+    } else if (word.Is("--opendmx")) {
+      Begin(word, OutputKind::kOpenDmx);
+      OpenDmxDevice(&cursor, word);
     } else if (word.Is("--universe")) {
-      if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
+      if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx && current.kind != OutputKind::kOpenDmx)) continue;
       Once(word, kUniverseBit);
       if (current.kind == OutputKind::kSacn) {
         if (Number(&cursor, word, "the sACN universe", 1, 63999, &n)) current.universe = uint32_t(n);

@@ -8,6 +8,7 @@
 
 #include "lightnet/net_platform.h"
 #include "lightnet/ola_link.h"
+#include "lightnet/open_dmx.h"
 #include "lightnet/packets.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
@@ -17,14 +18,17 @@ namespace {
 
 // Why an output is not sending now; kept with the system's error number in
 // one word, so that the window reads it while the sender changes it.
-enum class Fault : uint32_t { kNone, kNoHost, kSocket, kSend, kRefused, kOlaNotRunning, kOlaGone };
+enum class Fault : uint32_t { kNone, kNoHost, kSocket, kSend, kRefused, kOlaNotRunning, kOlaGone, kNoInterface,
+                              kInterfaceGone };
 const char* const kFaultTexts[] = {"",
                                    "cannot find the host",
                                    "",
                                    "cannot send",
                                    "nothing listens on the receiver's port",
                                    "olad is not running",
-                                   "olad has gone"};
+                                   "olad has gone",
+                                   "the FTDI interface cannot be opened",
+                                   "the FTDI interface has gone"};
 
 // One output's state, made by StartOutputs.
 struct OutputRun {
@@ -39,6 +43,8 @@ struct OutputRun {
   Gate* wake;      // The listener's and the stop's wake-up of the sender.
   intptr_t socket;  // -1: none open.
   void* ola;
+  void* openDmx;
+  double openTriedAt;  // Open DMX: the last try to open the interface.
   bool named;       // The receiver is a host name, looked up by this thread.
   double lookedUpAt;
   bool lookedUp;    // At least one lookup was made.
@@ -60,7 +66,7 @@ std::atomic<bool> Stopped;
 bool AllEnded;  // Every sender of the stopped runs has ended.
 uint8_t ComponentId[16];
 const char kSourceName[] = "Pipe Server Vantrelle";
-const char* const kKindNames[] = {"sACN", "Art-Net", "WLED", "DDP", "OLA"};
+const char* const kKindNames[] = {"sACN", "Art-Net", "WLED", "DDP", "OLA", "Open DMX"};
 
 enum : uint8_t { kWledTimeoutSeconds = 2, kWledHandBack = 0 };
 enum : unsigned {
@@ -144,6 +150,16 @@ bool Ready(OutputRun& run) {
     if (run.ola == nullptr) run.ola = OlaConnect();
     if (run.ola == nullptr) SetFault(run, Fault::kOlaNotRunning, 0);
     return run.ola != nullptr;
+  }
+  if (config.kind == OutputKind::kOpenDmx) {
+    // An interface that has gone is tried again once a second, not every frame.
+    const double now = MonotonicSeconds();
+    if (run.openDmx == nullptr && now - run.openTriedAt >= 1.0) {
+      run.openTriedAt = now;
+      run.openDmx = OpenDmxOpen(config.ftdiDevice, nullptr, 0);
+      if (run.openDmx == nullptr) SetFault(run, Fault::kNoInterface, 0);
+    }
+    return run.openDmx != nullptr;
   }
   if (config.address == 0) {
     const double now = MonotonicSeconds();
@@ -229,6 +245,17 @@ bool SendFrame(OutputRun& run, LampBits lamps, bool last) {
         run.ola = nullptr;
       }
       break;
+    case OutputKind::kOpenDmx:
+      if (last) return true;  // Receivers keep the last frame when frames stop.
+      BuildDmxLevels(config.dmx, lamps, run.levels);
+      good = OpenDmxSendFrame(run.openDmx, run.levels);
+      if (!good) {
+        SetFault(run, Fault::kInterfaceGone, 0);
+        OpenDmxClose(run.openDmx);
+        run.openDmx = nullptr;
+        run.openTriedAt = MonotonicSeconds();
+      }
+      break;
   }
   if (good)
     FrameWent(run);
@@ -246,8 +273,38 @@ void WaitForWake(OutputRun& run, double seconds) {
   GateWait(run.wake, seconds);
 }
 
+// Returns at `due`: a sleep to a millisecond short of it, then the clock
+// watched, since a sleep alone may end a timer tick late and the frame time
+// has a window of 2 ms (about 1 ms of a processor a frame).
+void WaitUntil(const OutputRun& run, double due) {
+  const double left = due - MonotonicSeconds();
+  if (left > 0.002) SleepSeconds(left - 0.001);
+  while (MonotonicSeconds() < due && !run.stopping.load()) {
+  }
+}
+
+// Open DMX: the host makes every frame and receivers follow only while
+// frames come, so the newest state goes every frame time, changed or not.
+// Frames keep to their schedule, but a frame after a late one is shortened
+// by at most 1 ms (never below 23 ms), and one late by a whole frame time
+// (a slow write, an interface gone) starts the schedule again: no burst.
+void RefreshBody(OutputRun& run) {
+  double due = MonotonicSeconds();
+  while (!run.stopping.load()) {
+    Ready(run);  // Opening the interface takes a while: not the frame's time.
+    const double started = MonotonicSeconds();
+    SendFrame(run, run.wanted.load(), false);
+    due += kOpenDmxFrameSeconds;
+    if (due < started + kOpenDmxShortestFrameSeconds) due = started + kOpenDmxShortestFrameSeconds;
+    if (MonotonicSeconds() > due + kOpenDmxFrameSeconds) due = MonotonicSeconds();
+    WaitUntil(run, due);
+  }
+  OpenDmxClose(run.openDmx);
+}
+
 void SenderBody(void* arg) {
   OutputRun& run = *static_cast<OutputRun*>(arg);
+  if (run.config.kind == OutputKind::kOpenDmx) return RefreshBody(run);
   const double keepAlive = KeepAliveSeconds(run.config.kind);
   LampBits sentState = run.wanted.load();
   SendFrame(run, sentState, false);
@@ -307,6 +364,8 @@ void AddDescription(const OutputConfig& config, ShortText* text) {
   text->Add(kKindNames[int(config.kind)]);
   if (config.kind == OutputKind::kOla) {
     text->Add(" to olad, universe ").AddNumber(config.universe);
+  } else if (config.kind == OutputKind::kOpenDmx) {
+    text->Add(" on FTDI interface ").AddNumber(config.ftdiDevice);
   } else {
     text->Add(" to ").Add(config.host);
     if (config.multicast && std::strcmp(config.host, "multicast") != 0) text->Add(" (multicast)");
@@ -416,9 +475,12 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
     OutputRun& run = Runs[i];
     run.config = outputs[i];
     run.socket = -1;
-    run.named = outputs[i].kind != OutputKind::kOla && outputs[i].address == 0;
+    run.named = outputs[i].kind != OutputKind::kOla && outputs[i].kind != OutputKind::kOpenDmx &&
+                outputs[i].address == 0;
+    run.openTriedAt = -1e9;
     run.name.Add(kKindNames[int(outputs[i].kind)]);
     if (outputs[i].host[0] != '\0') run.name.Add(" ").Add(outputs[i].host);
+    if (outputs[i].kind == OutputKind::kOpenDmx) run.name.Add(" ").AddNumber(outputs[i].ftdiDevice);
     ShortText line;
     AddDescription(run.config, &line);
     PrintConsoleLine(line.c_str());

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "lightnet/ola_link.h"
+#include "lightnet/open_dmx.h"
 #include "lightnet/packets.h"
 #include "tests/support/test_threads.h"
 
@@ -23,6 +24,9 @@ bool Refusing, RefusalPending;
 std::vector<Datagram> SentDatagrams;
 std::vector<std::string> LookupNames, SaidLines;
 size_t OlaSends;
+bool OpenDmxThere = true;
+size_t OpenDmxOpenCount, OpenDmxFrameCount;
+std::vector<uint8_t> OpenDmxLast(512, 0);
 
 // Keeps the receiver's pixels at least `pixels` long.
 void Grow(std::vector<uint8_t>* pixels, size_t bytes) {
@@ -43,6 +47,9 @@ void Reset() {
   LookupNames.clear();
   SaidLines.clear();
   OlaSends = 0;
+  OpenDmxThere = true;
+  OpenDmxOpenCount = OpenDmxFrameCount = 0;
+  OpenDmxLast.assign(512, 0);
 }
 
 void SetAddress(const std::string& name, uint32_t address) {
@@ -83,6 +90,26 @@ size_t OpenSockets() {
 size_t OlaFrames() {
   TestLockHold hold(Lock());
   return OlaSends;
+}
+
+void SetOpenDmxPresent(bool present) {
+  TestLockHold hold(Lock());
+  OpenDmxThere = present;
+}
+
+size_t OpenDmxOpens() {
+  TestLockHold hold(Lock());
+  return OpenDmxOpenCount;
+}
+
+size_t OpenDmxFrames() {
+  TestLockHold hold(Lock());
+  return OpenDmxFrameCount;
+}
+
+std::vector<uint8_t> OpenDmxLevels() {
+  TestLockHold hold(Lock());
+  return OpenDmxLast;
 }
 
 std::vector<uint8_t> WledPixels(const std::vector<Datagram>& sent, bool* wellFormed) {
@@ -184,3 +211,21 @@ bool OlaSendDmx(void*, uint32_t, const uint8_t*) {
   return true;
 }
 void OlaClose(void*) {}
+
+bool OpenDmxInThisBuild() { return true; }
+void* OpenDmxOpen(unsigned, char* why, size_t size) {
+  static int link;
+  TestLockHold hold(Lock());
+  ++OpenDmxOpenCount;
+  if (OpenDmxThere) return &link;
+  if (why != nullptr) snprintf(why, size, "no interface");
+  return nullptr;
+}
+bool OpenDmxSendFrame(void*, const uint8_t* levels) {
+  TestLockHold hold(Lock());
+  if (!OpenDmxThere) return false;
+  ++OpenDmxFrameCount;
+  OpenDmxLast.assign(levels, levels + 512);
+  return true;
+}
+void OpenDmxClose(void*) {}

@@ -1,4 +1,5 @@
-// The outputs' network and OLA seams (lightnet/net_platform.h, lightnet/ola_link.h)
+// The outputs' network, OLA and Open DMX seams (lightnet/net_platform.h,
+// lightnet/ola_link.h, lightnet/open_dmx.h)
 // recorded instead of sent: every datagram with the socket's target, every
 // line said, every lookup. Threads and the clock stay the system's.
 #pragma once
@@ -33,6 +34,13 @@ std::vector<std::string> Lookups();  // The names asked for, in order.
 std::vector<std::string> Lines();    // What PrintConsoleLine was given.
 size_t OpenSockets();                // Opened and not yet closed.
 size_t OlaFrames();
+// Open DMX: whether an interface answers opens and takes frames from now
+// on (one that stops answering fails its next frame); the opens tried, the
+// frames taken and the levels of the last one.
+void SetOpenDmxPresent(bool present);
+size_t OpenDmxOpens();
+size_t OpenDmxFrames();
+std::vector<uint8_t> OpenDmxLevels();
 
 // The pixels a WLED realtime or DDP receiver holds after these datagrams
 // (RGB, from pixel 0), and whether every datagram was well formed for it.

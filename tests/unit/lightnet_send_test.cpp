@@ -189,6 +189,51 @@ TEST_F(Senders, NameLookedUpAgainAfterFaults) {
   EXPECT_EQ(said, 1u);
 }
 
+size_t LinesSaying(const std::string& text) {
+  size_t count = 0;
+  for (const std::string& line : fake_network::Lines()) count += line.find(text) != std::string::npos;
+  return count;
+}
+
+// Open DMX: frames keep coming with no change (the host makes the line),
+// each with the newest lamps; an interface that goes away is said once,
+// looked for once a second, and used again when it comes back.
+TEST_F(Senders, OpenDmxRefreshesAndReopens) {
+  Start("--opendmx 2 --start 10 --on 200 --off 5");
+  SendLamps(LampBits(0x0003));
+  auto levels = [](size_t channel) { return fake_network::OpenDmxLevels()[channel - 1]; };
+  ASSERT_TRUE(Within(2, [&] { return levels(10) == 200; }));
+  EXPECT_EQ(levels(11), 200);
+  EXPECT_EQ(levels(12), 5);
+  EXPECT_EQ(levels(9), 0);
+  // 0.5 s without a change is about 20 frame times; the keep-alive of the
+  // other outputs would send none. The bound leaves room for a loaded machine.
+  const size_t before = fake_network::OpenDmxFrames();
+  SleepSeconds(0.5);
+  EXPECT_GE(fake_network::OpenDmxFrames() - before, 8u);
+
+  fake_network::SetOpenDmxPresent(false);
+  ASSERT_TRUE(Within(2, [] { return LinesSaying("Open DMX 2: the FTDI interface has gone") == 1; }));
+  const size_t opensWhenGone = fake_network::OpenDmxOpens();
+  SleepSeconds(1.5);
+  const size_t tries = fake_network::OpenDmxOpens() - opensWhenGone;
+  EXPECT_GE(tries, 1u);
+  EXPECT_LE(tries, 3u) << "looked for every frame, not once a second";
+  EXPECT_EQ(LinesSaying("Open DMX 2:"), 1u) << "said once";
+  char text[512];
+  DescribeRunningOutputs(text, sizeof text);
+  EXPECT_NE(std::string(text).find("; now: the FTDI interface cannot be opened"), std::string::npos) << text;
+
+  fake_network::SetOpenDmxPresent(true);
+  SendLamps(LampBits(0x8000));
+  ASSERT_TRUE(Within(3, [&] { return levels(10 + 15) == 200; }));
+  EXPECT_EQ(levels(10), 5);
+  ASSERT_TRUE(Within(2, [&] {
+    DescribeRunningOutputs(text, sizeof text);
+    return std::string(text).find("now:") == std::string::npos;
+  })) << text;
+}
+
 TEST(OutputText, SaysWhatGoesWhere) {
   const struct {
     const char* tail;
@@ -204,6 +249,8 @@ TEST(OutputText, SaysWhatGoesWhere) {
        "WLED to strip.local port 21324: lamps 0-15 on pixels 0-591, 37 each, colour ffa000"},
       {"--ddp 10.0.0.2 --start-pixel 3", "DDP to 10.0.0.2 port 4048: lamps 0-15 on pixels 3-18, 1 each, colour ffffff"},
       {"--ola 3 --start 5", "OLA to olad, universe 3: lamps 0-15 on channels 5-20, levels 255/0"},
+      {"--opendmx --start 5", "Open DMX on FTDI interface 0: lamps 0-15 on channels 5-20, levels 255/0"},
+      {"--opendmx 3 --channels 9,1 --on 7", "Open DMX on FTDI interface 3: lamps 0-1 from channels 9,1, levels 7/0"},
   };
   for (const auto& c : cases) {
     static OutputOptions options;

@@ -42,7 +42,11 @@ TEST(Outputs, BadInputTable) {
     if (rows++ % shares != share) continue;
     const size_t bar = line.find('|');
     ASSERT_NE(bar, std::string::npos) << line;
-    const std::string tail = Trim(line.substr(0, bar)), word = Trim(line.substr(bar + 1));
+    // A third column ("start-up") marks a fault found when the program
+    // starts rather than on its command line: the same one box.
+    const size_t second = line.find('|', bar + 1);
+    const std::string tail = Trim(line.substr(0, bar));
+    const std::string word = Trim(line.substr(bar + 1, second == std::string::npos ? second : second - bar - 1));
     SCOPED_TRACE(tail);
     ASSERT_EQ(FindWindowA("PipeWClass", nullptr), nullptr) << "a copy from before is still running";
     Server server(tail);
