@@ -3,9 +3,9 @@
 parameters drawn from the seed, so that no tuning can fit one pattern.
 
 Families (32 s a track, 44.1 or 48 kHz):
-  rock    kick, snare and hi-hats: 90-180 BPM; the snare from 6 dB above
-          the kick to 20 dB below it, changing by 0-12 dB every 4, 8 or 16
-          bars; hats on eighths or sixteenths, some open; swing 0-0.2;
+  rock    kick, snare and hi-hats: 90-180 BPM; hats 0-12 dB under the kick;
+          the snare from 6 dB above the kick to 20 dB below it, changing by
+          0-12 dB every 4, 8 or 16 bars; hats on eighths or sixteenths, some open; swing 0-0.2;
           velocities and timing as played
   band    the same with a bass line, a chord pad and a room
   noisy   the same over white noise, 40 to 10 dB SNR
@@ -118,7 +118,7 @@ def params(family, seed):
         "change_bars": int(rng.choice([4, 8, 16])),
         "sixteenths": bool(rng.uniform() < 0.4),
         "open_hats": bool(rng.uniform() < 0.5),
-        "hat_db": float(rng.uniform(-14, -4)),
+        "hat_db": float(rng.uniform(-12, 0)),
         "swing": float(rng.uniform(0, 0.2)) if rng.uniform() < 0.5 else 0.0,
         "extra_kick": bool(rng.uniform() < 0.5),
         "pad_db": float(rng.uniform(-20, -8)),
