@@ -8,30 +8,10 @@
 # said once while an Art-Net output beside it keeps sending. No window.
 source "$(dirname "$0")/../support/lib.sh"
 source "$(dirname "$0")/../support/olad.sh"  # lamp_levels
+source "$(dirname "$0")/../support/usbpro.sh"
 HERE=$(cd "$(dirname "$0")" && pwd)
 export LIMIT=10
 ip link set lo up
-
-# pty_pair NAME: two linked ptys $WORK/NAME.port (the program's) and
-# $WORK/NAME.widget, as long as the script; sets SOCAT_PID.
-pty_pair() {
-  rm -f "$WORK/$1.port" "$WORK/$1.widget"
-  timeout 60 socat pty,raw,echo=0,link="$WORK/$1.port" pty,raw,echo=0,link="$WORK/$1.widget" 2>>"$WORK/socat.log" &
-  SOCAT_PID=$!
-  started "$SOCAT_PID"
-  wait_until 5 test -e "$WORK/$1.widget" || fail "socat made no pty pair"
-}
-
-# widget PAIR RUN SECONDS ANSWER: the stand-in on PAIR's pty, its JSON
-# into $WORK/RUN.json; sets WIDGET_PID.
-widget() {
-  rm -f "$WORK/$2.ready"
-  python3 "$HERE/usbpro_widget.py" "$WORK/$1.widget" --seconds "$3" --answer "$4" --channels 40 \
-    --ready "$WORK/$2.ready" >"$WORK/$2.json" &
-  WIDGET_PID=$!
-  started "$WIDGET_PID"
-  wait_until 5 test -e "$WORK/$2.ready" || fail "the widget did not start"
-}
 
 # start_headless ARGS...: the program without a window, listening.
 start_headless() {
@@ -82,42 +62,8 @@ check_equal "the fault said once in all" "$(said "$WORK/good.port" '.*(retrying)
 
 want_8001=$(lamp_levels 5 2 200 10),0,0,0,0
 want_0003=$(python3 -c 'print(",".join(["0"] * 4 + ["200"] * 4 + ["10"] * 28 + ["0"] * 4))')
-python3 - "$WORK/good.json" "$WORK/again.json" "$want_8001" "$want_0003" <<'PY' && pass "DMX USB Pro frames: well formed, levels, rate, keep-alive, reopened" || fail "DMX USB Pro frames"
-import json, sys
-good, again = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))
-want_8001, want_0003 = sys.argv[3], sys.argv[4]
-faults = []
-for name, run in (("first", good), ("reopened", again)):
-    if run["faults"] or run["other"]:
-        faults.append(f"{name}: not well formed: {run['faults'][:3]} labels {run['other'][:3]}")
-    if run["requests"] != 1:
-        faults.append(f"{name}: {run['requests']} parameters requests, want 1 before the frames")
-    if any(f[1] != 0 or f[2] != 512 for f in run["frames"]):
-        faults.append(f"{name}: a frame not of start code 0 and 512 slots")
-    times = [f[0] for f in run["frames"]]
-    if any(b - a < 0.021 for a, b in zip(times, times[1:])):
-        faults.append(f"{name}: two frames within 21 ms (at most 44 a second)")
-if not good["closed"]:
-    faults.append("first: the widget did not see its pty close")
-frames = good["frames"]
-if len(frames) < 4:
-    faults.append(f"first: {len(frames)} frames")
-else:
-    if frames[0][3] != ",".join(["0"] * 4 + ["10"] * 32 + ["0"] * 4):
-        faults.append(f"first: the first frame is not all lamps off: {frames[0][3]}")
-    if frames[-1][3] != want_8001:
-        faults.append(f"first: the last frame {frames[-1][3]}, want {want_8001}")
-    # After the lines: only keep-alives, one a second.
-    idle = [f[0] for f in frames if f[3] == want_8001]
-    gaps = [b - a for a, b in zip(idle, idle[1:])]
-    if len(idle) < 3 or any(g > 1.1 or g < 0.9 for g in gaps[1:]):
-        faults.append(f"first: keep-alive gaps {gaps}")
-if not again["frames"] or again["frames"][-1][3] != want_0003:
-    faults.append(f"reopened: last frame {again['frames'][-1][3] if again['frames'] else None}, want {want_0003}")
-print("\n".join(faults))
-print(f"frames: {len(frames)} then {len(again['frames'])} after the reopening")
-sys.exit(1 if faults else 0)
-PY
+python3 "$HERE/usbpro_frames.py" "$WORK/good.json" "$WORK/again.json" "$want_8001" "$want_0003" &&
+  pass "DMX USB Pro frames: well formed, levels, rate, keep-alive, reopened" || fail "DMX USB Pro frames"
 
 # --- a port whose other end answers nothing, or garbage ---------------------
 # An Art-Net output beside it on loopback: its frames must not wait.
