@@ -10,7 +10,7 @@
 
 namespace fake_serial {
 
-// One port, "/dev/ttyUSB0", that opens, answers the parameters request
+// One port, of any name, that opens, answers the parameters request
 // with a well-formed answer and takes every write.
 void Reset();
 // The error opening the port returns from now on; 0: it opens.

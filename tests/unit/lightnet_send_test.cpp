@@ -223,7 +223,7 @@ std::vector<uint8_t> LastUsbProMessage() {
 // state with the mapped levels, the newest winning; nothing at stop (the
 // widget keeps the last frame).
 TEST_F(Senders, UsbProAskedFirstThenFramesOfTheMappedLamps) {
-  Start("--usbpro /dev/ttyUSB0 --start 10 --channels-per-lamp 2 --on 200 --off 7");
+  Start("--usbpro COM3 --start 10 --channels-per-lamp 2 --on 200 --off 7");
   ASSERT_TRUE(Within(2, [] { return UsbProMessages(fake_serial::Written()).size() >= 2; }));
   SendLamps(0x8001);
   ASSERT_TRUE(Within(2, [] {
@@ -259,9 +259,9 @@ TEST_F(Senders, UsbProThatIsNotOneIsSaidOnceAndTriedAgain) {
     const char* line;
   } cases[] = {
       {"garbage", {'O', 'K', '\r', '\n', 'r', 'e', 'a', 'd', 'y', '>'}, 0,
-       "DMX USB Pro on /dev/ttyUSB0: not a DMX USB Pro: it answered 4f 4b 0d 0a 72 65 61 64 ... (10 bytes) (retrying)"},
-      {"silence", {}, 0, "DMX USB Pro on /dev/ttyUSB0: not a DMX USB Pro: no answer to the parameters request (retrying)"},
-      {"no port", {}, 2, "DMX USB Pro on /dev/ttyUSB0: cannot open the port: serial error 2 (retrying)"},
+       "DMX USB Pro on COM3: not a DMX USB Pro: it answered 4f 4b 0d 0a 72 65 61 64 ... (10 bytes) (retrying)"},
+      {"silence", {}, 0, "DMX USB Pro on COM3: not a DMX USB Pro: no answer to the parameters request (retrying)"},
+      {"no port", {}, 2, "DMX USB Pro on COM3: cannot open the port: serial error 2 (retrying)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -269,7 +269,7 @@ TEST_F(Senders, UsbProThatIsNotOneIsSaidOnceAndTriedAgain) {
     fake_serial::Reset();
     fake_serial::SetAnswer(c.answer);
     fake_serial::SetOpenError(c.openError);
-    Start("--usbpro /dev/ttyUSB0");
+    Start("--usbpro COM3");
     const double started = MonotonicSeconds();
     for (int i = 0; i < 20; ++i) {
       SendLamps(LampBits(i));
@@ -278,7 +278,7 @@ TEST_F(Senders, UsbProThatIsNotOneIsSaidOnceAndTriedAgain) {
     ASSERT_TRUE(Within(3, [] { return fake_network::Lines().size() >= 2; }));
     char text[512];
     DescribeRunningOutputs(text, sizeof text);
-    const std::string line = c.line, fault = line.substr(29, line.size() - 29 - 11);
+    const std::string line = c.line, fault = line.substr(21, line.size() - 21 - 11);
     EXPECT_NE(std::string(text).find("0 frames sent; now: " + fault), std::string::npos) << text;
     // Tried again after the pause, said once.
     ASSERT_TRUE(Within(5, [] { return fake_serial::Opens() >= 2; }));
@@ -297,12 +297,12 @@ TEST_F(Senders, UsbProThatIsNotOneIsSaidOnceAndTriedAgain) {
 // A port that fails mid-run (unplugged): said once, closed, opened again
 // after a pause and asked again; the frames resume with the newest state.
 TEST_F(Senders, UsbProUnpluggedIsReopened) {
-  Start("--usbpro /dev/ttyUSB0");
+  Start("--usbpro COM3");
   ASSERT_TRUE(Within(2, [] { return UsbProMessages(fake_serial::Written()).size() >= 2; }));
   fake_serial::SetWriteError(5);
   SendLamps(0x0003);
   ASSERT_TRUE(Within(2, [] { return fake_network::Lines().size() >= 2; }));
-  EXPECT_EQ(fake_network::Lines()[1], "DMX USB Pro on /dev/ttyUSB0: cannot write to the port: serial error 5 (retrying)");
+  EXPECT_EQ(fake_network::Lines()[1], "DMX USB Pro on COM3: cannot write to the port: serial error 5 (retrying)");
   EXPECT_TRUE(Within(1, [] { return fake_serial::OpenPorts() == 0; }));
   const double failedAt = MonotonicSeconds();
   SendLamps(0x0007);
@@ -336,7 +336,7 @@ TEST(OutputText, SaysWhatGoesWhere) {
        "WLED to strip.local port 21324: lamps 0-15 on pixels 0-591, 37 each, colour ffa000"},
       {"--ddp 10.0.0.2 --start-pixel 3", "DDP to 10.0.0.2 port 4048: lamps 0-15 on pixels 3-18, 1 each, colour ffffff"},
       {"--ola 3 --start 5", "OLA to olad, universe 3: lamps 0-15 on channels 5-20, levels 255/0"},
-      {"--usbpro /dev/ttyUSB0", "DMX USB Pro on /dev/ttyUSB0: lamps 0-15 on channels 1-16, levels 255/0"},
+      {"--usbpro COM3", "DMX USB Pro on COM3: lamps 0-15 on channels 1-16, levels 255/0"},
   };
   for (const auto& c : cases) {
     static OutputOptions options;
