@@ -15,7 +15,8 @@ TestLock& Lock() {
   return lock;
 }
 int OpenError, WriteError;
-std::vector<uint8_t> Answer, Pending, WrittenBytes;
+// As after Reset, for a program that never calls it.
+std::vector<uint8_t> Answer = fake_serial::GoodAnswer(), Pending, WrittenBytes;
 size_t OpenCount, OpenNow;
 const intptr_t kPort = 7;
 
