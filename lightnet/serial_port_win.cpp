@@ -141,9 +141,7 @@ bool CheckSerialPort(const char* name, char* why, size_t size) {
   char detail[96];
   SerialErrorText(error, detail, sizeof detail);
   ShortText text;
-  text.Add(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? "no such port"
-                                                                          : "cannot open the port");
-  text.Add(" (").Add(detail).Add(")");
+  text.Add("cannot open the port (").Add(detail).Add(")");
   text.CopyTo(why, size);
   return false;
 }
@@ -152,16 +150,11 @@ void SerialErrorText(int error, char* out, size_t size) {
   static const struct {
     int error;
     const char* text;
-  } kTexts[] = {{ERROR_FILE_NOT_FOUND, "the system has no port of that name"},
-                {ERROR_PATH_NOT_FOUND, "the system has no port of that name"},
-                {ERROR_ACCESS_DENIED, "access denied: another program may have the port open"},
-                {ERROR_BAD_COMMAND, "the device does not take the command: unplugged?"},
-                {ERROR_GEN_FAILURE, "the device is not working: unplugged?"},
-                {ERROR_OPERATION_ABORTED, "the operation was aborted"},
-                {ERROR_DEVICE_NOT_CONNECTED, "the device is not connected"},
-                {ERROR_TIMEOUT, "timed out: the port takes no data"},
-                {ERROR_INVALID_NAME, "not a port's name"},
-                {ERROR_PROC_NOT_FOUND, "this system has no serial port calls"}};
+  } kTexts[] = {{ERROR_FILE_NOT_FOUND, "no such port"},
+                {ERROR_ACCESS_DENIED, "in use by another program"},
+                {ERROR_BAD_COMMAND, "unplugged?"},
+                {ERROR_GEN_FAILURE, "unplugged?"},
+                {ERROR_TIMEOUT, "it takes no data"}};
   for (const auto& known : kTexts) {
     if (known.error != error) continue;
     ShortText text;
