@@ -3,12 +3,13 @@
 #include "app/output_start.h"
 #include "lightnet/net_platform.h"
 #include "lightnet/output_options.h"
+#include "lightnet/serial_port.h"
 #include "res/product.h"
 #include "res/version.h"
 
 int CheckOutputOptionsOnConsole(const char* commandTail) {
   static OutputOptions options;
-  ReadOutputOptions(commandTail, &options, IsLocalAddress);
+  ReadOutputOptions(commandTail, &options, IsLocalAddress, CheckSerialPort);
   if (options.help) {
     std::fputs(
         "Usage: pipeserver [-p ADDRESS | -P ADDRESS] [--no-window] [OUTPUT [OPTION VALUE]...]...\n"

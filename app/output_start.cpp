@@ -9,6 +9,7 @@
 #include "lightnet/net_platform.h"
 #include "lightnet/open_dmx.h"
 #include "lightnet/output_options.h"
+#include "lightnet/serial_port.h"
 #include "lightnet/outputs.h"
 
 const char kOutputsItem[] = "Outputs...";
@@ -60,7 +61,7 @@ void StartNamedOutputs(const char* commandTail) {
   OutputOptions& named = *options;
   // --interface is checked against this computer's own addresses: on
   // Windows that loads Winsock, only when an --interface is named.
-  ReadOutputOptions(commandTail, &named, IsLocalAddress);
+  ReadOutputOptions(commandTail, &named, IsLocalAddress, CheckSerialPort);
   if (named.hasError) {
     char text[sizeof named.error.word + sizeof named.error.text + 64] = "";
     std::strcat(text, named.error.word);

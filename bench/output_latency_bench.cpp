@@ -7,7 +7,12 @@
 // reported).
 // Lines go 30 ms apart, past the outputs' 23 ms frame time, so that each
 // line is a frame of its own. Linux: in a network namespace of its own.
-//   output_latency_bench [lines]     (default 500)
+// With "usbpro" the output is a DMX USB Pro on a pty whose other end this
+// program reads as the widget would (answering its parameters request): the
+// frame's time is when its last byte is read there. It then sends a line
+// every 5 ms for 3 s and counts the frames a second.
+//   output_latency_bench [lines] [usbpro]    (default 500, sACN)
+#include <fcntl.h>
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <sys/ioctl.h>
@@ -29,6 +34,7 @@
 #include "lights/light_control.h"
 #include "lightnet/output_options.h"
 #include "lightnet/outputs.h"
+#include "lightnet/usbpro.h"
 #include "pipe/pipe_client.h"
 #include "pipe/pipe_name.h"
 #include "tests/support/test_threads.h"
@@ -85,6 +91,49 @@ void Receive(void* socketPointer) {
   }
 }
 
+// The stand-in widget on the pty's other end: answers the parameters
+// request, and reads each frame's lamps from channels 1 to 16.
+std::vector<Clock::time_point> FrameTimes;
+
+void ReceiveUsbPro(void* masterPointer) {
+  const int master = *static_cast<int*>(masterPointer);
+  std::vector<uint8_t> buffer;
+  uint8_t chunk[4096];
+  for (;;) {
+    const ssize_t n = read(master, chunk, sizeof chunk);
+    const Clock::time_point readAt = Clock::now();
+    if (n <= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    buffer.insert(buffer.end(), chunk, chunk + n);
+    while (buffer.size() >= 5) {
+      if (buffer[0] != kUsbProStart) {
+        buffer.erase(buffer.begin());
+        continue;
+      }
+      const size_t length = size_t(buffer[2] | buffer[3] << 8);
+      if (buffer.size() < length + 5) break;
+      if (buffer[1] == kUsbProParametersLabel) {
+        const uint8_t data[5] = {0x2C, 0x01, 9, 1, 40};
+        uint8_t answer[16];
+        const size_t size = BuildUsbProMessage(kUsbProParametersLabel, data, sizeof data, answer, sizeof answer);
+        if (write(master, answer, size) != ssize_t(size)) std::perror("output_latency_bench: answer");
+      } else if (buffer[1] == kUsbProSendDmxLabel && length == 513) {
+        uint32_t value = 0;
+        for (int lamp = 0; lamp < 16; ++lamp)
+          if (buffer[5 + lamp] == 255) value |= 1u << lamp;
+        {
+          TestLockHold hold(Lock);
+          FrameTimes.push_back(readAt);
+        }
+        Arrived(value, readAt, readAt);
+      }
+      buffer.erase(buffer.begin(), buffer.begin() + long(length + 5));
+    }
+  }
+}
+
 bool LoopbackUp() {
   const int s = socket(AF_INET, SOCK_DGRAM, 0);
   ifreq request{};
@@ -99,10 +148,12 @@ bool LoopbackUp() {
 
 int main(int argc, char** argv) {
   const int lines = argc > 1 ? std::atoi(argv[1]) : 500;
-  if (lines < 1 || lines > 20000) {
-    std::fprintf(stderr, "usage: output_latency_bench [lines: 1 to 20000]\n");
+  const bool usbPro = argc > 2 && std::strcmp(argv[2], "usbpro") == 0;
+  if (lines < 1 || lines > 20000 || (argc > 2 && !usbPro)) {
+    std::fprintf(stderr, "usage: output_latency_bench [lines: 1 to 20000] [usbpro]\n");
     return 2;
   }
+  const char* wireName = usbPro ? "DMX USB Pro frame" : "sACN packet";
   if (!IsolatePipeNames()) return 1;
   if (!LoopbackUp()) {
     std::fprintf(stderr, "output_latency_bench: cannot bring loopback up\n");
@@ -121,8 +172,19 @@ int main(int argc, char** argv) {
   }
   StartDetachedThread(Receive, &receiver);
 
+  static int master = -1;
+  char outputs[96] = "--sacn 127.0.0.1";
+  if (usbPro) {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || ptsname(master) == nullptr) {
+      std::perror("output_latency_bench: pty");
+      return 1;
+    }
+    std::snprintf(outputs, sizeof outputs, "--usbpro %s", ptsname(master));
+    StartDetachedThread(ReceiveUsbPro, &master);
+  }
   static OutputOptions options;
-  ReadOutputOptions("--sacn 127.0.0.1", &options);
+  ReadOutputOptions(outputs, &options);
   StartOutputs(options.outputs, options.count);
   PortBase = 0x378;
   StartDetachedThread([](void*) { RunListener(ProgramListenerSink(nullptr)); }, nullptr);
@@ -157,14 +219,39 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }
   const Summary p = Summarise(port), w = Summarise(wire), g = Summarise(gap), r = Summarise(read);
-  std::printf("line to port write and to sACN packet on loopback, %d lines, microseconds\n", lines);
+  std::printf("line to port write and to %s%s, %d lines, microseconds\n", wireName,
+              usbPro ? " read at the pty's other end" : " on loopback", lines);
   std::printf("%-32s %9s %9s %9s\n", "", "p50", "p99", "max");
   std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to port data (reference)", p.p50, p.p99, p.max);
-  std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to sACN packet", w.p50, w.p99, w.max);
+  std::printf("%-32s %9.1f %9.1f %9.1f\n", usbPro ? "line to DMX USB Pro frame" : "line to sACN packet", w.p50,
+              w.p99, w.max);
   std::printf("%-32s %9.1f %9.1f %9.1f\n", "port data to packet, per line", g.p50, g.p99, g.max);
-  std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to the receiver's read", r.p50, r.p99, r.max);
+  if (!usbPro) std::printf("%-32s %9.1f %9.1f %9.1f\n", "line to the receiver's read", r.p50, r.p99, r.max);
   std::printf("p50 difference %.1f us (goal <= 100), p99 difference %.1f us (goal <= 1000)\n", w.p50 - p.p50,
               w.p99 - p.p99);
+  if (usbPro) {
+    // A line every 5 ms, each a change: the frames are the output's limit.
+    size_t before;
+    {
+      TestLockHold hold(Lock);
+      before = FrameTimes.size();
+    }
+    const Clock::time_point from = Clock::now();
+    for (int i = 0; Clock::now() - from < std::chrono::seconds(3); ++i) {
+      char line[16];
+      const int length = std::snprintf(line, sizeof line, ">5L%04X\n", unsigned(0x1000 + i % 0x1000));
+      if (PipeWrite(client, line, size_t(length), nullptr) != PipeStatus::kOk) return 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    TestLockHold hold(Lock);
+    const double seconds = std::chrono::duration<double>(FrameTimes.back() - FrameTimes[before]).count();
+    double shortest = 1e9;
+    for (size_t i = before + 1; i < FrameTimes.size(); ++i)
+      shortest = std::min(shortest, std::chrono::duration<double, std::milli>(FrameTimes[i] - FrameTimes[i - 1]).count());
+    std::printf("frames a second with a line every 5 ms: %.1f (goal <= 44), shortest gap %.1f ms\n",
+                double(FrameTimes.size() - before - 1) / seconds, shortest);
+  }
   std::fflush(stdout);
   std::_Exit(0);  // The listener and the sender are neither signalled nor waited for.
 }

@@ -7,7 +7,7 @@
 
 #include "protocol/light_line.h"
 
-enum class OutputKind : uint8_t { kSacn, kArtNet, kWled, kDdp, kOla, kOpenDmx };
+enum class OutputKind : uint8_t { kSacn, kArtNet, kWled, kDdp, kOla, kOpenDmx, kUsbPro };
 
 enum : size_t {
   kMaxOutputs = 8,
@@ -31,7 +31,7 @@ struct PixelMapping {
 
 struct OutputConfig {
   OutputKind kind;
-  char host[kMaxHostName];  // As written; empty for OLA.
+  char host[kMaxHostName];  // As written (the DMX USB Pro's port); empty for OLA.
   uint32_t address;         // IPv4, host order; 0 until a name is resolved.
   uint32_t interfaceAddress;  // sACN multicast: the interface's own address, 0 for the system's choice.
   bool multicast;           // sACN to the universe's group.

@@ -5,6 +5,7 @@
 #include "lightnet/ola_link.h"
 #include "lightnet/open_dmx.h"
 #include "lightnet/packets.h"
+#include "lightnet/usbpro.h"
 #include "protocol/option_number.h"
 #include "protocol/short_text.h"
 
@@ -19,7 +20,13 @@ const char kOutputOptionsUsage[] =
     "  --opendmx [DEVICE]        Windows: an Open DMX interface through FTDI's D2XX driver,\n"
     "                            DEVICE its index (default 0, the first); on Linux, Open DMX\n"
     "                            goes through olad's FTDI plug-in: --ola UNIVERSE\n"
-    "DMX outputs (sACN, Art-Net, OLA, Open DMX):\n"
+#ifdef _WIN32
+    "  --usbpro PORT             a DMX USB Pro (or compatible) on the serial port COM3, \\\\.\\COM12, ...\n"
+#else
+    "  --usbpro PORT             a DMX USB Pro (or compatible) on the serial port PORT, as /dev/ttyUSB0\n"
+    "                            (an Open DMX interface goes through olad: --ola)\n"
+#endif
+    "DMX outputs (sACN, Art-Net, OLA, Open DMX, DMX USB Pro):\n"
     "  --universe N              sACN 1-63999 (default 1); Art-Net port address 0-32767\n"
     "                            or NET:SUBNET:UNIVERSE (default 0:0:0); OLA's universe\n"
     "  --start CHANNEL           lamp 0's channel, 1-512 (default 1); lamp n follows at\n"
@@ -162,7 +169,7 @@ bool SameHostName(const char* a, const char* b) {
 // Every word that begins with two dashes and means something here, for the
 // hint at a word written with one dash or with '='.
 const char* const kOptionNames[] = {
-    "--sacn", "--artnet", "--wled", "--ddp", "--ola", "--opendmx", "--universe", "--start", "--channels",
+    "--sacn", "--artnet", "--wled", "--ddp", "--ola", "--opendmx", "--usbpro", "--universe", "--start", "--channels",
     "--channels-per-lamp", "--on", "--off", "--priority", "--interface", "--start-pixel",
     "--pixels-per-lamp", "--color", "--colour", "--help", "--version", "--no-window",
 };
@@ -191,6 +198,7 @@ enum OptionBit : unsigned {
 struct Reader {
   OutputOptions* result;
   LocalAddressCheck isLocalAddress = nullptr;
+  SerialPortCheck checkPort = nullptr;
   OutputConfig current;
   bool open = false;      // An output word was read and its options are being read.
   bool currentBad = false;
@@ -382,7 +390,7 @@ struct Reader {
     lastTaker = option;
     lastTakesValue = true;
     if (!open) {
-      Fail(option, "comes before any output (--sacn, --artnet, --wled, --ddp, --ola)");
+      Fail(option, "comes before any output (--sacn, --artnet, --wled, --ddp, --ola, --usbpro)");
       return false;
     }
     if (!fits) {
@@ -504,6 +512,24 @@ struct Reader {
     current.universe = uint32_t(parts[0] << 8 | parts[1] << 4 | parts[2]);
   }
 
+  // The DMX USB Pro's port: a name of the platform's shape, and where the
+  // front end checks it, a port that is there now.
+  void SerialPort(const char** cursor, const Word& option) {
+    Word& argument = outputValue;
+    if (!Argument(cursor, option, &argument)) return;
+#ifdef _WIN32
+    const bool windowsNames = true;
+#else
+    const bool windowsNames = false;
+#endif
+    if (const char* fault = UsbProPortNameFault(argument.at, argument.length, windowsNames))
+      return FailValue(option, argument, fault);
+    ShortText name;
+    name.Add(argument.at, argument.length).CopyTo(current.host, sizeof current.host);
+    char why[160];
+    if (checkPort != nullptr && !checkPort(current.host, why, sizeof why)) FailValue(option, argument, why);
+  }
+
   void Interface(const char** cursor, const Word& option) {
     Word argument;
     if (!Argument(cursor, option, &argument)) return;
@@ -606,11 +632,16 @@ void Reader::Read(const char* tail) {
       Begin(word, OutputKind::kOla);
       if (!OlaInThisBuild()) Fail(word, "needs a build with libola; this one has none");
       if (Number(&cursor, word, "the OLA universe", 0, 0xFFFFFFFu, &n, &outputValue)) current.universe = uint32_t(n);
+    } else if (word.Is("--usbpro")) {
+      Begin(word, OutputKind::kUsbPro);
+      SerialPort(&cursor, word);
     } else if (word.Is("--opendmx")) {
       Begin(word, OutputKind::kOpenDmx);
       OpenDmxDevice(&cursor, word);
     } else if (word.Is("--universe")) {
-      if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx && current.kind != OutputKind::kOpenDmx)) continue;
+      // Open DMX and a DMX USB Pro drive one line each: no universe to name.
+      if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx && current.kind != OutputKind::kUsbPro &&
+                                   current.kind != OutputKind::kOpenDmx)) continue;
       Once(word, kUniverseBit);
       if (current.kind == OutputKind::kSacn) {
         if (Number(&cursor, word, "the sACN universe", 1, 63999, &n)) current.universe = uint32_t(n);
@@ -620,26 +651,26 @@ void Reader::Read(const char* tail) {
         current.universe = uint32_t(n);
       }
     } else if (word.Is("--start")) {
-      if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
+      if (!NeedOutput(word, "--sacn, --artnet, --ola and --usbpro", dmx)) continue;
       Once(word, kStartBit);
       if (given & kChannelsBit) Fail(word, "with --channels: --start and --channels both set the lamps' channels; give one");
       if (Number(&cursor, word, "the channel", 1, 512, &n)) startChannel = uint32_t(n);
       std::strcpy(mappingWord, "--start");
     } else if (word.Is("--channels")) {
-      if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
+      if (!NeedOutput(word, "--sacn, --artnet, --ola and --usbpro", dmx)) continue;
       Once(word, kChannelsBit);
       if (given & kStartBit) Fail(word, "with --start: --start and --channels both set the lamps' channels; give one");
       if (!Argument(&cursor, word, &channelsValue)) continue;
       ReadChannelList(word, channelsValue);
       std::strcpy(mappingWord, "--channels");
     } else if (word.Is("--channels-per-lamp")) {
-      if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
+      if (!NeedOutput(word, "--sacn, --artnet, --ola and --usbpro", dmx)) continue;
       Once(word, kPerLampBit);
       if (Number(&cursor, word, "channels per lamp", 1, 32, &n, &perLampValue))
         current.dmx.channelsPerLamp = uint16_t(n);
       std::strcpy(mappingWord, "--channels-per-lamp");
     } else if (word.Is("--on") || word.Is("--off")) {
-      if (!NeedOutput(word, "--sacn, --artnet and --ola", dmx)) continue;
+      if (!NeedOutput(word, "--sacn, --artnet, --ola and --usbpro", dmx)) continue;
       Once(word, word.Is("--on") ? kOnBit : kOffBit);
       if (Number(&cursor, word, "the level", 0, 255, &n))
         (word.Is("--on") ? current.dmx.onLevel : current.dmx.offLevel) = uint8_t(n);
@@ -683,10 +714,12 @@ void Reader::Read(const char* tail) {
 
 }  // namespace
 
-void ReadOutputOptions(const char* tail, OutputOptions* result, LocalAddressCheck isLocalAddress) {
+void ReadOutputOptions(const char* tail, OutputOptions* result, LocalAddressCheck isLocalAddress,
+                       SerialPortCheck checkPort) {
   std::memset(result, 0, sizeof *result);
   Reader reader;
   reader.result = result;
   reader.isLocalAddress = isLocalAddress;
+  reader.checkPort = checkPort;
   reader.Read(tail);
 }

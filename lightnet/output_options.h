@@ -29,7 +29,13 @@ struct OutputOptions {
 // fake. nullptr leaves the address unchecked.
 using LocalAddressCheck = bool (*)(uint32_t hostOrderIPv4);
 
-void ReadOutputOptions(const char* tail, OutputOptions* result, LocalAddressCheck isLocalAddress = nullptr);
+// Whether a serial port of this name is there now, for --usbpro: the front
+// ends pass the platform's CheckSerialPort, tests a fake; false with why
+// filled. nullptr leaves the port unchecked (it is tried when it starts).
+using SerialPortCheck = bool (*)(const char* name, char* why, size_t size);
+
+void ReadOutputOptions(const char* tail, OutputOptions* result, LocalAddressCheck isLocalAddress = nullptr,
+                       SerialPortCheck checkPort = nullptr);
 
 // The options' summary, for --help and the manual.
 extern const char kOutputOptionsUsage[];

@@ -10,6 +10,8 @@
 #include "lightnet/ola_link.h"
 #include "lightnet/open_dmx.h"
 #include "lightnet/packets.h"
+#include "lightnet/serial_port.h"
+#include "lightnet/usbpro.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
 #include "protocol/short_text.h"
@@ -18,8 +20,10 @@ namespace {
 
 // Why an output is not sending now; kept with the system's error number in
 // one word, so that the window reads it while the sender changes it.
-enum class Fault : uint32_t { kNone, kNoHost, kSocket, kSend, kRefused, kOlaNotRunning, kOlaGone, kNoInterface,
-                              kInterfaceGone };
+enum class Fault : uint32_t {
+  kNone, kNoHost, kSocket, kSend, kRefused, kOlaNotRunning, kOlaGone,
+  kNoInterface, kInterfaceGone, kPortOpen, kNotUsbPro, kPortWrite,
+};
 const char* const kFaultTexts[] = {"",
                                    "cannot find the host",
                                    "",
@@ -28,7 +32,10 @@ const char* const kFaultTexts[] = {"",
                                    "olad is not running",
                                    "olad has gone",
                                    "the FTDI interface cannot be opened",
-                                   "the FTDI interface has gone"};
+                                   "the FTDI interface has gone",
+                                   "cannot open the port",
+                                   "not a DMX USB Pro",
+                                   "cannot write to the port"};
 
 // One output's state, made by StartOutputs.
 struct OutputRun {
@@ -45,6 +52,10 @@ struct OutputRun {
   void* ola;
   void* openDmx;
   double openTriedAt;  // Open DMX: the last try to open the interface.
+  intptr_t port;    // The DMX USB Pro's serial port, -1: none open.
+  // What a port that is not a DMX USB Pro answered: its first 8 bytes, the
+  // count in the fault word.
+  std::atomic<uint64_t> answered;
   bool named;       // The receiver is a host name, looked up by this thread.
   double lookedUpAt;
   bool lookedUp;    // At least one lookup was made.
@@ -66,7 +77,7 @@ std::atomic<bool> Stopped;
 bool AllEnded;  // Every sender of the stopped runs has ended.
 uint8_t ComponentId[16];
 const char kSourceName[] = "Pipe Server Vantrelle";
-const char* const kKindNames[] = {"sACN", "Art-Net", "WLED", "DDP", "OLA", "Open DMX"};
+const char* const kKindNames[] = {"sACN", "Art-Net", "WLED", "DDP", "OLA", "Open DMX", "DMX USB Pro"};
 
 enum : uint8_t { kWledTimeoutSeconds = 2, kWledHandBack = 0 };
 enum : unsigned {
@@ -74,13 +85,30 @@ enum : unsigned {
   kFaultsBeforeAgain = 3,  // Bad frames in a row before the socket and the name are made again.
 };
 
-void AddFaultText(uint32_t fault, const char* socketStep, ShortText* out) {
+// The DMX USB Pro: how long it may take to answer the parameters request
+// and to take a frame, and the pause before a port is opened again.
+constexpr double kUsbProAnswerSeconds = 1.0;
+constexpr double kUsbProWriteSeconds = 0.5;
+constexpr double kUsbProRetrySeconds = 2.0;
+
+void AddHexByte(uint8_t value, ShortText* out);
+
+void AddFaultText(uint32_t fault, const char* socketStep, uint64_t answered, ShortText* out) {
   const uint32_t kind = fault & 0xF;
   const int error = int(fault >> 4);
   out->Add(kind == uint32_t(Fault::kSocket) ? socketStep : kFaultTexts[kind]);
+  if (kind == uint32_t(Fault::kNotUsbPro)) {
+    // The error's place holds how many bytes came back.
+    if (error == 0) return void(out->Add(": no answer to the parameters request"));
+    out->Add(": it answered");
+    for (int i = 0; i < error && i < 8; ++i) AddHexByte(uint8_t(answered >> (8 * i)), &out->Add(" "));
+    out->Add(error > 8 ? " ... (" : " (").AddNumber(error).Add(error == 1 ? " byte)" : " bytes)");
+    return;
+  }
   if (error != 0) {
     char detail[96];
-    ErrorText(error, detail, sizeof detail);
+    const bool serial = kind >= uint32_t(Fault::kPortOpen);
+    (serial ? SerialErrorText : ErrorText)(error, detail, sizeof detail);
     out->Add(": ").Add(detail);
   }
 }
@@ -94,7 +122,7 @@ void SetFault(OutputRun& run, Fault fault, int error) {
   if (already) return;
   ShortText line;
   line.Add(run.name.c_str()).Add(": ");
-  AddFaultText(word, run.socketStep, &line);
+  AddFaultText(word, run.socketStep, run.answered.load(), &line);
   line.Add(" (retrying)");
   PrintConsoleLine(line.c_str());
 }
@@ -142,10 +170,61 @@ uint16_t PortOf(OutputKind kind) {
   }
 }
 
+// The DMX USB Pro's port, open and checked: it must answer the parameters
+// request within a second. A port that cannot be opened, does not answer or
+// has failed is tried again after a pause; the attempt blocks only this
+// output's thread.
+bool UsbProReady(OutputRun& run) {
+  if (run.port != -1) return true;
+  if (run.lookedUp && MonotonicSeconds() - run.lookedUpAt < kUsbProRetrySeconds) return false;
+  run.lookedUp = true;
+  int error = 0;
+  const intptr_t port = OpenSerialPort(run.config.host, &error);
+  if (port == -1) {
+    run.lookedUpAt = MonotonicSeconds();
+    SetFault(run, Fault::kPortOpen, error);
+    return false;
+  }
+  DropSerialInput(port);  // Whatever the port held from before is no answer.
+  error = WriteSerial(port, run.packet, BuildUsbProParametersRequest(run.packet, sizeof run.packet),
+                      kUsbProWriteSeconds);
+  // The answer may come in pieces and after noise: read until a whole one is
+  // there, the time is up or the buffer is full.
+  uint8_t* answer = run.levels;  // Free until the first frame is built.
+  size_t got = 0;
+  UsbProParameters parameters;
+  bool found = false;
+  const double deadline = MonotonicSeconds() + kUsbProAnswerSeconds;
+  while (error == 0 && !found && got < sizeof run.levels && !run.stopping.load()) {
+    const double left = deadline - MonotonicSeconds();
+    if (left <= 0) break;
+    const long count = ReadSerial(port, answer + got, sizeof run.levels - got, left < 0.1 ? left : 0.1, &error);
+    if (count < 0) break;
+    got += size_t(count);
+    found = FindUsbProParameters(answer, got, &parameters);
+  }
+  run.lookedUpAt = MonotonicSeconds();
+  if (!found) {
+    CloseSerialPort(port);
+    if (error != 0) {
+      SetFault(run, Fault::kPortWrite, error);
+    } else if (!run.stopping.load()) {
+      uint64_t first = 0;
+      for (size_t i = 0; i < got && i < 8; ++i) first |= uint64_t(answer[i]) << (8 * i);
+      run.answered.store(first);
+      SetFault(run, Fault::kNotUsbPro, int(got));
+    }
+    return false;
+  }
+  run.port = port;
+  return true;
+}
+
 // The receiver's address and a socket connected to it. A name that does not
 // resolve is asked again once per keep-alive, not on every frame.
 bool Ready(OutputRun& run) {
   OutputConfig& config = run.config;
+  if (config.kind == OutputKind::kUsbPro) return UsbProReady(run);
   if (config.kind == OutputKind::kOla) {
     if (run.ola == nullptr) run.ola = OlaConnect();
     if (run.ola == nullptr) SetFault(run, Fault::kOlaNotRunning, 0);
@@ -256,6 +335,21 @@ bool SendFrame(OutputRun& run, LampBits lamps, bool last) {
         run.openTriedAt = MonotonicSeconds();
       }
       break;
+    case OutputKind::kUsbPro: {
+      if (last) return true;  // The widget keeps sending the last frame it was given.
+      BuildDmxLevels(config.dmx, lamps, run.levels);
+      const size_t length = BuildUsbProDmx(run.levels, kDmxSlots, run.packet, room);
+      const int error = length == 0 ? 0 : WriteSerial(run.port, run.packet, length, kUsbProWriteSeconds);
+      good = length != 0 && error == 0;
+      if (error != 0) {
+        // Unplugged, or a widget that takes nothing: opened again after the pause.
+        SetFault(run, Fault::kPortWrite, error);
+        CloseSerialPort(run.port);
+        run.port = -1;
+        run.lookedUpAt = MonotonicSeconds();
+      }
+      break;
+    }
   }
   if (good)
     FrameWent(run);
@@ -329,6 +423,7 @@ void SenderBody(void* arg) {
   SendFrame(run, run.wanted.load(), true);
   CloseUdpSender(run.socket);
   OlaClose(run.ola);
+  CloseSerialPort(run.port);
 }
 
 // "channels 101-132, 2 each" when the lamps follow each other, else each
@@ -366,6 +461,8 @@ void AddDescription(const OutputConfig& config, ShortText* text) {
     text->Add(" to olad, universe ").AddNumber(config.universe);
   } else if (config.kind == OutputKind::kOpenDmx) {
     text->Add(" on FTDI interface ").AddNumber(config.ftdiDevice);
+  } else if (config.kind == OutputKind::kUsbPro) {
+    text->Add(" on ").Add(config.host);
   } else {
     text->Add(" to ").Add(config.host);
     if (config.multicast && std::strcmp(config.host, "multicast") != 0) text->Add(" (multicast)");
@@ -416,7 +513,7 @@ void DescribeRunningOutputs(char* text, size_t size) {
     const uint32_t fault = run.fault.load();
     if (fault != 0) {
       state.Add("; now: ");
-      AddFaultText(fault, run.socketStep, &state);
+      AddFaultText(fault, run.socketStep, run.answered.load(), &state);
     }
     AppendTo(text, size, description);
     AppendTo(text, size, state);
@@ -475,11 +572,13 @@ void StartOutputs(const OutputConfig* outputs, size_t count) {
     OutputRun& run = Runs[i];
     run.config = outputs[i];
     run.socket = -1;
-    run.named = outputs[i].kind != OutputKind::kOla && outputs[i].kind != OutputKind::kOpenDmx &&
+    run.port = -1;
+    const bool usbPro = outputs[i].kind == OutputKind::kUsbPro;
+    run.named = outputs[i].kind != OutputKind::kOla && outputs[i].kind != OutputKind::kOpenDmx && !usbPro &&
                 outputs[i].address == 0;
     run.openTriedAt = -1e9;
     run.name.Add(kKindNames[int(outputs[i].kind)]);
-    if (outputs[i].host[0] != '\0') run.name.Add(" ").Add(outputs[i].host);
+    if (outputs[i].host[0] != '\0') run.name.Add(usbPro ? " on " : " ").Add(outputs[i].host);
     if (outputs[i].kind == OutputKind::kOpenDmx) run.name.Add(" ").AddNumber(outputs[i].ftdiDevice);
     ShortText line;
     AddDescription(run.config, &line);

@@ -11,7 +11,9 @@
 #include "lightnet/outputs.h"
 #include "lightnet/packets.h"
 #include "platform/clock.h"
+#include "lightnet/usbpro.h"
 #include "tests/fakes/fake_network.h"
+#include "tests/fakes/fake_serial.h"
 
 namespace {
 
@@ -46,7 +48,10 @@ std::vector<uint8_t> Strip(unsigned value, unsigned start, unsigned perLamp, con
 
 class Senders : public ::testing::Test {
  protected:
-  void SetUp() override { fake_network::Reset(); }
+  void SetUp() override {
+    fake_network::Reset();
+    fake_serial::Reset();
+  }
   void TearDown() override { StopOutputs(); }
 };
 
@@ -234,6 +239,133 @@ TEST_F(Senders, OpenDmxRefreshesAndReopens) {
   })) << text;
 }
 
+// The messages written to a DMX USB Pro's port, split at their framing;
+// a fault of form fails the test.
+std::vector<std::vector<uint8_t>> UsbProMessages(const std::vector<uint8_t>& bytes) {
+  std::vector<std::vector<uint8_t>> messages;
+  for (size_t at = 0; at < bytes.size();) {
+    EXPECT_EQ(bytes[at], kUsbProStart) << "at byte " << at;
+    if (bytes[at] != kUsbProStart || at + 4 > bytes.size()) break;
+    const size_t end = at + 4 + (bytes[at + 2] | bytes[at + 3] << 8);
+    EXPECT_LT(end, bytes.size()) << "a message cut short";
+    if (end >= bytes.size()) break;
+    EXPECT_EQ(bytes[end], kUsbProEnd);
+    messages.emplace_back(bytes.begin() + long(at), bytes.begin() + long(end) + 1);
+    at = end + 1;
+  }
+  return messages;
+}
+
+const std::vector<uint8_t> kParametersRequest = {0x7E, 3, 2, 0, 0, 0, 0xE7};
+
+// The last message written whole, empty before any.
+std::vector<uint8_t> LastUsbProMessage() {
+  const auto messages = UsbProMessages(fake_serial::Written());
+  return messages.empty() ? std::vector<uint8_t>() : messages.back();
+}
+
+// Asked for its parameters first, then a frame of all 512 slots for each
+// state with the mapped levels, the newest winning; nothing at stop (the
+// widget keeps the last frame).
+TEST_F(Senders, UsbProAskedFirstThenFramesOfTheMappedLamps) {
+  Start("--usbpro COM3 --start 10 --channels-per-lamp 2 --on 200 --off 7");
+  ASSERT_TRUE(Within(2, [] { return UsbProMessages(fake_serial::Written()).size() >= 2; }));
+  SendLamps(0x8001);
+  ASSERT_TRUE(Within(2, [] {
+    const std::vector<uint8_t> last = LastUsbProMessage();
+    return last.size() == 518 && last[4 + 10] == 200 && last[4 + 41] == 200;
+  }));
+  StopOutputs();
+  const auto messages = UsbProMessages(fake_serial::Written());
+  ASSERT_GE(messages.size(), 3u);
+  EXPECT_EQ(messages[0], kParametersRequest);
+  for (size_t i = 1; i < messages.size(); ++i) {
+    ASSERT_EQ(messages[i].size(), 518u) << i;
+    EXPECT_EQ(std::vector<uint8_t>(messages[i].begin(), messages[i].begin() + 5),
+              (std::vector<uint8_t>{0x7E, 6, 0x01, 0x02, 0}));
+  }
+  const std::vector<uint8_t>& last = messages.back();
+  for (unsigned channel = 1; channel <= 512; ++channel) {
+    const unsigned lamp = channel >= 10 ? (channel - 10) / 2 : 99;
+    const uint8_t want = lamp > 15 ? 0 : (lamp == 0 || lamp == 15) ? 200 : 7;
+    EXPECT_EQ(last[4 + channel], want) << "channel " << channel;
+  }
+  EXPECT_EQ(fake_serial::OpenPorts(), 0u);
+}
+
+// A port that is not a DMX USB Pro (it answers something else, or nothing)
+// and one that will not open: said once with what answered, no frame
+// written, asked again after a pause; once a widget answers, frames go.
+TEST_F(Senders, UsbProThatIsNotOneIsSaidOnceAndTriedAgain) {
+  const struct {
+    const char* what;
+    std::vector<uint8_t> answer;
+    int openError;
+    const char* line;
+  } cases[] = {
+      {"garbage", {'O', 'K', '\r', '\n', 'r', 'e', 'a', 'd', 'y', '>'}, 0,
+       "DMX USB Pro on COM3: not a DMX USB Pro: it answered 4f 4b 0d 0a 72 65 61 64 ... (10 bytes) (retrying)"},
+      {"silence", {}, 0, "DMX USB Pro on COM3: not a DMX USB Pro: no answer to the parameters request (retrying)"},
+      {"no port", {}, 2, "DMX USB Pro on COM3: cannot open the port: serial error 2 (retrying)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake_network::Reset();
+    fake_serial::Reset();
+    fake_serial::SetAnswer(c.answer);
+    fake_serial::SetOpenError(c.openError);
+    Start("--usbpro COM3");
+    const double started = MonotonicSeconds();
+    for (int i = 0; i < 20; ++i) {
+      SendLamps(LampBits(i));
+      SleepSeconds(0.02);
+    }
+    ASSERT_TRUE(Within(3, [] { return fake_network::Lines().size() >= 2; }));
+    char text[512];
+    DescribeRunningOutputs(text, sizeof text);
+    const std::string line = c.line, fault = line.substr(21, line.size() - 21 - 11);
+    EXPECT_NE(std::string(text).find("0 frames sent; now: " + fault), std::string::npos) << text;
+    // Tried again after the pause, said once.
+    ASSERT_TRUE(Within(5, [] { return fake_serial::Opens() >= 2; }));
+    EXPECT_GE(MonotonicSeconds() - started, 2.0) << "tried again only after the pause";
+    for (const auto& message : UsbProMessages(fake_serial::Written())) EXPECT_EQ(message, kParametersRequest);
+    fake_serial::SetOpenError(0);
+    fake_serial::SetAnswer(fake_serial::GoodAnswer());
+    ASSERT_TRUE(Within(5, [] { return LastUsbProMessage().size() == 518; }));
+    StopOutputs();
+    const std::vector<std::string> lines = fake_network::Lines();
+    ASSERT_EQ(lines.size(), 2u) << "the description and the fault, once";
+    EXPECT_EQ(lines[1], c.line);
+  }
+}
+
+// A port that fails mid-run (unplugged): said once, closed, opened again
+// after a pause and asked again; the frames resume with the newest state.
+TEST_F(Senders, UsbProUnpluggedIsReopened) {
+  Start("--usbpro COM3");
+  ASSERT_TRUE(Within(2, [] { return UsbProMessages(fake_serial::Written()).size() >= 2; }));
+  fake_serial::SetWriteError(5);
+  SendLamps(0x0003);
+  ASSERT_TRUE(Within(2, [] { return fake_network::Lines().size() >= 2; }));
+  EXPECT_EQ(fake_network::Lines()[1], "DMX USB Pro on COM3: cannot write to the port: serial error 5 (retrying)");
+  EXPECT_TRUE(Within(1, [] { return fake_serial::OpenPorts() == 0; }));
+  const double failedAt = MonotonicSeconds();
+  SendLamps(0x0007);
+  fake_serial::SetWriteError(0);
+  ASSERT_TRUE(Within(5, [] { return fake_serial::Opens() >= 2; }));
+  EXPECT_GE(MonotonicSeconds() - failedAt, 1.5) << "opened again only after the pause";
+  ASSERT_TRUE(Within(2, [] {
+    const std::vector<uint8_t> last = LastUsbProMessage();
+    return last.size() == 518 && last[5] == 255 && last[7] == 255;
+  }));
+  StopOutputs();
+  const auto messages = UsbProMessages(fake_serial::Written());
+  size_t requests = 0;
+  for (const auto& message : messages) requests += message == kParametersRequest;
+  EXPECT_EQ(requests, 2u);
+  EXPECT_EQ(fake_network::Lines().size(), 2u);
+}
+
 TEST(OutputText, SaysWhatGoesWhere) {
   const struct {
     const char* tail;
@@ -251,6 +383,7 @@ TEST(OutputText, SaysWhatGoesWhere) {
       {"--ola 3 --start 5", "OLA to olad, universe 3: lamps 0-15 on channels 5-20, levels 255/0"},
       {"--opendmx --start 5", "Open DMX on FTDI interface 0: lamps 0-15 on channels 5-20, levels 255/0"},
       {"--opendmx 3 --channels 9,1 --on 7", "Open DMX on FTDI interface 3: lamps 0-1 from channels 9,1, levels 7/0"},
+      {"--usbpro COM3", "DMX USB Pro on COM3: lamps 0-15 on channels 1-16, levels 255/0"},
   };
   for (const auto& c : cases) {
     static OutputOptions options;

@@ -13,6 +13,8 @@
 #include "lightnet/output_options.h"
 #include "lightnet/outputs.h"
 #include "lightnet/packets.h"
+#include "lightnet/serial_port.h"
+#include "lightnet/usbpro.h"
 #include "tests/fakes/local_addresses.h"
 
 namespace {
@@ -361,7 +363,9 @@ TEST(OutputOptionsRead, BadInputTable) {
     const std::string when = second == std::string::npos ? "" : Trim(text.substr(second + 1));
     SCOPED_TRACE(tail);
     OutputOptions options;
-    ReadOutputOptions((tail + " --ddp 10.9.9.9").c_str(), &options, FakeIsLocalAddress);
+    // The platform's own port check, as the front ends pass it: the table's
+    // ports are ones no test machine has.
+    ReadOutputOptions((tail + " --ddp 10.9.9.9").c_str(), &options, FakeIsLocalAddress, CheckSerialPort);
     if (when == "start-up" && OpenDmxInThisBuild()) {
       // Right as written: the program finds the fault when it starts.
       EXPECT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
@@ -378,12 +382,101 @@ TEST(OutputOptionsRead, BadInputTable) {
     for (size_t i = 0; i + 1 < options.count; ++i) EXPECT_STRNE(options.outputs[i].host, "10.9.9.9");
     // Without the output after it, the fault is the same.
     OutputOptions alone;
-    ReadOutputOptions(tail.c_str(), &alone, FakeIsLocalAddress);
+    ReadOutputOptions(tail.c_str(), &alone, FakeIsLocalAddress, CheckSerialPort);
     EXPECT_EQ(std::string(alone.error.word), word);
     ++rows;
   }
   std::fclose(file);
   EXPECT_GE(rows, 39);
+}
+
+// The DMX USB Pro's messages against the widget's published framing.
+TEST(UsbProMessages, ParametersRequestAndDmxFrame) {
+  uint8_t out[kUsbProDmxMessageSize];
+  ASSERT_EQ(BuildUsbProParametersRequest(out, sizeof out), 7u);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 7), (std::vector<uint8_t>{0x7E, 3, 2, 0, 0, 0, 0xE7}));
+  uint8_t levels[512];
+  for (int i = 0; i < 512; ++i) levels[i] = uint8_t(i * 7);
+  ASSERT_EQ(BuildUsbProDmx(levels, 512, out, sizeof out), 518u);
+  ExpectBytes(out, {{0, {0x7E, 6, 0x01, 0x02, 0}}, {517, {0xE7}}});  // 513 data bytes, start code 0.
+  EXPECT_EQ(std::memcmp(out + 5, levels, 512), 0);
+  ASSERT_EQ(BuildUsbProDmx(levels, 24, out, sizeof out), 30u);
+  ExpectBytes(out, {{0, {0x7E, 6, 25, 0, 0, 0, 7, 14}}, {29, {0xE7}}});
+  // Refused, nothing written past the buffer: too small, no slots, too many.
+  uint8_t small[517];
+  std::memset(small, 0xAA, sizeof small);
+  EXPECT_EQ(BuildUsbProDmx(levels, 512, small, sizeof small), 0u);
+  EXPECT_EQ(BuildUsbProParametersRequest(small, 6), 0u);
+  EXPECT_EQ(small[0], 0xAA);
+  EXPECT_EQ(BuildUsbProDmx(levels, 0, out, sizeof out), 0u);
+  EXPECT_EQ(BuildUsbProDmx(levels, 513, out, 1024), 0u);
+  EXPECT_EQ(BuildUsbProMessage(9, nullptr, 0, out, sizeof out), 5u);
+  ExpectBytes(out, {{0, {0x7E, 9, 0, 0, 0xE7}}});
+}
+
+// The parameters answer is found whole and well formed, after noise or a
+// broken message; anything less is no answer.
+TEST(UsbProMessages, ParametersAnswer) {
+  const std::vector<uint8_t> good = {0x7E, 3, 5, 0, 0x2C, 0x01, 9, 1, 40, 0xE7};
+  auto with = [&](std::vector<uint8_t> before, std::vector<uint8_t> after = {}) {
+    before.insert(before.end(), good.begin(), good.end());
+    before.insert(before.end(), after.begin(), after.end());
+    return before;
+  };
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool found;
+  } cases[] = {
+      {"the answer alone", good, true},
+      {"after noise", with({'O', 'K', 0x7E}), true},
+      {"after a broken label-3 message", with({0x7E, 3, 5, 0, 1, 2}), true},
+      {"followed by more", with({}, {0x7E, 5}), true},
+      {"with user configuration bytes", {0x7E, 3, 7, 0, 0x2C, 0x01, 9, 1, 40, 0xAB, 0xCD, 0xE7}, true},
+      {"cut short", std::vector<uint8_t>(good.begin(), good.end() - 1), false},
+      {"wrong end byte", {0x7E, 3, 5, 0, 0x2C, 0x01, 9, 1, 40, 0xE6}, false},
+      {"too short for the parameters", {0x7E, 3, 4, 0, 0x2C, 0x01, 9, 1, 0xE7}, false},
+      {"another label", {0x7E, 6, 5, 0, 0x2C, 0x01, 9, 1, 40, 0xE7}, false},
+      {"our own request echoed", {0x7E, 3, 2, 0, 0, 0, 0xE7}, false},
+      {"nothing", {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    UsbProParameters parameters{};
+    ASSERT_EQ(FindUsbProParameters(c.bytes.data(), c.bytes.size(), &parameters), c.found);
+    if (!c.found) continue;
+    EXPECT_EQ(parameters.firmware, 0x012C);
+    EXPECT_EQ(parameters.breakTime, 9);
+    EXPECT_EQ(parameters.markAfterBreak, 1);
+    EXPECT_EQ(parameters.rate, 40);
+  }
+}
+
+// Port names of each platform's shape, and the path Windows opens.
+TEST(UsbProMessages, PortNames) {
+  const struct {
+    const char* name;
+    bool windows, good;
+  } cases[] = {
+      {"COM3", true, true},          {"com12", true, true},         {"\\\\.\\COM12", true, true},
+      {"COM255", true, true},        {"COM256", true, false},       {"COM0", true, false},
+      {"COM03", true, false},        {"COM", true, false},          {"COM3;x", true, false},
+      {"/dev/ttyUSB0", true, false}, {"\\\\.\\LPT1", true, false}, {"", true, false},
+      {"/dev/ttyUSB0", false, true}, {"/dev/serial/by-id/usb-DMX_Pro_EN1234-if00-port0", false, true},
+      {"ttyACM0", false, true},      {"COM3;x", false, false},      {"/dev/tty USB0", false, false},
+      {"/dev/tty$USB", false, false}, {"", false, false},
+      {"/dev/serial/by-id/a-name-of-sixty-four-characters-which-is-too-long-x", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.windows ? " (Windows)" : " (Linux)"));
+    EXPECT_EQ(UsbProPortNameFault(c.name, std::strlen(c.name), c.windows) == nullptr, c.good);
+  }
+  char path[16];
+  ASSERT_TRUE(WindowsDevicePath("COM3", path, sizeof path));
+  EXPECT_STREQ(path, "\\\\.\\COM3");
+  ASSERT_TRUE(WindowsDevicePath("\\\\.\\COM12", path, sizeof path));
+  EXPECT_STREQ(path, "\\\\.\\COM12");
+  EXPECT_FALSE(WindowsDevicePath("COM123", path, 10));
 }
 
 struct MessageCase {
@@ -433,7 +526,13 @@ TEST(OutputOptionsRead, FaultsSayTheRule) {
        "named twice: an output before it has the same kind, destination and universe"},
       {"--wled strip --pixels-per-lamp 2 --wled strip --start-pixel 31", "--wled strip",
        "named twice: an output before it sends the same pixels to the same receiver"},
-      {"--universe 1234567890", "--universe", "comes before any output (--sacn, --artnet, --wled, --ddp, --ola)"},
+      {"--universe 1234567890", "--universe", "comes before any output (--sacn, --artnet, --wled, --ddp, --ola, --usbpro)"},
+      // Port names of both platforms' shape (no port check here).
+      {"--usbpro COM3 --universe 2", "--universe", "not an option of this output; it belongs to --sacn, --artnet and --ola"},
+      {"--usbpro COM3 --color ff0000", "--color", "not an option of this output; it belongs to --wled and --ddp"},
+      {"--usbpro", "--usbpro", "needs a value"},
+      {"--usbpro COM4 --usbpro com4 --start 9", "--usbpro com4",
+       "named twice: an output before it has the same kind, destination and universe"},
       {"--sacn 10.0.0.1 --universe 1234567890", "--universe 1234567890", "the sACN universe out of range (1-63999)"},
       {"--sacn 10.0.0.1 --priority 99999999999999999999", "--priority 99999999999999999999",
        "the priority out of range (0-200)"},
@@ -478,8 +577,9 @@ TEST(OutputOptionsRead, NumbersAreDigitsOnly) {
     }
     ASSERT_TRUE(options.hasError);
     EXPECT_STREQ(options.error.text, c.text);
-    if (c.value.find(' ') == std::string::npos)  // The word, cut to its field.
+    if (c.value.find(' ') == std::string::npos) {  // The word, cut to its field.
       EXPECT_EQ(options.error.word, ("--on " + c.value).substr(0, sizeof options.error.word - 1));
+    }
   }
 }
 

@@ -1,0 +1,45 @@
+#!/usr/bin/env python3
+"""What a stand-in DMX USB Pro (usbpro_widget.py) read in the two runs of
+the end-to-end tests, checked: every message well formed, one parameters
+request per opening, frames of start code 0 and 512 slots at most 44 a
+second; in the first run the all-off frame first, the lines' last state
+last and a keep-alive each second after it, the pty seen to close; after
+the reopening the newest state.
+
+  usbpro_frames.py FIRST.json REOPENED.json WANT_LAST WANT_REOPENED
+"""
+import json, sys
+good, again = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))
+want_last, want_reopened = sys.argv[3], sys.argv[4]
+faults = []
+for name, run in (("first", good), ("reopened", again)):
+    if run["faults"] or run["other"]:
+        faults.append(f"{name}: not well formed: {run['faults'][:3]} labels {run['other'][:3]}")
+    if run["requests"] != 1:
+        faults.append(f"{name}: {run['requests']} parameters requests, want 1 before the frames")
+    if any(f[1] != 0 or f[2] != 512 for f in run["frames"]):
+        faults.append(f"{name}: a frame not of start code 0 and 512 slots")
+    times = [f[0] for f in run["frames"]]
+    if any(b - a < 0.021 for a, b in zip(times, times[1:])):
+        faults.append(f"{name}: two frames within 21 ms (at most 44 a second)")
+if not good["closed"]:
+    faults.append("first: the widget did not see its pty close")
+frames = good["frames"]
+if len(frames) < 4:
+    faults.append(f"first: {len(frames)} frames")
+else:
+    if frames[0][3] != ",".join(["0"] * 4 + ["10"] * 32 + ["0"] * 4):
+        faults.append(f"first: the first frame is not all lamps off: {frames[0][3]}")
+    if frames[-1][3] != want_last:
+        faults.append(f"first: the last frame {frames[-1][3]}, want {want_last}")
+    # After the lines: only keep-alives, one a second.
+    idle = [f[0] for f in frames if f[3] == want_last]
+    gaps = [b - a for a, b in zip(idle, idle[1:])]
+    if len(idle) < 3 or any(g > 1.1 or g < 0.9 for g in gaps[1:]):
+        faults.append(f"first: keep-alive gaps {gaps}")
+if not again["frames"] or again["frames"][-1][3] != want_reopened:
+    faults.append(f"reopened: last frame {again['frames'][-1][3] if again['frames'] else None}, want {want_reopened}")
+if faults:
+    print("\n".join(faults))
+print(f"frames: {len(frames)} then {len(again['frames'])} after the reopening")
+sys.exit(1 if faults else 0)
