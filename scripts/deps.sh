@@ -258,8 +258,11 @@ prepare_wine() {
   wineserver -p >/dev/null 2>&1 || true
   # Start Wine's own services now, with their output away from CTest's pipes:
   # otherwise the first test's services hold its output open and CTest waits
-  # for them until the time-out.
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  # for them until the time-out. With the x86-64 loader where the 32-bit
+  # one cannot run ("wine" would fail and start nothing).
+  local loader=wine
+  wine32_runs || loader=$(wine64_loader) || loader=wine
+  "$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 # The loader for the x86-64 build's programs. Debian's "wine" is the 32-bit

@@ -32,7 +32,8 @@ size_t CountWords(const std::string& tail, bool (*which)(const std::string&)) {
 
 bool IsOptionWord(const std::string& word) { return word.size() >= 2 && word[0] == '-' && word[1] == '-'; }
 bool IsOutputWord(const std::string& word) {
-  return word == "--sacn" || word == "--artnet" || word == "--wled" || word == "--ddp" || word == "--ola";
+  return word == "--sacn" || word == "--artnet" || word == "--wled" || word == "--ddp" || word == "--ola" ||
+         word == "--opendmx" || word == "--usbpro";
 }
 bool IsWordOf(const std::string& tail, const std::string& word) {
   for (size_t at = tail.find(word); at != std::string::npos; at = tail.find(word, at + 1))
@@ -68,6 +69,7 @@ void CheckOutput(const OutputConfig& out) {
 
 bool Alike(const OutputConfig& a, const OutputConfig& b) {
   if (a.kind != b.kind || IsPixelOutput(a.kind)) return false;  // Pixel outputs may share a receiver.
+  if (a.kind == OutputKind::kOpenDmx) return a.ftdiDevice == b.ftdiDevice;
   return a.universe == b.universe && a.address == b.address && std::strcmp(a.host, b.host) == 0;
 }
 
