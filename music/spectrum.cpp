@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
-#include <kissfft.hh>
+#include "music/vector4.h"
 
 namespace music {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+void Windowed(const float* in, const float* window, float* out, size_t count) {
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) Store(out + i, Load(in + i) * Load(window + i));
+  for (; i < count; ++i) out[i] = in[i] * window[i];
+}
 
 }  // namespace
 
@@ -23,8 +28,135 @@ float LevelDb(double sumSquares, size_t count) {
   return ms > 0 ? std::max(kLowestDb, static_cast<float>(10 * std::log10(ms) + kFullScaleSineDb)) : kLowestDb;
 }
 
+// A radix-2 FFT of n / 2 complex values (the real frame's even samples as
+// real parts, its odd ones as imaginary), then the split into the real
+// frame's spectrum. Stored as separate real and imaginary arrays so that
+// each stage's butterflies run four at a time: this is most of the
+// analysis' cost.
 struct Spectrum::Fft {
-  kissfft<float> fft{1, false};
+  int m = 0;                       // Complex points: n / 2.
+  std::vector<int> reversed;       // Where point j goes: its bits reversed.
+  std::vector<float> re, im;       // The transform, in place.
+  std::vector<float> twRe, twIm;   // Each stage's twiddles from length 8 on, one after another.
+  std::vector<float> splitCos, splitSin;  // cos and sin of 2 pi k / n, k <= m / 2.
+
+  void Init(int n) {
+    m = n / 2;
+    int bits = 0;
+    while ((1 << bits) < m) ++bits;
+    reversed.assign(m, 0);
+    for (int j = 0; j < m; ++j) {
+      int r = 0;
+      for (int b = 0; b < bits; ++b) r |= ((j >> b) & 1) << (bits - 1 - b);
+      reversed[j] = r;
+    }
+    re.assign(m, 0);
+    im.assign(m, 0);
+    twRe.clear();
+    twIm.clear();
+    for (int len = 8; len <= m; len *= 2) {
+      for (int j = 0; j < len / 2; ++j) {
+        twRe.push_back(static_cast<float>(std::cos(2 * kPi * j / len)));
+        twIm.push_back(static_cast<float>(-std::sin(2 * kPi * j / len)));
+      }
+    }
+    splitCos.resize(m / 2 + 1);
+    splitSin.resize(m / 2 + 1);
+    for (int k = 0; k <= m / 2; ++k) {
+      splitCos[k] = static_cast<float>(std::cos(kPi * k / m));
+      splitSin[k] = static_cast<float>(std::sin(kPi * k / m));
+    }
+  }
+
+  // The frame's n samples in; power[k] = |X[k]|^2 * scale for k in 1..m,
+  // power[0] = 0.
+  void Power(const float* frame, float scale, float* power) {
+    float* const r = re.data();
+    float* const i = im.data();
+    for (int j = 0; j < m; ++j) {
+      r[reversed[j]] = frame[2 * j];
+      i[reversed[j]] = frame[2 * j + 1];
+    }
+    // Lengths 2 and 4 at once: their twiddles are 1 and -i.
+    for (int a = 0; a < m; a += 4) {
+      const float t0r = r[a] + r[a + 1], t0i = i[a] + i[a + 1];
+      const float t1r = r[a] - r[a + 1], t1i = i[a] - i[a + 1];
+      const float t2r = r[a + 2] + r[a + 3], t2i = i[a + 2] + i[a + 3];
+      const float t3r = r[a + 2] - r[a + 3], t3i = i[a + 2] - i[a + 3];
+      r[a] = t0r + t2r;
+      i[a] = t0i + t2i;
+      r[a + 2] = t0r - t2r;
+      i[a + 2] = t0i - t2i;
+      r[a + 1] = t1r + t3i;
+      i[a + 1] = t1i - t3r;
+      r[a + 3] = t1r - t3i;
+      i[a + 3] = t1i + t3r;
+    }
+    // Then the stages from length 8 on, two at a time where two are left:
+    // the same butterflies, each value loaded and stored once for both.
+    const float* wr = twRe.data();
+    const float* wi = twIm.data();
+    int len = 8;
+    for (; 2 * len <= m; len *= 4) {
+      const int h = len / 2;
+      const float *w2r = wr + h, *w2i = wi + h;  // The second stage's twiddles.
+      for (int at = 0; at < m; at += 2 * len) {
+        float *const r0 = r + at, *const i0 = i + at;
+        for (int j = 0; j < h; j += 4) {
+          V4 ar = Load(r0 + j), ai = Load(i0 + j), br = Load(r0 + j + h), bi = Load(i0 + j + h);
+          V4 cr = Load(r0 + j + 2 * h), ci = Load(i0 + j + 2 * h), dr = Load(r0 + j + 3 * h), di = Load(i0 + j + 3 * h);
+          const V4 w1r = Load(wr + j), w1i = Load(wi + j);
+          Butterfly(ar, ai, br, bi, w1r, w1i);
+          Butterfly(cr, ci, dr, di, w1r, w1i);
+          Butterfly(ar, ai, cr, ci, Load(w2r + j), Load(w2i + j));
+          Butterfly(br, bi, dr, di, Load(w2r + j + h), Load(w2i + j + h));
+          Store(r0 + j, ar), Store(i0 + j, ai), Store(r0 + j + h, br), Store(i0 + j + h, bi);
+          Store(r0 + j + 2 * h, cr), Store(i0 + j + 2 * h, ci), Store(r0 + j + 3 * h, dr), Store(i0 + j + 3 * h, di);
+        }
+      }
+      wr += 3 * h;
+      wi += 3 * h;
+    }
+    if (len <= m) {  // One stage left: the last.
+      const int h = len / 2;
+      for (int j = 0; j < h; j += 4) {
+        V4 ar = Load(r + j), ai = Load(i + j), br = Load(r + j + h), bi = Load(i + j + h);
+        Butterfly(ar, ai, br, bi, Load(wr + j), Load(wi + j));
+        Store(r + j, ar), Store(i + j, ai), Store(r + j + h, br), Store(i + j + h, bi);
+      }
+    }
+    power[0] = 0;  // DC carries no music.
+    power[m] = (r[0] - i[0]) * (r[0] - i[0]) * scale;
+    int k = 1;
+    for (; k + 3 <= m / 2; k += 4) {
+      const V4 br = Reversed(Load(r + m - k - 3)), bi = Reversed(Load(i + m - k - 3));
+      V4 high, low;
+      Split(Load(r + k), Load(i + k), br, bi, Load(splitCos.data() + k), Load(splitSin.data() + k), scale, &low, &high);
+      Store(power + k, low);
+      Store(power + m - k - 3, Reversed(high));
+    }
+    for (; k <= m / 2; ++k) Split(r[k], i[k], r[m - k], i[m - k], splitCos[k], splitSin[k], scale, &power[k], &power[m - k]);
+  }
+
+  // a + w b and a - w b.
+  static void Butterfly(V4& ar, V4& ai, V4& br, V4& bi, V4 wr, V4 wi) {
+    const V4 tr = br * wr - bi * wi, ti = br * wi + bi * wr;
+    br = ar - tr;
+    bi = ai - ti;
+    ar = ar + tr;
+    ai = ai + ti;
+  }
+
+  // Z[k] = a and Z[m - k] = b give the real frame's X[k] = E + W O and
+  // X[m - k] = conj(E - W O), W = exp(-i pi k / m); their powers out.
+  template <class T>
+  static void Split(T ar, T ai, T br, T bi, T c, T s, float scale, T* low, T* high) {
+    const T er = 0.5f * (ar + br), ei = 0.5f * (ai - bi);
+    const T or_ = 0.5f * (ai + bi), oi = 0.5f * (br - ar);
+    const T wor = c * or_ + s * oi, woi = c * oi - s * or_;
+    *low = ((er + wor) * (er + wor) + (ei + woi) * (ei + woi)) * scale;
+    *high = ((er - wor) * (er - wor) + (ei - woi) * (ei - woi)) * scale;
+  }
 };
 
 Spectrum::Spectrum() : fft_(new Fft) {}
@@ -32,7 +164,7 @@ Spectrum::~Spectrum() = default;
 
 void Spectrum::Init(int n, int fall) {
   size_ = n;
-  fft_->fft.assign(n / 2, false);
+  fft_->Init(n);
   window_.resize(n);
   const int rise = fall < 0 ? n : n - fall;
   double sum = 0;
@@ -45,19 +177,17 @@ void Spectrum::Init(int n, int fall) {
   }
   scale_ = static_cast<float>(4 / (sum * sum));
   frame_.resize(n);
-  out_.resize(n / 2);
   power_.resize(n / 2 + 1);
 }
 
 void Spectrum::Compute(const std::vector<float>& ring, size_t newest) {
-  const size_t r = ring.size();
-  size_t at = (newest + r - size_) % r;  // The oldest sample used.
-  for (int i = 0; i < size_; ++i, at = at + 1 == r ? 0 : at + 1) frame_[i] = ring[at] * window_[i];
-  fft_->fft.transform_real(frame_.data(), out_.data());
-  const int half = size_ / 2;
-  power_[0] = 0;  // DC carries no music.
-  for (int k = 1; k < half; ++k) power_[k] = std::norm(out_[k]) * scale_;
-  power_[half] = out_[0].imag() * out_[0].imag() * scale_;
+  const size_t r = ring.size(), n = static_cast<size_t>(size_);
+  const size_t oldest = (newest + r - n) % r;
+  // The frame in at most two runs of the ring (no wrap test per sample).
+  const size_t first = std::min(n, r - oldest);
+  Windowed(ring.data() + oldest, window_.data(), frame_.data(), first);
+  Windowed(ring.data(), window_.data() + first, frame_.data() + first, n - first);
+  fft_->Power(frame_.data(), scale_, power_.data());
 }
 
 PcmHops::PcmHops(int sampleRate, int channels)
@@ -65,8 +195,34 @@ PcmHops::PcmHops(int sampleRate, int channels)
   // The long window symmetric (a tone stays in its band); the short one
   // two hops, falling over the newest half hop only, so the newest samples
   // weigh nearly fully (an attack shows at once).
-  band_.Init(8 * hop_, -1);
-  onset_.Init(2 * hop_, hop_ / 2);
+  const int hop = static_cast<int>(hop_);
+  band_.Init(8 * hop, -1);
+  onset_.Init(2 * hop, hop / 2);
+}
+
+void PcmHops::Take(const float* x, size_t frames) {
+  float* const ring = ring_.data() + ringPos_;
+  double left = sumSquares_[0], right = sumSquares_[1];
+  if (channels_ == 2) {
+    for (size_t i = 0; i < frames; ++i) {
+      const float l = x[2 * i], r = x[2 * i + 1];
+      left += static_cast<double>(l) * l;
+      right += static_cast<double>(r) * r;
+      ring[i] = 0.5f * (l + r);
+    }
+  } else {
+    for (size_t i = 0; i < frames; ++i) {
+      const float l = x[i];
+      left += static_cast<double>(l) * l;
+      ring[i] = 0.5f * (l + l);
+    }
+    right = left;
+  }
+  sumSquares_[0] = left;
+  sumSquares_[1] = right;
+  ringPos_ = ringPos_ + frames == ring_.size() ? 0 : ringPos_ + frames;
+  inHop_ += frames;
+  samplesDone_ += frames;
 }
 
 const Hop& PcmHops::Step() {

@@ -2,7 +2,7 @@
 // and two spectra out, a short one (onsets) every hop and a long one (bands,
 // tonal onsets) every kBandHops-th hop and on an attack. Platform-free.
 #pragma once
-#include <complex>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -26,8 +26,9 @@ class Spectrum {
   Spectrum(const Spectrum&) = delete;
   Spectrum& operator=(const Spectrum&) = delete;
 
-  // n samples (even); fall < 0: a symmetric Hann window; else a half-Hann
-  // rise and a half-Hann fall over the last `fall` samples.
+  // n samples (a power of two, at least 8); fall < 0: a symmetric Hann
+  // window; else a half-Hann rise and a half-Hann fall over the last `fall`
+  // samples.
   void Init(int n, int fall);
   // The newest Size() samples of the ring, `newest` one past the newest.
   void Compute(const std::vector<float>& ring, size_t newest);
@@ -41,7 +42,6 @@ class Spectrum {
   int size_ = 0;
   float scale_ = 1;
   std::vector<float> window_, frame_, power_;
-  std::vector<std::complex<float>> out_;
   std::unique_ptr<Fft> fft_;
 };
 
@@ -61,25 +61,19 @@ class PcmHops {
   // Interleaved samples in [-1, 1]; calls onHop(const Hop&) at each hop's end.
   template <class OnHop>
   void Feed(const float* interleaved, size_t frames, OnHop onHop) {
-    const int channels = channels_;
-    const size_t hop = static_cast<size_t>(hop_), size = ring_.size();
-    float* const ring = ring_.data();
-    for (size_t i = 0; i < frames; ++i) {
-      const float* x = interleaved + i * channels;
-      const float left = x[0], right = channels == 2 ? x[1] : x[0];
-      sumSquares_[0] += static_cast<double>(left) * left;
-      sumSquares_[1] += static_cast<double>(right) * right;
-      ring[ringPos_] = 0.5f * (left + right);
-      if (++ringPos_ == size) ringPos_ = 0;
-      ++samplesDone_;
-      if (++inHop_ == hop) {
+    while (frames > 0) {
+      // To the hop's end or the ring's, whichever comes first: no test a sample.
+      const size_t n = std::min(frames, std::min(hop_ - inHop_, ring_.size() - ringPos_));
+      Take(interleaved, n);
+      interleaved += n * channels_;
+      frames -= n;
+      if (inHop_ == hop_) {
         inHop_ = 0;
         onHop(Step());
       }
     }
   }
-
-  int HopSamples() const { return hop_; }
+  int HopSamples() const { return static_cast<int>(hop_); }
 
   // The long spectrum every this many hops (about 10 ms: a band lamp
   // reaches its line slot at most half a slot late), and at once on a hop
@@ -89,9 +83,11 @@ class PcmHops {
   static constexpr float kAttackDb = 6;
 
  private:
+  void Take(const float* interleaved, size_t frames);  // Within one hop and one pass of the ring.
   const Hop& Step();
 
-  int rate_, channels_, hop_;
+  int rate_, channels_;
+  size_t hop_;
   std::vector<float> ring_;  // The long spectrum's length: eight hops.
   Spectrum band_, onset_;
   size_t ringPos_ = 0, inHop_ = 0;

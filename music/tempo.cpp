@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "music/vector4.h"
+
 namespace music {
 namespace {
 
@@ -74,9 +76,9 @@ double TempoTracker::BestPhase(double period, int64_t last) const { return BestP
 
 double TempoTracker::BestPhaseOf(const std::vector<float>& cells, double period, int64_t last) const {
   const int64_t first = std::max<int64_t>(0, cellsDone_ - kWindowCells);
-  auto at = [&](double i) {
-    const int64_t fl = static_cast<int64_t>(std::floor(i));
-    return std::max(cells[static_cast<size_t>(fl % kRing)], cells[static_cast<size_t>((fl + 1) % kRing)]);
+  auto at = [&](double i) {  // i >= 1: truncation is the floor.
+    const size_t fl = static_cast<size_t>(i);
+    return std::max(cells[fl % kRing], cells[(fl + 1) % kRing]);
   };
   double bestPhase = 0, bestScore = -1;
   for (double phase = 0; phase < period; phase += 1) {
@@ -126,12 +128,16 @@ void TempoTracker::Estimate() {
   const int minLag = static_cast<int>(60 / (kMaxBpm * kTempoCellSeconds)) - 1;
   std::vector<float> acf(maxLag + 3, 0);
   for (int lag = minLag; lag <= maxLag + 2 && lag < count; ++lag) {
-    // Four sums, not one: each add need not wait for the one before.
-    double s[4] = {0, 0, 0, 0};
+    // Four sums, not one: each add need not wait for the one before; four
+    // products at once.
+    V2d low = {0, 0}, high = {0, 0};
     int i = lag;
     for (; i + 4 <= count; i += 4) {
-      for (int k = 0; k < 4; ++k) s[k] += o[i + k] * o[i + k - lag];
+      const V4 p = Load(&o[i]) * Load(&o[i - lag]);
+      low += V2d{p[0], p[1]};
+      high += V2d{p[2], p[3]};
     }
+    double s[4] = {low[0], low[1], high[0], high[1]};
     for (; i < count; ++i) s[0] += o[i] * o[i - lag];
     acf[lag] = static_cast<float>((s[0] + s[1] + s[2] + s[3]) / (count - lag));
   }

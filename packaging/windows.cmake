@@ -28,9 +28,8 @@ if(TARGET ${plugin_target})
   file(READ windows/readme_plugin.txt plugin_text)
   string(CONFIGURE "${plugin_text}" README_PLUGIN @ONLY)
 endif()
-# The licences the programs carry, indented as quotations: this program's
-# from LICENSE (its terms, the copyright line is in the README itself), and
-# kissfft's, which lightbeat.exe and the plug-in contain.
+# The licence the programs carry, indented as a quotation: from LICENSE (its
+# terms; the copyright line is in the README itself).
 function(indented_text file skip_regex variable)
   file(READ ${file} text)
   if(skip_regex)
@@ -41,9 +40,7 @@ function(indented_text file skip_regex variable)
   set(${variable} "    ${text}" PARENT_SCOPE)
 endfunction()
 indented_text(${PROJECT_SOURCE_DIR}/LICENSE "^MIT License\n\nCopyright[^\n]*\n" LICENCE_TEXT)
-indented_text(${CMAKE_CURRENT_SOURCE_DIR}/windows/kissfft_licence.txt "" KISSFFT_TEXT)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE
-  ${CMAKE_CURRENT_SOURCE_DIR}/windows/kissfft_licence.txt)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 configure_file(windows/README.txt.in README.txt.in @ONLY)
 file(GENERATE OUTPUT README.txt INPUT ${CMAKE_CURRENT_BINARY_DIR}/README.txt.in NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION . COMPONENT ${component})

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,52 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(SineCase{2048, -1, 100, 0, 1e-6}, SineCase{2048, -1, 100, 1500, 1e-6},
                     SineCase{2048, -1, 7, 3, 1e-6}, SineCase{512, 128, 40, 0, 0.01},
                     SineCase{512, 128, 40, 700, 0.01}, SineCase{256, 64, 20, 255, 0.01}));
+
+// Every size a rate can ask for (and the smallest), against the transform
+// written out: noise through the window, the ring wrapping inside the frame.
+class SpectrumSize : public testing::TestWithParam<int> {};
+TEST_P(SpectrumSize, EqualsTheDirectTransform) {
+  const int n = GetParam();
+  for (const int fall : {-1, n / 4}) {
+    music::Spectrum spectrum;
+    spectrum.Init(n, fall);
+    std::vector<float> ring(n + n / 2 + 3);
+    uint32_t seed = 12345u + n;
+    for (float& x : ring) x = static_cast<float>((seed = seed * 1664525u + 1013904223u) >> 8) / (1 << 24) * 2 - 1;
+    const size_t newest = ring.size() / 3;  // The frame starts before the ring's end and wraps.
+    spectrum.Compute(ring, newest);
+    // The window, as the spectrum's sine cases pin it: a full-scale sine
+    // peaks at 1, so the direct sum is scaled the same way.
+    std::vector<double> frame(n), w(n);
+    double windowSum = 0;
+    const int rise = fall < 0 ? n : n - fall;
+    for (int i = 0; i < n; ++i) {
+      w[i] = fall < 0 ? 0.5 - 0.5 * std::cos(2 * kPi * i / n)
+             : i < rise ? 0.5 - 0.5 * std::cos(kPi * i / rise)
+                        : 0.5 + 0.5 * std::cos(kPi * (i - rise) / fall);
+      windowSum += w[i];
+      frame[i] = ring[(newest + ring.size() - n + i) % ring.size()] * w[i];
+    }
+    const std::vector<float>& p = spectrum.Power();
+    ASSERT_EQ(p.size(), static_cast<size_t>(n / 2 + 1));
+    EXPECT_EQ(p[0], 0.0f) << "DC carries no music";
+    std::vector<double> want(n / 2 + 1);
+    double peak = 0;
+    for (int k = 1; k <= n / 2; ++k) {
+      double re = 0, im = 0;
+      for (int i = 0; i < n; ++i) {
+        re += frame[i] * std::cos(2 * kPi * k * i / n);
+        im -= frame[i] * std::sin(2 * kPi * k * i / n);
+      }
+      want[k] = (re * re + im * im) * 4 / (windowSum * windowSum);
+      peak = std::max(peak, want[k]);
+    }
+    for (int k = 1; k <= n / 2; ++k) {
+      ASSERT_NEAR(p[k], want[k], 2e-6 * peak) << "n " << n << " fall " << fall << " bin " << k;
+    }
+  }
+}
+INSTANTIATE_TEST_SUITE_P(PowersOfTwo, SpectrumSize, testing::Values(8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192));
 
 // ---- The hops: about 5 ms at every rate, levels as a meter reads them.
 
