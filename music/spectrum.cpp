@@ -73,24 +73,34 @@ struct Spectrum::Fft {
   void Power(const float* frame, float scale, float* power) {
     float* const r = re.data();
     float* const i = im.data();
-    for (int j = 0; j < m; ++j) {
-      r[reversed[j]] = frame[2 * j];
-      i[reversed[j]] = frame[2 * j + 1];
+    // Lengths 2 and 4 at once (their twiddles are 1 and -i), reading each
+    // group's points from the frame where the bit reversal puts them:
+    // group a (a multiple of 4) holds the points reversed[a] + 0, m/2, m/4
+    // and 3m/4. Four groups at a time where there are four.
+    const int q1 = m / 4, q2 = m / 2, q3 = 3 * m / 4;
+    int j = 0;
+    for (; m >= 16 && j < q1; j += 4) {
+      V4 xr[4], xi[4];
+      const int from[4] = {j, j + q2, j + q1, j + q3};
+      for (int k = 0; k < 4; ++k) {
+        const V4 u = Load(frame + 2 * from[k]), v = Load(frame + 2 * from[k] + 4);
+        xr[k] = __builtin_shufflevector(u, v, 0, 2, 4, 6);
+        xi[k] = __builtin_shufflevector(u, v, 1, 3, 5, 7);
+      }
+      V4 yr[4], yi[4];
+      FirstTwo(xr, xi, yr, yi);
+      Transpose(yr);
+      Transpose(yi);
+      for (int k = 0; k < 4; ++k) {
+        Store(r + reversed[j + k], yr[k]);
+        Store(i + reversed[j + k], yi[k]);
+      }
     }
-    // Lengths 2 and 4 at once: their twiddles are 1 and -i.
-    for (int a = 0; a < m; a += 4) {
-      const float t0r = r[a] + r[a + 1], t0i = i[a] + i[a + 1];
-      const float t1r = r[a] - r[a + 1], t1i = i[a] - i[a + 1];
-      const float t2r = r[a + 2] + r[a + 3], t2i = i[a + 2] + i[a + 3];
-      const float t3r = r[a + 2] - r[a + 3], t3i = i[a + 2] - i[a + 3];
-      r[a] = t0r + t2r;
-      i[a] = t0i + t2i;
-      r[a + 2] = t0r - t2r;
-      i[a + 2] = t0i - t2i;
-      r[a + 1] = t1r + t3i;
-      i[a + 1] = t1i - t3r;
-      r[a + 3] = t1r - t3i;
-      i[a + 3] = t1i + t3r;
+    for (; j < q1; ++j) {
+      const int from[4] = {j, j + q2, j + q1, j + q3}, a = reversed[j];
+      float xr[4], xi[4];
+      for (int k = 0; k < 4; ++k) xr[k] = frame[2 * from[k]], xi[k] = frame[2 * from[k] + 1];
+      FirstTwo(xr, xi, r + a, i + a);
     }
     // Then the stages from length 8 on, two at a time where two are left:
     // the same butterflies, each value loaded and stored once for both.
@@ -136,6 +146,33 @@ struct Spectrum::Fft {
       Store(power + m - k - 3, Reversed(high));
     }
     for (; k <= m / 2; ++k) Split(r[k], i[k], r[m - k], i[m - k], splitCos[k], splitSin[k], scale, &power[k], &power[m - k]);
+  }
+
+  // Lengths 2 and 4 of one group: the points x0..x3 in, y0..y3 out.
+  template <class T>
+  static void FirstTwo(const T* xr, const T* xi, T* yr, T* yi) {
+    const T t0r = xr[0] + xr[1], t0i = xi[0] + xi[1];
+    const T t1r = xr[0] - xr[1], t1i = xi[0] - xi[1];
+    const T t2r = xr[2] + xr[3], t2i = xi[2] + xi[3];
+    const T t3r = xr[2] - xr[3], t3i = xi[2] - xi[3];
+    yr[0] = t0r + t2r;
+    yi[0] = t0i + t2i;
+    yr[2] = t0r - t2r;
+    yi[2] = t0i - t2i;
+    yr[1] = t1r + t3i;
+    yi[1] = t1i - t3r;
+    yr[3] = t1r - t3i;
+    yi[3] = t1i + t3r;
+  }
+
+  // Rows to columns: y[k][lane] becomes y[lane][k].
+  static void Transpose(V4* y) {
+    const V4 ab01 = __builtin_shufflevector(y[0], y[1], 0, 4, 1, 5), ab23 = __builtin_shufflevector(y[0], y[1], 2, 6, 3, 7);
+    const V4 cd01 = __builtin_shufflevector(y[2], y[3], 0, 4, 1, 5), cd23 = __builtin_shufflevector(y[2], y[3], 2, 6, 3, 7);
+    y[0] = __builtin_shufflevector(ab01, cd01, 0, 1, 4, 5);
+    y[1] = __builtin_shufflevector(ab01, cd01, 2, 3, 6, 7);
+    y[2] = __builtin_shufflevector(ab23, cd23, 0, 1, 4, 5);
+    y[3] = __builtin_shufflevector(ab23, cd23, 2, 3, 6, 7);
   }
 
   // a + w b and a - w b.
