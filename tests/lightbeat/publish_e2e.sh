@@ -55,36 +55,22 @@ fi
 # --- WLED audio sync to its multicast group ----------------------------------
 # The group goes out on loopback here, where the receiver has joined it.
 ip route add 224.0.0.0/4 dev lo
-python3 "$HERE/wled_sync_receiver.py" --group 239.0.0.1 --port 11988 --seconds 9 \
-  --ready "$WORK/wled.ready" --onsets "$WORK/onsets.txt" \
-  >"$WORK/wled.txt" 2>&1 &
-RECEIVER=$!
-started $RECEIVER
-wait_until 5 test -e "$WORK/wled.ready" || fail "the WLED receiver did not start"
+start_peer wled_receiver python3 "$HERE/wled_sync_receiver.py" --group 239.0.0.1 --port 11988 --seconds 9 \
+  --onsets "$WORK/onsets.txt"
 code=0
 bounded "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --wled-sync >"$WORK/wled.out" 2>&1 || code=$?
 check_equal "WLED sync without a pipe server: exit status" "$code" 0
-code=0
-wait $RECEIVER || code=$?
-sed 's/^/  wled receiver: /' "$WORK/wled.txt"
-check_equal "WLED receiver: all its checks" "$code" 0
+expect_peer_checks wled_receiver
 
 # --- OS2L over TCP, with the receiver going away and coming back -------------
 # 16 s of clicks at 120 BPM; the receiver reads 6 s, is gone for 2 s, then
 # reads until lightbeat ends (at most 12 s more).
 click_track "$WORK/long.wav" 16 0.5
-python3 "$HERE/os2l_receiver.py" --port 9996 --sessions 6,12 --gap 2 --bpm 120 \
-  --ready "$WORK/os2l.ready" >"$WORK/os2l.txt" 2>&1 &
-RECEIVER=$!
-started $RECEIVER
-wait_until 5 test -e "$WORK/os2l.ready" || fail "the OS2L receiver did not start"
+start_peer os2l_receiver python3 "$HERE/os2l_receiver.py" --port 9996 --sessions 6,12 --gap 2 --bpm 120
 code=0
 bounded "$LIGHTBEAT" --quiet --file "$WORK/long.wav" --realtime --os2l 127.0.0.1 >"$WORK/os2l.out" 2>&1 || code=$?
 check_equal "OS2L without a pipe server: exit status" "$code" 0
-code=0
-wait $RECEIVER || code=$?
-sed 's/^/  os2l receiver: /' "$WORK/os2l.txt"
-check_equal "OS2L receiver: all its checks" "$code" 0
+expect_peer_checks os2l_receiver
 said() { grep -c "$1" "$WORK/os2l.out" || true; }
 check_equal "OS2L: the receiver's going said once ($(paste -sd'|' "$WORK/os2l.out"))" \
   "$(said "OS2L: 127.0.0.1:9996 closed the connection; connecting again every second")" 1

@@ -19,11 +19,7 @@ if ! command -v qlcplus >/dev/null; then
   exit 77
 fi
 
-python3 "$SUPPORT_DIR/artnet_dmx.py" --channels 8 --seconds 60 --stop "$WORK/stop" \
-  --ready "$WORK/ready" >"$WORK/dmx.txt" 2>"$WORK/dmx.err" &
-RECEIVER_PID=$!
-started "$RECEIVER_PID"
-wait_until 5 test -e "$WORK/ready" || { fail "the Art-Net receiver did not start"; finish; }
+start_peer artnet python3 "$SUPPORT_DIR/artnet_dmx.py" --channels 8 --seconds 60 --stop "$WORK/stop"
 
 qlc_workspace "$WORK/qlc"
 start_qlcplus "$WORK/qlc" 60 || { fail "QLC+ did not load the workspace"; finish; }
@@ -43,9 +39,9 @@ check_equal "lightbeat to QLC+: exit status" "$code" 0
 sleep 0.5
 touch "$WORK/stop"
 code=0
-wait "$RECEIVER_PID" || code=$?
+peer_done artnet || code=$?
 check_equal "the Art-Net receiver found every ArtDmx packet well formed" "$code" 0
-sed 's/^/  receiver: /' "$WORK/dmx.err"
+sed 's/^/  receiver: /' "$WORK/artnet.err"
 
 # steps FIRST: the states of the four dimmers from channel FIRST, each time
 # they changed: 0 all dark, N the Nth dimmer alone at full, ? anything else.
@@ -59,7 +55,7 @@ steps() {
     if (lit > 1) state = "?"
     if (NR == 1 || state != last) printf "%s%s", (NR == 1 ? "" : " "), state
     last = state
-  }' "$WORK/dmx.txt"
+  }' "$WORK/artnet.out"
 }
 want="0 $(seq 0 $((BEATS - 1)) | awk '{ printf "%s%d", (NR == 1 ? "" : " "), $1 % 4 + 1 }')"
 check_equal "the OS2L chaser: one step per beat, in order" "$(steps 1)" "$want"

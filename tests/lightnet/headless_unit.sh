@@ -32,10 +32,7 @@ sed 's/192\.168\.1\.50/127.0.0.1/' "$PACKAGING/outputs.example" >"$home/.config/
 exec_start=$(sed -n 's/^ExecStart=//p' "$PACKAGING/pipeserver.service")
 check_that "the unit's command names the environment file's variable" grep -q ' \$PIPESERVER_OUTPUTS$' <<<"$exec_start"
 command_line=$(set -a; PIPESERVER_PORT=; source "$home/.config/pipeserver/outputs"; eval "echo ${exec_start/\/usr\/bin\/pipeserver/$PIPESERVER}")
-python3 "$HERE/pixel_receiver.py" --pixels 480 --seconds 20 --ready "$WORK/pixels.ready" >"$WORK/pixels.json" &
-RECEIVER_PID=$!
-started "$RECEIVER_PID"
-wait_until 30 test -e "$WORK/pixels.ready" || fail "the pixel receiver did not start"
+start_peer pixels python3 "$HERE/pixel_receiver.py" --pixels 480 --seconds 20
 # shellcheck disable=SC2086 # Words, as systemd splits them.
 env -u DISPLAY HOME="$home" $command_line >"$WORK/program.out" 2>&1 &
 PROGRAM_PID=$!
@@ -48,8 +45,8 @@ kill -TERM "$PROGRAM_PID"
 code=0
 wait "$PROGRAM_PID" || code=$?
 check_equal "the unit's command: exit code after SIGTERM" "$code" 0
-wait "$RECEIVER_PID" 2>/dev/null || true
-python3 - "$WORK/pixels.json" <<'PY' && pass "the example's strip: 30 amber LEDs a lamp, handed back at the end" ||
+peer_done pixels || true
+python3 - "$WORK/pixels.out" <<'PY' && pass "the example's strip: 30 amber LEDs a lamp, handed back at the end" ||
 import json, sys
 wled = json.load(open(sys.argv[1]))["wled"]
 want = ["000000"] * 480
