@@ -41,10 +41,7 @@ wait_until 5 grep -q '^pipeserver: listening on @tormelin, no window$' "$WORK/pr
   fail "no line saying it listens"
 bounded "$LIGHTSEND" '>5L8001'
 sleep 0.3
-kill -TERM "$PROGRAM_PID"
-code=0
-wait "$PROGRAM_PID" || code=$?
-check_equal "the unit's command: exit code after SIGTERM" "$code" 0
+stop_headless "the unit's command"
 peer_done pixels || true
 python3 - "$WORK/pixels.out" <<'PY' && pass "the example's strip: 30 amber LEDs a lamp, handed back at the end" ||
 import json, sys
@@ -92,17 +89,18 @@ if word is not None: words.append(word)
 print("\n".join(words))
 PY
 )
-HOME="$home" PATH="$WORK/bin:$PATH" "${argv[@]}" >>"$WORK/program.out" 2>&1 &
-PROGRAM_PID=$!
-started "$PROGRAM_PID"
-window=$(wait_window 'Pipe Server Vantrelle \(p:0\)' 10) || fail "the desktop action shows no window"
+# desktop_action HOME WHAT: the action's words run with that home; sets window.
+desktop_action() {
+  HOME="$1" PATH="$WORK/bin:$PATH" "${argv[@]}" >>"$WORK/program.out" 2>&1 &
+  PROGRAM_PID=$!
+  started "$PROGRAM_PID"
+  window=$(wait_window 'Pipe Server Vantrelle \(p:0\)' 10) || fail "$2 shows no window"
+}
+desktop_action "$home" "the desktop action"
 check_equal "the desktop action: the program's words" "$(tr '\0' ' ' </proc/$PROGRAM_PID/cmdline | sed 's/^[^ ]* //')" \
   "--wled 127.0.0.1 --pixels-per-lamp 30 --color ffa000 "
 [ -n "${window:-}" ] && close_and_expect_exit "$window" "the desktop action"
 # Without the file: the window all the same, with no outputs.
-HOME="$WORK/nobody" PATH="$WORK/bin:$PATH" "${argv[@]}" >>"$WORK/program.out" 2>&1 &
-PROGRAM_PID=$!
-started "$PROGRAM_PID"
-window=$(wait_window 'Pipe Server Vantrelle \(p:0\)' 10) || fail "the desktop action without the file shows no window"
+desktop_action "$WORK/nobody" "the desktop action without the file"
 [ -n "${window:-}" ] && close_and_expect_exit "$window" "the desktop action without the file"
 finish
