@@ -34,10 +34,8 @@ WLED_PORT=$(free_port)
 start_peer wled_receiver python3 "$HERE/wled_sync_receiver.py" --group 127.0.0.1 --port "$WLED_PORT" --seconds 14 \
   --onsets "$WORK/onsets.txt"
 sleep 0.3
-code=0
-bounded "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime \
-  --osc "127.0.0.1:$OSC_PORT" --wled-sync "127.0.0.1:$WLED_PORT" >"$WORK/beat.out" 2>&1 || code=$?
-check_equal "both senders, no pipe server: exit status" "$code" 0
+expect_exit "both senders, no pipe server" 0 "$WORK/beat.out" \
+  "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime --osc "127.0.0.1:$OSC_PORT" --wled-sync "127.0.0.1:$WLED_PORT"
 if [ -s "$WORK/osc.txt" ] || [ "$OSC_PORT" != 9 ]; then
   check_equal "OSC: one onset message a click, counted" \
     "$(awk '$2 == "/lightbeat/onset" { print $4 }' "$WORK/osc.txt" | paste -sd' ')" "$(seq -s' ' 1 "$ONSETS")"
@@ -52,18 +50,14 @@ expect_peer_checks wled_receiver
 click_track "$WORK/long.wav" 12 0.5
 OS2L_PORT=$(free_port stream)
 start_peer os2l_receiver python3 "$HERE/os2l_receiver.py" --port "$OS2L_PORT" --sessions 5,10 --gap 2 --bpm 120
-code=0
-bounded "$wine" "$LIGHTBEAT" --quiet --file "$(windows_path "$WORK/long.wav")" --realtime \
-  --os2l "127.0.0.1:$OS2L_PORT" >"$WORK/os2l.out" 2>&1 || code=$?
-check_equal "OS2L, no pipe server: exit status" "$code" 0
+expect_exit "OS2L, no pipe server" 0 "$WORK/os2l.out" \
+  "$wine" "$LIGHTBEAT" --quiet --file "$(windows_path "$WORK/long.wav")" --realtime --os2l "127.0.0.1:$OS2L_PORT"
 expect_peer_checks os2l_receiver
 check_equal "OS2L: the receiver's going and the reconnection, each said once ($(tr -d '\r' <"$WORK/os2l.out" | paste -sd'|'))" \
   "$(grep -c "OS2L: 127.0.0.1:$OS2L_PORT closed the connection" "$WORK/os2l.out") $(grep -c "OS2L: connected to 127.0.0.1:$OS2L_PORT again" "$WORK/os2l.out")" "1 1"
 
-code=0
-bounded "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime \
-  --osc no-such-host.invalid:9000 >"$WORK/fault.out" 2>&1 || code=$?
-check_equal "unknown host: exit status (nothing reached)" "$code" 1
+expect_exit "unknown host (nothing reached)" 1 "$WORK/fault.out" \
+  "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime --osc no-such-host.invalid:9000
 check_equal "unknown host: said once ($(tr -d '\r' <"$WORK/fault.out" | paste -sd'|'))" \
   "$(grep -c "OSC: cannot find the host no-such-host.invalid; trying again" "$WORK/fault.out")" 1
 finish

@@ -31,10 +31,8 @@ click_track "$WORK/clicks.wav" 8 0.5
 "$LIGHTBEAT" --file "$WORK/clicks.wav" --beats >"$WORK/beats.txt"
 BEATS=$(wc -l <"$WORK/beats.txt")
 check_that "the metronome has beats ($BEATS)" test "$BEATS" -ge 5
-code=0
-bounded "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --os2l 127.0.0.1 \
-  --osc "127.0.0.1:$QLC_OSC_PORT" >"$WORK/beat.out" 2>&1 || code=$?
-check_equal "lightbeat to QLC+: exit status" "$code" 0
+expect_exit "lightbeat to QLC+" 0 "$WORK/beat.out" \
+  "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --os2l 127.0.0.1 --osc "127.0.0.1:$QLC_OSC_PORT"
 # QLC+ steps on its next 20 ms tick and sends the frame on the one after.
 sleep 0.5
 touch "$WORK/stop"

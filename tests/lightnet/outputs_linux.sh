@@ -28,9 +28,7 @@ while IFS='|' read -r tail word _; do
   rows=$((rows + 1))
 done <"$HERE/bad_outputs.txt"
 check_that "bad-input table read ($rows rows)" test "$rows" -ge 39
-status=0
-bounded "$PIPESERVER" --help >"$WORK/help.out" 2>&1 || status=$?
-check_equal "--help: exit status" "$status" 0
+expect_exit "--help" 0 "$WORK/help.out" "$PIPESERVER" --help
 check_that "--help names every output" grep -q -- "--sacn.*--artnet.*--wled.*--ddp.*--ola.*--opendmx" <(tr '\n' ' ' <"$WORK/help.out")
 check_that "--help sends Open DMX through olad on Linux" grep -q -- "FTDI plug-in: --ola UNIVERSE" "$WORK/help.out"
 check_equal "no window came from any of them" "$(find_window 'Pipe Server Vantrelle.*')" ""

@@ -61,6 +61,15 @@ finish() {
 # bounded COMMAND...: the command with a time limit (LIMIT, default 10 s).
 bounded() { timeout -k 2 "${LIMIT:-10}" "$@"; }
 
+# expect_exit WHAT STATUS OUT COMMAND...: the command, bounded, its output
+# in OUT; its exit status must be STATUS.
+expect_exit() {
+  local what=$1 want=$2 out=$3 code=0
+  shift 3
+  bounded "$@" >"$out" 2>&1 || code=$?
+  check_equal "$what: exit status" "$code" "$want"
+}
+
 # wait_until SECONDS COMMAND...: polls the command until it succeeds.
 wait_until() {
   local deadline=$((SECONDS + $1)); shift
