@@ -41,15 +41,13 @@ start_xvfb
 
 compare="$root/scripts/compare-client-areas.sh"
 
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-
 # capture_windows LINE FILE: the Windows program's client area after LINE.
 capture_windows() {
   local status=0
   DISPLAY=$WINE_DISPLAY PIPESERVER_EXE=$windows_build/app/pipeserver.exe \
     LIGHTSEND_EXE=$windows_build/tools/lightsend.exe \
     timeout 60 "$(wine_loader_for "$windows_build/tests/windows_program/win_driver.exe")" \
-    "$windows_build/tests/windows_program/win_driver.exe" capture-after-line "$(winpath "$2")" "$1" \
+    "$windows_build/tests/windows_program/win_driver.exe" capture-after-line "$(windows_path "$2")" "$1" \
     </dev/null >"$WORK/driver.out" 2>&1 || status=$?
   tr -d '\r' <"$WORK/driver.out"
   [ "$status" -eq 0 ] && [ -s "$2" ]

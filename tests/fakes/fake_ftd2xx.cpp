@@ -61,6 +61,16 @@ FtStatus Answer(void* handle) {
   return Unplugged() ? kIoError : kOk;
 }
 
+// A call on an open handle: its answer, logged with its arguments and then
+// the answer (format names them all).
+template <typename... Args>
+FtStatus Call(void* handle, const char* format, Args... args) {
+  const double began = Microseconds();
+  const FtStatus status = Answer(handle);
+  Log(began, format, args..., status);
+  return status;
+}
+
 }  // namespace
 
 // Plain names on i686 too: the target links with --kill-at.
@@ -83,69 +93,32 @@ __declspec(dllexport) FtStatus WINAPI FT_Close(void* handle) {
   return status;
 }
 
-__declspec(dllexport) FtStatus WINAPI FT_ResetDevice(void* handle) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_ResetDevice %lu", status);
-  return status;
-}
+__declspec(dllexport) FtStatus WINAPI FT_ResetDevice(void* handle) { return Call(handle, "FT_ResetDevice %lu"); }
 
 __declspec(dllexport) FtStatus WINAPI FT_SetBaudRate(void* handle, ULONG baud) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_SetBaudRate %lu %lu", baud, status);
-  return status;
+  return Call(handle, "FT_SetBaudRate %lu %lu", baud);
 }
 
 __declspec(dllexport) FtStatus WINAPI FT_SetDataCharacteristics(void* handle, UCHAR bits, UCHAR stopBits,
                                                                  UCHAR parity) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_SetDataCharacteristics %u %u %u %lu", bits, stopBits, parity, status);
-  return status;
+  return Call(handle, "FT_SetDataCharacteristics %u %u %u %lu", bits, stopBits, parity);
 }
 
 __declspec(dllexport) FtStatus WINAPI FT_SetFlowControl(void* handle, USHORT flow, UCHAR xon, UCHAR xoff) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_SetFlowControl %u %u %u %lu", flow, xon, xoff, status);
-  return status;
+  return Call(handle, "FT_SetFlowControl %u %u %u %lu", flow, xon, xoff);
 }
 
-__declspec(dllexport) FtStatus WINAPI FT_ClrRts(void* handle) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_ClrRts %lu", status);
-  return status;
-}
+__declspec(dllexport) FtStatus WINAPI FT_ClrRts(void* handle) { return Call(handle, "FT_ClrRts %lu"); }
 
-__declspec(dllexport) FtStatus WINAPI FT_Purge(void* handle, ULONG mask) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_Purge %lu %lu", mask, status);
-  return status;
-}
+__declspec(dllexport) FtStatus WINAPI FT_Purge(void* handle, ULONG mask) { return Call(handle, "FT_Purge %lu %lu", mask); }
 
 __declspec(dllexport) FtStatus WINAPI FT_SetTimeouts(void* handle, ULONG readMs, ULONG writeMs) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_SetTimeouts %lu %lu %lu", readMs, writeMs, status);
-  return status;
+  return Call(handle, "FT_SetTimeouts %lu %lu %lu", readMs, writeMs);
 }
 
-__declspec(dllexport) FtStatus WINAPI FT_SetBreakOn(void* handle) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_SetBreakOn %lu", status);
-  return status;
-}
+__declspec(dllexport) FtStatus WINAPI FT_SetBreakOn(void* handle) { return Call(handle, "FT_SetBreakOn %lu"); }
 
-__declspec(dllexport) FtStatus WINAPI FT_SetBreakOff(void* handle) {
-  const double began = Microseconds();
-  const FtStatus status = Answer(handle);
-  Log(began, "FT_SetBreakOff %lu", status);
-  return status;
-}
+__declspec(dllexport) FtStatus WINAPI FT_SetBreakOff(void* handle) { return Call(handle, "FT_SetBreakOff %lu"); }
 
 __declspec(dllexport) FtStatus WINAPI FT_Write(void* handle, void* buffer, DWORD bytes, DWORD* written) {
   const double began = Microseconds();

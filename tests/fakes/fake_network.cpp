@@ -57,60 +57,30 @@ void SetAddress(const std::string& name, uint32_t address) {
   Addresses[name] = address;
 }
 
-void SetRefusing(bool refusing) {
-  TestLockHold hold(Lock());
-  Refusing = refusing;
-}
+void SetRefusing(bool refusing) { SetLocked(Lock(), &Refusing, refusing); }
 
-void SetSendError(int error) {
-  TestLockHold hold(Lock());
-  SendError = error;
-}
+void SetSendError(int error) { SetLocked(Lock(), &SendError, error); }
 
-std::vector<Datagram> Sent() {
-  TestLockHold hold(Lock());
-  return SentDatagrams;
-}
+std::vector<Datagram> Sent() { return ReadLocked(Lock(), SentDatagrams); }
 
-std::vector<std::string> Lookups() {
-  TestLockHold hold(Lock());
-  return LookupNames;
-}
+std::vector<std::string> Lookups() { return ReadLocked(Lock(), LookupNames); }
 
-std::vector<std::string> Lines() {
-  TestLockHold hold(Lock());
-  return SaidLines;
-}
+std::vector<std::string> Lines() { return ReadLocked(Lock(), SaidLines); }
 
 size_t OpenSockets() {
   TestLockHold hold(Lock());
   return Sockets.size();
 }
 
-size_t OlaFrames() {
-  TestLockHold hold(Lock());
-  return OlaSends;
-}
+size_t OlaFrames() { return ReadLocked(Lock(), OlaSends); }
 
-void SetOpenDmxPresent(bool present) {
-  TestLockHold hold(Lock());
-  OpenDmxThere = present;
-}
+void SetOpenDmxPresent(bool present) { SetLocked(Lock(), &OpenDmxThere, present); }
 
-size_t OpenDmxOpens() {
-  TestLockHold hold(Lock());
-  return OpenDmxOpenCount;
-}
+size_t OpenDmxOpens() { return ReadLocked(Lock(), OpenDmxOpenCount); }
 
-size_t OpenDmxFrames() {
-  TestLockHold hold(Lock());
-  return OpenDmxFrameCount;
-}
+size_t OpenDmxFrames() { return ReadLocked(Lock(), OpenDmxFrameCount); }
 
-std::vector<uint8_t> OpenDmxLevels() {
-  TestLockHold hold(Lock());
-  return OpenDmxLast;
-}
+std::vector<uint8_t> OpenDmxLevels() { return ReadLocked(Lock(), OpenDmxLast); }
 
 std::vector<uint8_t> WledPixels(const std::vector<Datagram>& sent, bool* wellFormed) {
   std::vector<uint8_t> pixels;

@@ -40,35 +40,17 @@ void Reset() {
   OpenCount = OpenNow = 0;
 }
 
-void SetOpenError(int error) {
-  TestLockHold hold(Lock());
-  OpenError = error;
-}
+void SetOpenError(int error) { SetLocked(Lock(), &OpenError, error); }
 
-void SetAnswer(const std::vector<uint8_t>& bytes) {
-  TestLockHold hold(Lock());
-  Answer = bytes;
-}
+void SetAnswer(const std::vector<uint8_t>& bytes) { SetLocked(Lock(), &Answer, bytes); }
 
-void SetWriteError(int error) {
-  TestLockHold hold(Lock());
-  WriteError = error;
-}
+void SetWriteError(int error) { SetLocked(Lock(), &WriteError, error); }
 
-std::vector<uint8_t> Written() {
-  TestLockHold hold(Lock());
-  return WrittenBytes;
-}
+std::vector<uint8_t> Written() { return ReadLocked(Lock(), WrittenBytes); }
 
-size_t Opens() {
-  TestLockHold hold(Lock());
-  return OpenCount;
-}
+size_t Opens() { return ReadLocked(Lock(), OpenCount); }
 
-size_t OpenPorts() {
-  TestLockHold hold(Lock());
-  return OpenNow;
-}
+size_t OpenPorts() { return ReadLocked(Lock(), OpenNow); }
 
 }  // namespace fake_serial
 

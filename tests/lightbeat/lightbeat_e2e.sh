@@ -14,15 +14,11 @@ click_track "$WORK/clicks.wav" 6 0.5
 
 # A whole file played with no server: nothing was driven, so exit status 1,
 # after saying so once.
-code=0
-bounded "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime >"$WORK/alone.out" 2>&1 || code=$?
-check_equal "no server from start to end: exit status" "$code" 1
+expect_exit "no server from start to end" 1 "$WORK/alone.out" "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime
 check_equal "no server from start to end: said once" "$(grep -c "no pipe server" "$WORK/alone.out")" 1
 
 # No sound server: the message says what to start, or how to read a file.
-code=0
-PULSE_SERVER="unix:$WORK/no-such-server" bounded "$LIGHTBEAT" --quiet >"$WORK/nopulse.out" 2>&1 || code=$?
-check_equal "no sound server: exit status" "$code" 1
+PULSE_SERVER="unix:$WORK/no-such-server" expect_exit "no sound server" 1 "$WORK/nopulse.out" "$LIGHTBEAT" --quiet
 check_that "no sound server: a hint ($(tr '\n' ' ' <"$WORK/nopulse.out"))" \
   grep -q "no sound server answers: start PulseAudio.*--file FILE --realtime" "$WORK/nopulse.out"
 check_that "lightbeat --version names the licence" bash -c '"$LIGHTBEAT" --version | grep -qx "MIT licence"'

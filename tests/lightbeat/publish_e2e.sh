@@ -24,10 +24,8 @@ if command -v oscdump >/dev/null; then
   oscdump -L 9123 >"$WORK/osc.txt" 2>&1 &
   started $!
   sleep 0.3
-  code=0
-  bounded "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --osc 127.0.0.1:9123 \
-    >"$WORK/osc.out" 2>&1 || code=$?
-  check_equal "OSC without a pipe server: exit status" "$code" 0
+  expect_exit "OSC without a pipe server" 0 "$WORK/osc.out" \
+    "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --osc 127.0.0.1:9123
   sleep 0.2
   # Every path with its type, and nothing else.
   paths=$(awk '{ print $2, $3 }' "$WORK/osc.txt" | sed 's|/band/[0-9]*|/band/N|' | sort -u | paste -sd,)
@@ -55,36 +53,20 @@ fi
 # --- WLED audio sync to its multicast group ----------------------------------
 # The group goes out on loopback here, where the receiver has joined it.
 ip route add 224.0.0.0/4 dev lo
-python3 "$HERE/wled_sync_receiver.py" --group 239.0.0.1 --port 11988 --seconds 9 \
-  --ready "$WORK/wled.ready" --onsets "$WORK/onsets.txt" \
-  >"$WORK/wled.txt" 2>&1 &
-RECEIVER=$!
-started $RECEIVER
-wait_until 5 test -e "$WORK/wled.ready" || fail "the WLED receiver did not start"
-code=0
-bounded "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --wled-sync >"$WORK/wled.out" 2>&1 || code=$?
-check_equal "WLED sync without a pipe server: exit status" "$code" 0
-code=0
-wait $RECEIVER || code=$?
-sed 's/^/  wled receiver: /' "$WORK/wled.txt"
-check_equal "WLED receiver: all its checks" "$code" 0
+start_peer wled_receiver python3 "$HERE/wled_sync_receiver.py" --group 239.0.0.1 --port 11988 --seconds 9 \
+  --onsets "$WORK/onsets.txt"
+expect_exit "WLED sync without a pipe server" 0 "$WORK/wled.out" \
+  "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --wled-sync
+expect_peer_checks wled_receiver
 
 # --- OS2L over TCP, with the receiver going away and coming back -------------
 # 16 s of clicks at 120 BPM; the receiver reads 6 s, is gone for 2 s, then
 # reads until lightbeat ends (at most 12 s more).
 click_track "$WORK/long.wav" 16 0.5
-python3 "$HERE/os2l_receiver.py" --port 9996 --sessions 6,12 --gap 2 --bpm 120 \
-  --ready "$WORK/os2l.ready" >"$WORK/os2l.txt" 2>&1 &
-RECEIVER=$!
-started $RECEIVER
-wait_until 5 test -e "$WORK/os2l.ready" || fail "the OS2L receiver did not start"
-code=0
-bounded "$LIGHTBEAT" --quiet --file "$WORK/long.wav" --realtime --os2l 127.0.0.1 >"$WORK/os2l.out" 2>&1 || code=$?
-check_equal "OS2L without a pipe server: exit status" "$code" 0
-code=0
-wait $RECEIVER || code=$?
-sed 's/^/  os2l receiver: /' "$WORK/os2l.txt"
-check_equal "OS2L receiver: all its checks" "$code" 0
+start_peer os2l_receiver python3 "$HERE/os2l_receiver.py" --port 9996 --sessions 6,12 --gap 2 --bpm 120
+expect_exit "OS2L without a pipe server" 0 "$WORK/os2l.out" \
+  "$LIGHTBEAT" --quiet --file "$WORK/long.wav" --realtime --os2l 127.0.0.1
+expect_peer_checks os2l_receiver
 said() { grep -c "$1" "$WORK/os2l.out" || true; }
 check_equal "OS2L: the receiver's going said once ($(paste -sd'|' "$WORK/os2l.out"))" \
   "$(said "OS2L: 127.0.0.1:9996 closed the connection; connecting again every second")" 1
@@ -95,10 +77,9 @@ check_equal "OS2L: the reconnection said once" "$(said "OS2L: connected to 127.0
 # --- faults: said once, retried, nothing else lost ---------------------------
 ip route del 224.0.0.0/4 dev lo
 fault_case() {  # WHAT MESSAGE ARGS...
-  local what=$1 message=$2 code=0
+  local what=$1 message=$2
   shift 2
-  bounded "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime "$@" >"$WORK/fault.out" 2>&1 || code=$?
-  check_equal "$what: exit status (nothing reached)" "$code" 1
+  expect_exit "$what (nothing reached)" 1 "$WORK/fault.out" "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime "$@"
   check_equal "$what: said once ($(paste -sd'|' "$WORK/fault.out"))" "$(grep -c "$message" "$WORK/fault.out")" 1
 }
 fault_case "unknown host" "OSC: cannot find the host no-such-host.invalid; trying again" \
@@ -110,9 +91,8 @@ fault_case "OS2L: unknown host" "OS2L: cannot find the host no-such-host.invalid
 fault_case "a group with no route" "WLED sync: cannot send 239.0.0.1:11988: .*unreachable" --wled-sync
 # Nobody listening on loopback: the refusals are no fault; the datagrams
 # went out, so the run reached something.
-code=0
-bounded "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --osc 127.0.0.1:9 >"$WORK/refused.out" 2>&1 || code=$?
-check_equal "nobody on the port: exit status" "$code" 0
+expect_exit "nobody on the port" 0 "$WORK/refused.out" \
+  "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --osc 127.0.0.1:9
 check_equal "nobody on the port: nothing said but the pipe server's absence" \
   "$(grep -vc "no pipe server" "$WORK/refused.out" || true)" 0
 

@@ -8,13 +8,10 @@
 # Needs: LIGHTBEAT (lightbeat.exe), WINEPREFIX.
 SHARED_NET=1 source "$(dirname "$0")/../support/lib.sh"  # Wine's pipes: no namespace.
 source "$(dirname "$0")/../support/pulse.sh"
-source "$(dirname "$0")/../../scripts/deps.sh"
 HERE=$(cd "$(dirname "$0")" && pwd)
 export LIMIT=40
 wine=$(wine_loader_for "$LIGHTBEAT")
 beat() { "$wine" "$LIGHTBEAT" "$@"; }
-# Wine's drive Z: is the Unix root.
-windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 free_port() {  # [KIND]: dgram (default) or stream
   python3 -c 'import socket, sys; s = socket.socket(socket.AF_INET, socket.SOCK_STREAM if sys.argv[1] == "stream" else socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])' "${1:-dgram}"
 }
@@ -34,16 +31,11 @@ else
   OSC_PORT=9  # Nobody: the sends are still made.
 fi
 WLED_PORT=$(free_port)
-python3 "$HERE/wled_sync_receiver.py" --group 127.0.0.1 --port "$WLED_PORT" --seconds 14 \
-  --ready "$WORK/wled.ready" --onsets "$WORK/onsets.txt" >"$WORK/wled.txt" 2>&1 &
-RECEIVER=$!
-started $RECEIVER
-wait_until 5 test -e "$WORK/wled.ready" || fail "the WLED receiver did not start"
+start_peer wled_receiver python3 "$HERE/wled_sync_receiver.py" --group 127.0.0.1 --port "$WLED_PORT" --seconds 14 \
+  --onsets "$WORK/onsets.txt"
 sleep 0.3
-code=0
-bounded "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime \
-  --osc "127.0.0.1:$OSC_PORT" --wled-sync "127.0.0.1:$WLED_PORT" >"$WORK/beat.out" 2>&1 || code=$?
-check_equal "both senders, no pipe server: exit status" "$code" 0
+expect_exit "both senders, no pipe server" 0 "$WORK/beat.out" \
+  "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime --osc "127.0.0.1:$OSC_PORT" --wled-sync "127.0.0.1:$WLED_PORT"
 if [ -s "$WORK/osc.txt" ] || [ "$OSC_PORT" != 9 ]; then
   check_equal "OSC: one onset message a click, counted" \
     "$(awk '$2 == "/lightbeat/onset" { print $4 }' "$WORK/osc.txt" | paste -sd' ')" "$(seq -s' ' 1 "$ONSETS")"
@@ -52,34 +44,20 @@ if [ -s "$WORK/osc.txt" ] || [ "$OSC_PORT" != 9 ]; then
   states=$(grep -c ' /lightbeat/lamps ' "$WORK/osc.txt" || true)
   check_that "OSC: the state about 50 times a second over 6 s ($states)" test "$states" -ge 250 -a "$states" -le 310
 fi
-code=0
-wait $RECEIVER || code=$?
-sed 's/^/  wled receiver: /' "$WORK/wled.txt"
-check_equal "WLED receiver: all its checks" "$code" 0
+expect_peer_checks wled_receiver
 
 # OS2L: 12 s of clicks; the receiver reads 5 s, is gone 2 s, reads to the end.
 click_track "$WORK/long.wav" 12 0.5
 OS2L_PORT=$(free_port stream)
-python3 "$HERE/os2l_receiver.py" --port "$OS2L_PORT" --sessions 5,10 --gap 2 --bpm 120 \
-  --ready "$WORK/os2l.ready" >"$WORK/os2l.txt" 2>&1 &
-RECEIVER=$!
-started $RECEIVER
-wait_until 5 test -e "$WORK/os2l.ready" || fail "the OS2L receiver did not start"
-code=0
-bounded "$wine" "$LIGHTBEAT" --quiet --file "$(windows_path "$WORK/long.wav")" --realtime \
-  --os2l "127.0.0.1:$OS2L_PORT" >"$WORK/os2l.out" 2>&1 || code=$?
-check_equal "OS2L, no pipe server: exit status" "$code" 0
-code=0
-wait $RECEIVER || code=$?
-sed 's/^/  os2l receiver: /' "$WORK/os2l.txt"
-check_equal "OS2L receiver: all its checks" "$code" 0
+start_peer os2l_receiver python3 "$HERE/os2l_receiver.py" --port "$OS2L_PORT" --sessions 5,10 --gap 2 --bpm 120
+expect_exit "OS2L, no pipe server" 0 "$WORK/os2l.out" \
+  "$wine" "$LIGHTBEAT" --quiet --file "$(windows_path "$WORK/long.wav")" --realtime --os2l "127.0.0.1:$OS2L_PORT"
+expect_peer_checks os2l_receiver
 check_equal "OS2L: the receiver's going and the reconnection, each said once ($(tr -d '\r' <"$WORK/os2l.out" | paste -sd'|'))" \
   "$(grep -c "OS2L: 127.0.0.1:$OS2L_PORT closed the connection" "$WORK/os2l.out") $(grep -c "OS2L: connected to 127.0.0.1:$OS2L_PORT again" "$WORK/os2l.out")" "1 1"
 
-code=0
-bounded "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime \
-  --osc no-such-host.invalid:9000 >"$WORK/fault.out" 2>&1 || code=$?
-check_equal "unknown host: exit status (nothing reached)" "$code" 1
+expect_exit "unknown host (nothing reached)" 1 "$WORK/fault.out" \
+  "$wine" "$LIGHTBEAT" --quiet --file "$CLICKS" --realtime --osc no-such-host.invalid:9000
 check_equal "unknown host: said once ($(tr -d '\r' <"$WORK/fault.out" | paste -sd'|'))" \
   "$(grep -c "OSC: cannot find the host no-such-host.invalid; trying again" "$WORK/fault.out")" 1
 finish

@@ -19,11 +19,7 @@ if ! command -v qlcplus >/dev/null; then
   exit 77
 fi
 
-python3 "$SUPPORT_DIR/artnet_dmx.py" --channels 8 --seconds 60 --stop "$WORK/stop" \
-  --ready "$WORK/ready" >"$WORK/dmx.txt" 2>"$WORK/dmx.err" &
-RECEIVER_PID=$!
-started "$RECEIVER_PID"
-wait_until 5 test -e "$WORK/ready" || { fail "the Art-Net receiver did not start"; finish; }
+start_peer artnet python3 "$SUPPORT_DIR/artnet_dmx.py" --channels 8 --seconds 60 --stop "$WORK/stop"
 
 qlc_workspace "$WORK/qlc"
 start_qlcplus "$WORK/qlc" 60 || { fail "QLC+ did not load the workspace"; finish; }
@@ -35,17 +31,15 @@ click_track "$WORK/clicks.wav" 8 0.5
 "$LIGHTBEAT" --file "$WORK/clicks.wav" --beats >"$WORK/beats.txt"
 BEATS=$(wc -l <"$WORK/beats.txt")
 check_that "the metronome has beats ($BEATS)" test "$BEATS" -ge 5
-code=0
-bounded "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --os2l 127.0.0.1 \
-  --osc "127.0.0.1:$QLC_OSC_PORT" >"$WORK/beat.out" 2>&1 || code=$?
-check_equal "lightbeat to QLC+: exit status" "$code" 0
+expect_exit "lightbeat to QLC+" 0 "$WORK/beat.out" \
+  "$LIGHTBEAT" --quiet --file "$WORK/clicks.wav" --realtime --os2l 127.0.0.1 --osc "127.0.0.1:$QLC_OSC_PORT"
 # QLC+ steps on its next 20 ms tick and sends the frame on the one after.
 sleep 0.5
 touch "$WORK/stop"
 code=0
-wait "$RECEIVER_PID" || code=$?
+peer_done artnet || code=$?
 check_equal "the Art-Net receiver found every ArtDmx packet well formed" "$code" 0
-sed 's/^/  receiver: /' "$WORK/dmx.err"
+sed 's/^/  receiver: /' "$WORK/artnet.err"
 
 # steps FIRST: the states of the four dimmers from channel FIRST, each time
 # they changed: 0 all dark, N the Nth dimmer alone at full, ? anything else.
@@ -59,7 +53,7 @@ steps() {
     if (lit > 1) state = "?"
     if (NR == 1 || state != last) printf "%s%s", (NR == 1 ? "" : " "), state
     last = state
-  }' "$WORK/dmx.txt"
+  }' "$WORK/artnet.out"
 }
 want="0 $(seq 0 $((BEATS - 1)) | awk '{ printf "%s%d", (NR == 1 ? "" : " "), $1 % 4 + 1 }')"
 check_equal "the OS2L chaser: one step per beat, in order" "$(steps 1)" "$want"

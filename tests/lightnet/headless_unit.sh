@@ -32,10 +32,7 @@ sed 's/192\.168\.1\.50/127.0.0.1/' "$PACKAGING/outputs.example" >"$home/.config/
 exec_start=$(sed -n 's/^ExecStart=//p' "$PACKAGING/pipeserver.service")
 check_that "the unit's command names the environment file's variable" grep -q ' \$PIPESERVER_OUTPUTS$' <<<"$exec_start"
 command_line=$(set -a; PIPESERVER_PORT=; source "$home/.config/pipeserver/outputs"; eval "echo ${exec_start/\/usr\/bin\/pipeserver/$PIPESERVER}")
-python3 "$HERE/pixel_receiver.py" --pixels 480 --seconds 20 --ready "$WORK/pixels.ready" >"$WORK/pixels.json" &
-RECEIVER_PID=$!
-started "$RECEIVER_PID"
-wait_until 30 test -e "$WORK/pixels.ready" || fail "the pixel receiver did not start"
+start_peer pixels python3 "$HERE/pixel_receiver.py" --pixels 480 --seconds 20
 # shellcheck disable=SC2086 # Words, as systemd splits them.
 env -u DISPLAY HOME="$home" $command_line >"$WORK/program.out" 2>&1 &
 PROGRAM_PID=$!
@@ -44,12 +41,9 @@ wait_until 5 grep -q '^pipeserver: listening on @tormelin, no window$' "$WORK/pr
   fail "no line saying it listens"
 bounded "$LIGHTSEND" '>5L8001'
 sleep 0.3
-kill -TERM "$PROGRAM_PID"
-code=0
-wait "$PROGRAM_PID" || code=$?
-check_equal "the unit's command: exit code after SIGTERM" "$code" 0
-wait "$RECEIVER_PID" 2>/dev/null || true
-python3 - "$WORK/pixels.json" <<'PY' && pass "the example's strip: 30 amber LEDs a lamp, handed back at the end" ||
+stop_headless "the unit's command"
+peer_done pixels || true
+python3 - "$WORK/pixels.out" <<'PY' && pass "the example's strip: 30 amber LEDs a lamp, handed back at the end" ||
 import json, sys
 wled = json.load(open(sys.argv[1]))["wled"]
 want = ["000000"] * 480
@@ -95,17 +89,18 @@ if word is not None: words.append(word)
 print("\n".join(words))
 PY
 )
-HOME="$home" PATH="$WORK/bin:$PATH" "${argv[@]}" >>"$WORK/program.out" 2>&1 &
-PROGRAM_PID=$!
-started "$PROGRAM_PID"
-window=$(wait_window 'Pipe Server Vantrelle \(p:0\)' 10) || fail "the desktop action shows no window"
+# desktop_action HOME WHAT: the action's words run with that home; sets window.
+desktop_action() {
+  HOME="$1" PATH="$WORK/bin:$PATH" "${argv[@]}" >>"$WORK/program.out" 2>&1 &
+  PROGRAM_PID=$!
+  started "$PROGRAM_PID"
+  window=$(wait_window 'Pipe Server Vantrelle \(p:0\)' 10) || fail "$2 shows no window"
+}
+desktop_action "$home" "the desktop action"
 check_equal "the desktop action: the program's words" "$(tr '\0' ' ' </proc/$PROGRAM_PID/cmdline | sed 's/^[^ ]* //')" \
   "--wled 127.0.0.1 --pixels-per-lamp 30 --color ffa000 "
 [ -n "${window:-}" ] && close_and_expect_exit "$window" "the desktop action"
 # Without the file: the window all the same, with no outputs.
-HOME="$WORK/nobody" PATH="$WORK/bin:$PATH" "${argv[@]}" >>"$WORK/program.out" 2>&1 &
-PROGRAM_PID=$!
-started "$PROGRAM_PID"
-window=$(wait_window 'Pipe Server Vantrelle \(p:0\)' 10) || fail "the desktop action without the file shows no window"
+desktop_action "$WORK/nobody" "the desktop action without the file"
 [ -n "${window:-}" ] && close_and_expect_exit "$window" "the desktop action without the file"
 finish

@@ -28,9 +28,7 @@ while IFS='|' read -r tail word _; do
   rows=$((rows + 1))
 done <"$HERE/bad_outputs.txt"
 check_that "bad-input table read ($rows rows)" test "$rows" -ge 39
-status=0
-bounded "$PIPESERVER" --help >"$WORK/help.out" 2>&1 || status=$?
-check_equal "--help: exit status" "$status" 0
+expect_exit "--help" 0 "$WORK/help.out" "$PIPESERVER" --help
 check_that "--help names every output" grep -q -- "--sacn.*--artnet.*--wled.*--ddp.*--ola.*--opendmx" <(tr '\n' ' ' <"$WORK/help.out")
 check_that "--help sends Open DMX through olad on Linux" grep -q -- "FTDI plug-in: --ola UNIVERSE" "$WORK/help.out"
 check_equal "no window came from any of them" "$(find_window 'Pipe Server Vantrelle.*')" ""
@@ -43,10 +41,7 @@ start_tshark -i out0 -i lo
 sleep 0.5
 
 PIXELS=40
-python3 "$HERE/pixel_receiver.py" --pixels $PIXELS --seconds 40 --ready "$WORK/pixels.ready" >"$WORK/pixels.json" &
-RECEIVER_PID=$!
-started "$RECEIVER_PID"
-wait_until 30 test -e "$WORK/pixels.ready" || fail "the pixel receiver did not start"
+start_peer pixels python3 "$HERE/pixel_receiver.py" --pixels $PIXELS --seconds 40
 
 start_program -p 0 --artnet 10.77.0.2 --universe 1 \
   --sacn multicast --universe 2 --interface 10.77.0.1 --start 101 --channels-per-lamp 2 --on 200 --off 10 \
@@ -104,7 +99,7 @@ idle_from=$(awk '{print $1}' /proc/uptime)
 close_and_expect_exit "$window" "with five outputs"
 sleep 0.5
 stop_tshark
-wait "$RECEIVER_PID" 2>/dev/null || true
+peer_done pixels || true
 
 # --- what tshark makes of it ----------------------------------------------
 expect_clean_stream
@@ -151,7 +146,7 @@ check_equal "the unreachable output's fault, said once" \
 close_and_expect_exit "$window" "with an unreachable output"
 
 # --- the WLED receiver ----------------------------------------------------
-python3 - "$WORK/pixels.json" $PIXELS <<'PY' && pass "WLED realtime and DDP as WLED reads them" || fail "WLED realtime and DDP"
+python3 - "$WORK/pixels.out" $PIXELS <<'PY' && pass "WLED realtime and DDP as WLED reads them" || fail "WLED realtime and DDP"
 import json, sys
 result, pixels = json.load(open(sys.argv[1])), int(sys.argv[2])
 def strip(lit, color, start, per):
@@ -188,10 +183,7 @@ PY
 
 # --- long strips: 1,600 pixels from pixel 0 (WLED) and from pixel 1 (DDP),
 # in as many packets as they need, beside an Art-Net output ----------------
-python3 "$HERE/pixel_receiver.py" --pixels 1601 --seconds 20 --ready "$WORK/long.ready" >"$WORK/long.json" &
-RECEIVER_PID=$!
-started "$RECEIVER_PID"
-wait_until 30 test -e "$WORK/long.ready" || fail "the long-strip receiver did not start"
+start_peer long_strips python3 "$HERE/pixel_receiver.py" --pixels 1601 --seconds 20
 start_program -p 0 --wled 127.0.0.1 --pixels-per-lamp 100 --color 102030 \
   --ddp 127.0.0.1 --pixels-per-lamp 100 --start-pixel 1 --artnet 10.77.0.2 --universe 1
 window=$(main_window) || { fail "no main window with long strips"; finish; }
@@ -200,8 +192,8 @@ expect_lamps "$window" 5a c3 "with long strips"
 sleep 1.2  # A keep-alive of each.
 check_that "the program is alive with long strips" kill -0 "$PROGRAM_PID"
 close_and_expect_exit "$window" "with long strips"
-wait "$RECEIVER_PID" 2>/dev/null || true
-python3 - "$WORK/long.json" <<'PY' && pass "long strips: every lamp's 100 pixels in place" || fail "long strips"
+peer_done long_strips || true
+python3 - "$WORK/long_strips.out" <<'PY' && pass "long strips: every lamp's 100 pixels in place" || fail "long strips"
 import json, sys
 result = json.load(open(sys.argv[1]))
 def strip(value, color, start):

@@ -7,7 +7,6 @@
 source "$(dirname "$0")/../support/lib.sh"
 source "$(dirname "$0")/../support/olad.sh"
 export LIMIT=60 WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-loader=$(wine_loader_for "$PIPESERVER_EXE")
 start_xvfb
 start_olad
 bounded wineboot -i >/dev/null 2>&1 || true
@@ -17,18 +16,13 @@ trap 'stop_wineserver; cleanup' EXIT
 
 start_tshark -i out0
 
-"$loader" "$PIPESERVER_EXE" -p 0 --artnet 10.77.0.2 --universe 1 \
-  --sacn multicast --universe 2 --interface 10.77.0.1 --start 101 --channels-per-lamp 2 --on 200 --off 10 \
-  >"$WORK/program.out" 2>&1 &
-PROGRAM_PID=$!
-started "$PROGRAM_PID"
-window=$(wait_window 'Pipe Server Vantrelle \(p:0\)' 60) || { fail "no main window"; finish; }
-bounded "$loader" "$LIGHTSEND_EXE" '>5L1234' '>5L8001' >/dev/null 2>&1
+start_exe --artnet 10.77.0.2 --universe 1 \
+  --sacn multicast --universe 2 --interface 10.77.0.1 --start 101 --channels-per-lamp 2 --on 200 --off 10
+lightsend_exe '>5L1234' '>5L8001'
 want=$(lamp_levels 1 1 255 0);    expect_universe 1 "$want" 16 "Art-Net from the Windows program"
 want=$(lamp_levels 101 2 200 10); expect_universe 2 "$want" 132 "sACN multicast from the Windows program"
 sleep 1.5
-"$XPROBE" close "$window"
-check_that "the program ends after its window closes" wait_until 10 eval "! any_alive $PROGRAM_PID"
+stop_exe "the Windows program"
 sleep 0.5
 stop_tshark
 expect_clean_stream

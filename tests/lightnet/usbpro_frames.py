@@ -1,16 +1,32 @@
 #!/usr/bin/env python3
 """What a stand-in DMX USB Pro (usbpro_widget.py) read in the two runs of
-the end-to-end tests, checked: every message well formed, one parameters
-request per opening, frames of start code 0 and 512 slots at most 44 a
-second; in the first run the all-off frame first, the lines' last state
-last and a keep-alive each second after it, the pty seen to close; after
-the reopening the newest state.
+the end-to-end tests (--start 5 --channels-per-lamp 2 --on 200 --off 10,
+lamps 8001 last, 0003 after the reopening), checked: every message well
+formed, one parameters request per opening, frames of start code 0 and 512
+slots at most 44 a second; in the first run the all-off frame first, the
+lines' last state last and a keep-alive each second after it, the pty seen
+to close; after the reopening the newest state. With --refused, a run of a
+port that is no widget: asked again after the pause, no frame sent.
 
-  usbpro_frames.py FIRST.json REOPENED.json WANT_LAST WANT_REOPENED
+  usbpro_frames.py FIRST.json REOPENED.json
+  usbpro_frames.py --refused RUN.json
 """
 import json, sys
+
+if sys.argv[1] == "--refused":
+    run = json.load(open(sys.argv[2]))
+    print(f"requests {run['requests']}, frames {len(run['frames'])}, faults {run['faults'][:2]}")
+    sys.exit(0 if run["requests"] >= 2 and not run["frames"] and not run["faults"] else 1)
+
+
+def levels(lamps):
+    """The first 40 slots (usbpro_widget.py --channels 40) for the lamps."""
+    lit = [str(200 if lamps >> (k // 2) & 1 else 10) for k in range(32)]
+    return ",".join(["0"] * 4 + lit + ["0"] * 4)
+
+
 good, again = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))
-want_last, want_reopened = sys.argv[3], sys.argv[4]
+want_last, want_reopened = levels(0x8001), levels(0x0003)
 faults = []
 for name, run in (("first", good), ("reopened", again)):
     if run["faults"] or run["other"]:
@@ -28,7 +44,7 @@ frames = good["frames"]
 if len(frames) < 4:
     faults.append(f"first: {len(frames)} frames")
 else:
-    if frames[0][3] != ",".join(["0"] * 4 + ["10"] * 32 + ["0"] * 4):
+    if frames[0][3] != levels(0):
         faults.append(f"first: the first frame is not all lamps off: {frames[0][3]}")
     if frames[-1][3] != want_last:
         faults.append(f"first: the last frame {frames[-1][3]}, want {want_last}")

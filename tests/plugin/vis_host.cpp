@@ -128,10 +128,7 @@ void PlayerThread::Play(Signal signal) {
   command_ = kPlay;
 }
 
-void PlayerThread::Order(int command) {
-  TestLockHold hold(lock_);
-  command_ = command;
-}
+void PlayerThread::Order(int command) { SetLocked(lock_, &command_, command); }
 
 void PlayerThread::Pause() { Order(kPause); }
 void PlayerThread::Stop() { Order(kStopOnce); }
@@ -142,15 +139,9 @@ bool PlayerThread::Quit(DWORD ms) {
   return WaitForSingleObject(thread_, ms) == WAIT_OBJECT_0;
 }
 
-RenderTimes PlayerThread::Times() {
-  TestLockHold hold(lock_);
-  return times_;
-}
+RenderTimes PlayerThread::Times() { return ReadLocked(lock_, times_); }
 
-double PlayerThread::FirstRenderOfSignal() {
-  TestLockHold hold(lock_);
-  return firstRender_;
-}
+double PlayerThread::FirstRenderOfSignal() { return ReadLocked(lock_, firstRender_); }
 
 DWORD WINAPI PlayerThread::Main(void* self) {
   static_cast<PlayerThread*>(self)->Loop();

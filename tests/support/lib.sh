@@ -61,6 +61,15 @@ finish() {
 # bounded COMMAND...: the command with a time limit (LIMIT, default 10 s).
 bounded() { timeout -k 2 "${LIMIT:-10}" "$@"; }
 
+# expect_exit WHAT STATUS OUT COMMAND...: the command, bounded, its output
+# in OUT; its exit status must be STATUS.
+expect_exit() {
+  local what=$1 want=$2 out=$3 code=0
+  shift 3
+  bounded "$@" >"$out" 2>&1 || code=$?
+  check_equal "$what: exit status" "$code" "$want"
+}
+
 # wait_until SECONDS COMMAND...: polls the command until it succeeds.
 wait_until() {
   local deadline=$((SECONDS + $1)); shift
@@ -68,6 +77,31 @@ wait_until() {
     [ "$SECONDS" -lt "$deadline" ] || return 1
     sleep 0.1
   done
+}
+
+# --- peers: receivers and stand-ins written from published protocols -----
+
+# start_peer NAME COMMAND...: runs COMMAND --ready FILE, its standard output
+# in $WORK/NAME.out and its errors in $WORK/NAME.err, ended with the script;
+# returns once the peer has made FILE (it listens).
+declare -A PEERS
+start_peer() {
+  local name=$1
+  shift
+  rm -f "$WORK/$name.ready"
+  "$@" --ready "$WORK/$name.ready" >"$WORK/$name.out" 2>"$WORK/$name.err" &
+  PEERS[$name]=$!
+  started "$!"
+  wait_until 30 test -e "$WORK/$name.ready" || fail "$name did not start"
+}
+# peer_done NAME: waits for the peer to end; its exit status.
+peer_done() { wait "${PEERS[$1]}" 2>/dev/null; }
+# expect_peer_checks NAME: the peer's own checks, printed; all must pass.
+expect_peer_checks() {
+  local code=0
+  peer_done "$1" || code=$?
+  sed "s/^/  $1: /" "$WORK/$1.out" "$WORK/$1.err"
+  check_equal "$1: all its checks" "$code" 0
 }
 
 # --- a private display --------------------------------------------------
@@ -110,6 +144,26 @@ release_client() {
 }
 
 # --- the Linux program --------------------------------------------------
+
+# start_headless ARGS...: the program without a window or a display, its
+# output added to $WORK/program.out; returns once it says it listens.
+start_headless() {
+  local listening='^pipeserver: listening on @tormelin, no window$' before
+  touch "$WORK/program.out"
+  before=$(grep -c "$listening" "$WORK/program.out" || true)
+  env -u DISPLAY "$PIPESERVER" --no-window "$@" >>"$WORK/program.out" 2>&1 &
+  PROGRAM_PID=$!
+  started "$PROGRAM_PID"
+  wait_until 5 eval '[ "$(grep -c "$listening" "$WORK/program.out")" -gt "$before" ]' ||
+    fail "no line saying it listens"
+}
+# stop_headless WHAT: SIGTERM; the program must end with exit code 0.
+stop_headless() {
+  kill -TERM "$PROGRAM_PID"
+  local code=0
+  wait "$PROGRAM_PID" || code=$?
+  check_equal "$1: exit code after SIGTERM" "$code" 0
+}
 
 # start_program ARGS...: starts the program, its port accesses logged to
 # $WORK/port.log; sets PROGRAM_PID.
@@ -221,3 +275,24 @@ expect_text() {
     text_shows "$1" "$WORK/reference.ppm" || true
   fi
 }
+
+# --- pipeserver.exe under Wine (the prefix's: WINEPREFIX) ----------------
+
+# Wine's drive Z: is the Unix root.
+windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# start_exe ARGS...: pipeserver.exe -p 0 ARGS and its main window; sets
+# PROGRAM_PID and window.
+start_exe() {
+  "$(wine_loader_for "$PIPESERVER_EXE")" "$PIPESERVER_EXE" -p 0 "$@" >>"$WORK/program.out" 2>&1 &
+  PROGRAM_PID=$!
+  started "$PROGRAM_PID"
+  window=$(wait_window 'Pipe Server Vantrelle \(p:0\)' 60) || { fail "no main window"; finish; }
+}
+# stop_exe WHAT: closes the window; the program must end within 10 s.
+stop_exe() {
+  "$XPROBE" close "$window"
+  check_that "$1: the program ends after its window closes" wait_until 10 eval "! any_alive $PROGRAM_PID"
+}
+# lightsend_exe LINE...: lightsend.exe sends the lines.
+lightsend_exe() { bounded "$(wine_loader_for "$LIGHTSEND_EXE")" "$LIGHTSEND_EXE" "$@" >/dev/null 2>&1; }

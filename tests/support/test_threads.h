@@ -41,6 +41,18 @@ class TestLockHold {
   TestLock& lock_;
 };
 
+// A copy of a value that threads share under lock; a new value for it.
+template <typename T>
+T ReadLocked(TestLock& lock, const T& value) {
+  TestLockHold hold(lock);
+  return value;
+}
+template <typename T>
+void SetLocked(TestLock& lock, T* variable, const T& value) {
+  TestLockHold hold(lock);
+  *variable = value;
+}
+
 // A flag that one thread raises and another waits for; it stays raised
 // until it is cleared. Raise wakes the waiter after letting go of the lock,
 // so a signal must outlive its raisers: the users' signals are globals.

@@ -46,6 +46,20 @@ std::vector<uint8_t> Strip(unsigned value, unsigned start, unsigned perLamp, con
   return rgb;
 }
 
+// How many of the lines said so far hold the text.
+size_t LinesSaying(const std::string& text) {
+  size_t count = 0;
+  for (const std::string& line : fake_network::Lines()) count += line.find(text) != std::string::npos;
+  return count;
+}
+
+// What the "Outputs..." item shows now.
+std::string Described() {
+  char text[1024];
+  DescribeRunningOutputs(text, sizeof text);
+  return text;
+}
+
 class Senders : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -132,11 +146,9 @@ TEST_F(Senders, RefusingReceiverStillGetsEveryPacket) {
     SendLamps(uint8_t(i));
     SleepSeconds(0.04);
   }
-  char text[1024];
-  DescribeRunningOutputs(text, sizeof text);
+  const std::string text = Described();
   StopOutputs();
-  EXPECT_NE(std::string(text).find("frames sent; now: nothing listens on the receiver's port: error 111"),
-            std::string::npos)
+  EXPECT_NE(text.find("frames sent; now: nothing listens on the receiver's port: error 111"), std::string::npos)
       << text;
   std::vector<Datagram> sacn, wled;
   for (const Datagram& d : fake_network::Sent()) (d.to.port == kSacnPort ? sacn : wled).push_back(d);
@@ -146,9 +158,7 @@ TEST_F(Senders, RefusingReceiverStillGetsEveryPacket) {
   ASSERT_FALSE(wled.empty());
   EXPECT_EQ(wled.size() % 4, 1u) << "every frame's four packets, then the hand-back";
   EXPECT_EQ(wled.back().bytes[1], 0);
-  size_t said = 0;
-  for (const std::string& line : fake_network::Lines()) said += line.find("nothing listens") != std::string::npos;
-  EXPECT_EQ(said, 2u) << "once for each output";
+  EXPECT_EQ(LinesSaying("nothing listens"), 2u) << "once for each output";
 }
 
 // A name that does not resolve is asked again once per keep-alive, not on
@@ -183,21 +193,11 @@ TEST_F(Senders, NameLookedUpAgainAfterFaults) {
     SleepSeconds(0.04);
   }
   ASSERT_TRUE(Within(2, [] { return fake_network::Lookups().size() >= 2; }));
-  char text[1024];
-  DescribeRunningOutputs(text, sizeof text);
-  EXPECT_NE(std::string(text).find("; now: cannot send: error 101"), std::string::npos) << text;
+  EXPECT_NE(Described().find("; now: cannot send: error 101"), std::string::npos) << Described();
   fake_network::SetSendError(0);
   SendLamps(0x77);
   ASSERT_TRUE(Within(3, [] { return fake_network::Sent().back().to.address == 0x0A000002u; }));
-  size_t said = 0;
-  for (const std::string& line : fake_network::Lines()) said += line.find("cannot send") != std::string::npos;
-  EXPECT_EQ(said, 1u);
-}
-
-size_t LinesSaying(const std::string& text) {
-  size_t count = 0;
-  for (const std::string& line : fake_network::Lines()) count += line.find(text) != std::string::npos;
-  return count;
+  EXPECT_EQ(LinesSaying("cannot send"), 1u);
 }
 
 // Open DMX: frames keep coming with no change (the host makes the line),
@@ -225,18 +225,13 @@ TEST_F(Senders, OpenDmxRefreshesAndReopens) {
   EXPECT_GE(tries, 1u);
   EXPECT_LE(tries, 3u) << "looked for every frame, not once a second";
   EXPECT_EQ(LinesSaying("Open DMX 2:"), 1u) << "said once";
-  char text[512];
-  DescribeRunningOutputs(text, sizeof text);
-  EXPECT_NE(std::string(text).find("; now: the FTDI interface cannot be opened"), std::string::npos) << text;
+  EXPECT_NE(Described().find("; now: the FTDI interface cannot be opened"), std::string::npos) << Described();
 
   fake_network::SetOpenDmxPresent(true);
   SendLamps(LampBits(0x8000));
   ASSERT_TRUE(Within(3, [&] { return levels(10 + 15) == 200; }));
   EXPECT_EQ(levels(10), 5);
-  ASSERT_TRUE(Within(2, [&] {
-    DescribeRunningOutputs(text, sizeof text);
-    return std::string(text).find("now:") == std::string::npos;
-  })) << text;
+  ASSERT_TRUE(Within(2, [] { return Described().find("now:") == std::string::npos; })) << Described();
 }
 
 // The messages written to a DMX USB Pro's port, split at their framing;
@@ -321,10 +316,8 @@ TEST_F(Senders, UsbProThatIsNotOneIsSaidOnceAndTriedAgain) {
       SleepSeconds(0.02);
     }
     ASSERT_TRUE(Within(3, [] { return fake_network::Lines().size() >= 2; }));
-    char text[512];
-    DescribeRunningOutputs(text, sizeof text);
     const std::string line = c.line, fault = line.substr(21, line.size() - 21 - 11);
-    EXPECT_NE(std::string(text).find("0 frames sent; now: " + fault), std::string::npos) << text;
+    EXPECT_NE(Described().find("0 frames sent; now: " + fault), std::string::npos) << Described();
     // Tried again after the pause, said once.
     ASSERT_TRUE(Within(5, [] { return fake_serial::Opens() >= 2; }));
     EXPECT_GE(MonotonicSeconds() - started, 2.0) << "tried again only after the pause";

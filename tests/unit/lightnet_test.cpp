@@ -30,6 +30,18 @@ void ExpectBytes(const uint8_t* packet, const std::vector<Bytes>& table) {
       EXPECT_EQ(packet[row.at + i], row.want[i]) << "byte " << row.at + i;
 }
 
+OutputOptions Read(const std::string& tail, LocalAddressCheck isLocalAddress = nullptr) {
+  OutputOptions options;
+  ReadOutputOptions(tail.c_str(), &options, isLocalAddress);
+  return options;
+}
+
+// Read without a fault; otherwise the fault's word and text.
+testing::AssertionResult NoFault(const OutputOptions& options) {
+  if (!options.hasError) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << options.error.word << ": " << options.error.text;
+}
+
 TEST(OutputPackets, SacnLayersAsE131LaysThemOut) {
   uint8_t cid[16];
   for (int i = 0; i < 16; ++i) cid[i] = uint8_t(0xA0 + i);
@@ -218,9 +230,8 @@ TEST(OutputOptionsRead, WordsThatNameOutputs) {
   };
   for (const GoodCase& c : cases) {
     SCOPED_TRACE(c.tail);
-    OutputOptions options;
-    ReadOutputOptions(c.tail, &options, FakeIsLocalAddress);
-    EXPECT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+    const OutputOptions options = Read(c.tail, FakeIsLocalAddress);
+    EXPECT_TRUE(NoFault(options));
     ASSERT_EQ(options.count, 1u);
     const OutputConfig& out = options.outputs[0];
     EXPECT_EQ(out.kind, c.kind);
@@ -238,11 +249,10 @@ TEST(OutputOptionsRead, WordsThatNameOutputs) {
 }
 
 TEST(OutputOptionsRead, EachOutputItsOwnOptions) {
-  OutputOptions options;
-  ReadOutputOptions("--sacn 10.0.0.1 --universe 5 --on 128 --off 3 --priority 150 --channels 3,1 "
-                    "--wled 10.0.0.2 --color 0a0B0c --start-pixel 40 --artnet 10.0.0.3 --universe 7 --start 10",
-                    &options);
-  ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+  const OutputOptions options = Read("--sacn 10.0.0.1 --universe 5 --on 128 --off 3 --priority 150 --channels 3,1 "
+                                     "--wled 10.0.0.2 --color 0a0B0c --start-pixel 40 --artnet 10.0.0.3 --universe 7 "
+                                     "--start 10");
+  ASSERT_TRUE(NoFault(options));
   ASSERT_EQ(options.count, 3u);
   const OutputConfig& sacn = options.outputs[0];
   EXPECT_EQ(sacn.universe, 5u);
@@ -261,8 +271,7 @@ TEST(OutputOptionsRead, EachOutputItsOwnOptions) {
 }
 
 TEST(OutputOptionsRead, OlaOnlyWhereBuiltWithLibola) {
-  OutputOptions options;
-  ReadOutputOptions("--ola 3 --start 5", &options);
+  const OutputOptions options = Read("--ola 3 --start 5");
   EXPECT_EQ(options.hasError, !OlaInThisBuild());
   EXPECT_EQ(options.count, OlaInThisBuild() ? 1u : 0u);
 }
@@ -283,10 +292,9 @@ TEST(OutputOptionsRead, OpenDmxDeviceOnlyWhereBuilt) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.tail);
-    OutputOptions options;
-    ReadOutputOptions(c.tail, &options);
+    const OutputOptions options = Read(c.tail);
     if (OpenDmxInThisBuild()) {
-      ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+      ASSERT_TRUE(NoFault(options));
       ASSERT_EQ(options.count, 1u);
       EXPECT_EQ(options.outputs[0].kind, OutputKind::kOpenDmx);
       EXPECT_EQ(options.outputs[0].ftdiDevice, c.device);
@@ -297,8 +305,7 @@ TEST(OutputOptionsRead, OpenDmxDeviceOnlyWhereBuilt) {
     }
   }
   // One interface, one output; two interfaces, two.
-  OutputOptions options;
-  ReadOutputOptions("--opendmx --opendmx 1 --opendmx 0", &options);
+  const OutputOptions options = Read("--opendmx --opendmx 1 --opendmx 0");
   EXPECT_TRUE(options.hasError);
   if (OpenDmxInThisBuild()) {
     EXPECT_STREQ(options.error.word, "--opendmx 0");
@@ -323,8 +330,7 @@ TEST(OutputOptionsRead, PortWordsAndPlainTailsNameNoOutput) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.tail);
-    OutputOptions options;
-    ReadOutputOptions(c.tail, &options);
+    const OutputOptions options = Read(c.tail);
     EXPECT_EQ(options.count, 0u);
     EXPECT_EQ(options.hasError, c.fault);
   }
@@ -368,7 +374,7 @@ TEST(OutputOptionsRead, BadInputTable) {
     ReadOutputOptions((tail + " --ddp 10.9.9.9").c_str(), &options, FakeIsLocalAddress, CheckSerialPort);
     if (when == "start-up" && OpenDmxInThisBuild()) {
       // Right as written: the program finds the fault when it starts.
-      EXPECT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+      EXPECT_TRUE(NoFault(options));
       EXPECT_EQ(options.count, 2u);
       ++rows;
       continue;
@@ -542,8 +548,7 @@ TEST(OutputOptionsRead, FaultsSayTheRule) {
   };
   for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.tail);
-    OutputOptions options;
-    ReadOutputOptions(c.tail, &options, FakeIsLocalAddress);
+    const OutputOptions options = Read(c.tail, FakeIsLocalAddress);
     ASSERT_TRUE(options.hasError);
     EXPECT_STREQ(options.error.word, c.word);
     EXPECT_STREQ(options.error.text, c.text);
@@ -568,10 +573,9 @@ TEST(OutputOptionsRead, NumbersAreDigitsOnly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value.substr(0, 20));
-    OutputOptions options;
-    ReadOutputOptions(("--sacn 10.0.0.1 --on " + c.value).c_str(), &options);
+    const OutputOptions options = Read("--sacn 10.0.0.1 --on " + c.value);
     if (c.text == nullptr) {
-      ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+      ASSERT_TRUE(NoFault(options));
       EXPECT_EQ(options.outputs[0].dmx.onLevel, 255);
       continue;
     }
@@ -586,14 +590,13 @@ TEST(OutputOptionsRead, NumbersAreDigitsOnly) {
 TEST(OutputOptionsRead, AtMostEightOutputs) {
   std::string tail;
   for (int i = 1; i <= 10; ++i) tail += " --sacn 10.0.0." + std::to_string(i);
-  OutputOptions options;
-  ReadOutputOptions(tail.c_str(), &options);
+  OutputOptions options = Read(tail);
   EXPECT_STREQ(options.error.word, "--sacn 10.0.0.9");
   EXPECT_STREQ(options.error.text, "a ninth output: at most 8");
   ASSERT_EQ(options.count, 8u);
   EXPECT_STREQ(options.outputs[7].host, "10.0.0.8");
   // A faulty output counts: the outputs named, not the ones kept.
-  ReadOutputOptions((" --wled 0.0.0.0" + tail.substr(0, tail.find(" --sacn 10.0.0.9"))).c_str(), &options);
+  options = Read(" --wled 0.0.0.0" + tail.substr(0, tail.find(" --sacn 10.0.0.9")));
   EXPECT_STREQ(options.error.word, "--wled 0.0.0.0");
   ASSERT_EQ(options.count, 7u);
   EXPECT_STREQ(options.outputs[6].host, "10.0.0.7");
@@ -602,12 +605,11 @@ TEST(OutputOptionsRead, AtMostEightOutputs) {
 // What stays allowed: outputs that differ in a way that matters, each
 // option once per output, the program's own flags anywhere.
 TEST(OutputOptionsRead, DifferentOutputsAndProgramFlags) {
-  OutputOptions options;
-  ReadOutputOptions("--no-window --sacn 10.0.0.1 --universe 1 --sacn 10.0.0.1 --universe 2 --artnet 10.0.0.1 "
-                    "--universe 1 --wled strip --wled strip --start-pixel 16 --ddp strip --version "
-                    "--sacn multicast --universe 3 --interface 127.0.0.1 --on 9 --off 8",
-                    &options, FakeIsLocalAddress);
-  ASSERT_FALSE(options.hasError) << options.error.word << ": " << options.error.text;
+  OutputOptions options = Read("--no-window --sacn 10.0.0.1 --universe 1 --sacn 10.0.0.1 --universe 2 --artnet 10.0.0.1 "
+                               "--universe 1 --wled strip --wled strip --start-pixel 16 --ddp strip --version "
+                               "--sacn multicast --universe 3 --interface 127.0.0.1 --on 9 --off 8",
+                               FakeIsLocalAddress);
+  ASSERT_TRUE(NoFault(options));
   EXPECT_EQ(options.count, 7u);
   EXPECT_TRUE(options.noWindow);
   EXPECT_TRUE(options.version);
@@ -615,15 +617,13 @@ TEST(OutputOptionsRead, DifferentOutputsAndProgramFlags) {
   EXPECT_EQ(options.outputs[6].interfaceAddress, 0x7F000001u);
   EXPECT_EQ(options.outputs[6].address, 0xEFFF0003u);
   if (OlaInThisBuild()) {  // OLA's outputs: one destination, the local olad.
-    ReadOutputOptions("--ola 3 --ola 4 --ola 3", &options);
+    options = Read("--ola 3 --ola 4 --ola 3");
     EXPECT_STREQ(options.error.word, "--ola 3");
     EXPECT_EQ(options.count, 2u);
   }
   // No check given, no address refused; the check given, only its own.
-  ReadOutputOptions("--sacn multicast --interface 10.1.2.3", &options);
-  EXPECT_FALSE(options.hasError);
-  ReadOutputOptions("--sacn multicast --interface 10.1.2.3", &options, FakeIsLocalAddress);
-  EXPECT_TRUE(options.hasError);
+  EXPECT_FALSE(Read("--sacn multicast --interface 10.1.2.3").hasError);
+  EXPECT_TRUE(Read("--sacn multicast --interface 10.1.2.3", FakeIsLocalAddress).hasError);
 }
 
 // --help and --version answer on the console before any window; neither
@@ -637,8 +637,7 @@ TEST(OutputOptionsRead, HelpAndVersionAreWordsOfTheirOwn) {
                         Case{"--help", true, false, false}, Case{"--versions", false, false, true},
                         Case{"-version", false, false, false}}) {
     SCOPED_TRACE(c.tail);
-    OutputOptions options;
-    ReadOutputOptions(c.tail, &options);
+    const OutputOptions options = Read(c.tail);
     EXPECT_EQ(options.help, c.help);
     EXPECT_EQ(options.version, c.version);
     EXPECT_EQ(options.hasError, c.error);
