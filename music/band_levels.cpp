@@ -10,7 +10,7 @@ float ToDb(double power) { return static_cast<float>(10 * std::log10(power + 1e-
 
 // Median and quartiles of a small window (the band histories).
 void Quartiles(const float* values, int count, float* q1, float* median, float* q3) {
-  float sorted[BandLevels::kHistoryLength];
+  float sorted[BandLevels::kHistoryLength] = {};  // An empty history reads 0.
   std::copy(values, values + count, sorted);
   std::sort(sorted, sorted + count);
   *q1 = sorted[count / 4];

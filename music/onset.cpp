@@ -1,12 +1,18 @@
 #include "music/onset.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace music {
 
 bool OnsetPicker::Next(double time, float value, bool allowed) {
+  // A broken stream (NaN or infinite samples) counts as silence: such a
+  // value could be neither ordered nor dropped from the window again.
+  if (!std::isfinite(value)) value = 0;
   while (first_ < history_.size() && history_[first_].first < time - kWindowSeconds) {
-    sum_ -= history_[first_].second;
+    const float old = history_[first_].second;
+    sum_ -= old;
+    sorted_.erase(std::lower_bound(sorted_.begin(), sorted_.end(), old));
     ++first_;
   }
   if (first_ > 256) {
@@ -15,17 +21,12 @@ bool OnsetPicker::Next(double time, float value, bool allowed) {
   }
   const size_t n = history_.size() - first_;
   const float mean = n ? static_cast<float>(sum_ / n) : 0;
-  float median = 0;
-  if (n) {
-    sorted_.resize(n);
-    for (size_t i = 0; i < n; ++i) sorted_[i] = history_[first_ + i].second;
-    std::nth_element(sorted_.begin(), sorted_.begin() + n / 2, sorted_.end());
-    median = sorted_[n / 2];
-  }
+  const float median = n ? sorted_[n / 2] : 0;
   const float threshold = delta_ + median_ * median + lambda_ * mean;
   if (value <= threshold) armed_ = true;
   const bool known = n > 0 && time - history_[first_].first >= kSettleSeconds;
   history_.emplace_back(time, value);
+  sorted_.insert(std::upper_bound(sorted_.begin(), sorted_.end(), value), value);
   sum_ += value;
   return allowed && known && armed_ && value > threshold;
 }

@@ -29,7 +29,7 @@ class OnsetPicker {
   std::vector<std::pair<double, float>> history_;  // (time, value), kWindowSeconds long.
   size_t first_ = 0;
   double sum_ = 0;
-  std::vector<float> sorted_;
+  std::vector<float> sorted_;  // The window's values in order: its median at hand.
   bool armed_ = true;
 };
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -48,7 +49,12 @@ INSTANTIATE_TEST_SUITE_P(
         PickCase{"too early", 1, {{5, 20}, {30, 8}}, {}, {30}},
         // Held above the threshold: once, until it falls below.
         PickCase{"a long peak", 1, {{30, 8}, {31, 9}, {32, 8}, {40, 8}}, {}, {30, 40}},
-        PickCase{"the gate shut", 1, {{30, 8}, {60, 8}}, {30}, {60}}));
+        PickCase{"the gate shut", 1, {{30, 8}, {60, 8}}, {30}, {60}},
+        // A broken stream's values count as silence: they neither fire nor
+        // leave the window unable to drop them.
+        PickCase{"not a number, then a peak", 1,
+                 {{20, std::numeric_limits<float>::quiet_NaN()}, {21, std::numeric_limits<float>::infinity()}, {90, 8}},
+                 {}, {90}}));
 
 // The four functions together: any one makes an onset, none closer than
 // kMinIoi, and the long spectrum's only when fresh and not just after one.
