@@ -25,6 +25,7 @@ def levels(lamps):
     return ",".join(["0"] * 4 + lit + ["0"] * 4)
 
 
+LATE = 0.03
 good, again = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))
 want_last, want_reopened = levels(0x8001), levels(0x0003)
 faults = []
@@ -35,9 +36,18 @@ for name, run in (("first", good), ("reopened", again)):
         faults.append(f"{name}: {run['requests']} parameters requests, want 1 before the frames")
     if any(f[1] != 0 or f[2] != 512 for f in run["frames"]):
         faults.append(f"{name}: a frame not of start code 0 and 512 slots")
+    # At most 44 a second: k frames apart are k * 22.7 ms apart or more. The
+    # times are the widget's reads, which a loaded machine delays (two
+    # frames can come in one read): up to LATE late each.
     times = [f[0] for f in run["frames"]]
-    if any(b - a < 0.021 for a, b in zip(times, times[1:])):
-        faults.append(f"{name}: two frames within 21 ms (at most 44 a second)")
+    for i, a in enumerate(times):
+        for k, b in enumerate(times[i + 1:], 1):
+            if b - a < k / 44 - LATE:
+                faults.append(f"{name}: {k + 1} frames within {1000 * (b - a):.0f} ms (at most 44 a second)")
+                break
+        else:
+            continue
+        break
 if not good["closed"]:
     faults.append("first: the widget did not see its pty close")
 frames = good["frames"]
